@@ -1,0 +1,45 @@
+// Profile ("INI") files with the platform's semantics: section and key names match without
+// regard to case, a missing file, section or key gives the default, and integers are read in
+// the toolkit's notation (decimal, or hexadecimal with "$", "0x" or "x"). Reads always see the
+// file as it is on disk now; writes keep everything else in the file.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zub {
+
+class TProfileFile {
+ public:
+  explicit TProfileFile(std::filesystem::path path);
+  ~TProfileFile();
+  TProfileFile(const TProfileFile&) = delete;
+  TProfileFile& operator=(const TProfileFile&) = delete;
+
+  const std::filesystem::path& Path() const { return path_; }
+
+  std::string ReadString(const std::string& section, const std::string& key,
+                         const std::string& defaultValue);
+  std::int32_t ReadInteger(const std::string& section, const std::string& key,
+                           std::int32_t defaultValue);
+  bool ReadBool(const std::string& section, const std::string& key, bool defaultValue);
+  bool SectionExists(const std::string& section);
+
+  // Writes go to the file at once, as the platform's profile functions do.
+  void WriteString(const std::string& section, const std::string& key, const std::string& value);
+  void WriteInteger(const std::string& section, const std::string& key, std::int32_t value);
+  void WriteBool(const std::string& section, const std::string& key, bool value);
+
+ private:
+  struct Impl;
+  void Refresh();
+  void Flush();
+
+  std::filesystem::path path_;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace zub
