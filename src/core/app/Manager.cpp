@@ -172,6 +172,17 @@ void TManager::SetFWText(const std::string& text) {
       it == Experts.FWItems.end() ? -1 : static_cast<int>(it - Experts.FWItems.begin());
 }
 
+void TManager::SetACheckBox(bool checked) {
+  if (Pref.ACheckBox == checked) return;
+  Pref.ACheckBox = checked;
+  ACheckBoxClick();
+}
+
+void TManager::ACheckBoxClick() {
+  Pref.AsVisible = Pref.ACheckBox;
+  Pref.AssVisible = Pref.ACheckBox;
+}
+
 TSectInfo* TManager::CurrentSection() {
   if (Row < 1 || Row >= RowCount()) return nullptr;
   return &Sections[static_cast<std::size_t>(Row)];

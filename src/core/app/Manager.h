@@ -100,6 +100,10 @@ class TManager : private INVMOwner {
   void SetFWIndex(int index);
   void SetFWText(const std::string& text);  // typed by the user
 
+  // PrefForm controls.
+  void SetACheckBox(bool checked);  // the toolkit runs ACheckBoxClick when the state changes
+  void ACheckBoxClick();            // AsEdit and AssEdit follow the check box
+
   // The record of the grid's current row, or nullptr when the current row is the header
   // placeholder or lies outside the list. No section command acts without one.
   TSectInfo* CurrentSection();

@@ -1,0 +1,5 @@
+foreach(name zubmanager.INI SECTIONS.INI)
+  if(NOT EXISTS "${DST}/${name}")
+    file(COPY "${SRC}/${name}" DESTINATION "${DST}")
+  endif()
+endforeach()

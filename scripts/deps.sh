@@ -1,0 +1,25 @@
+# Installs the Debian packages the project needs, only those that are missing.
+# Sourced by the other scripts; uses apt-get as root.
+zub_packages=(
+  cmake ninja-build g++ pkg-config make
+  qt6-base-dev qt6-base-dev-tools
+  liblzo2-dev libsimpleini-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  xvfb xauth fonts-liberation
+)
+
+zub_install_missing() {
+  local wanted=("${zub_packages[@]}" "$@") missing=() p
+  for p in "${wanted[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "error: missing packages (${missing[*]}); run as root or install them first" >&2
+    return 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq || return 1
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" || return 1
+}

@@ -1,0 +1,362 @@
+// zub-drive: runs the real core from a script, with a scripted user, and prints a transcript.
+//
+//   zub-drive [--home DIR] SCRIPT      (SCRIPT "-" reads standard input)
+//
+// DIR stands for the executable's folder (zubmanager.INI, SECTIONS.INI, the device libraries)
+// and is the current folder while the script runs. Start-up and the window's first show come
+// before the first line, the window's close after the last unless the script closed it.
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "DriveScript.h"
+#include "app/Commands.h"
+#include "app/Convert.h"
+#include "app/Manager.h"
+#include "browser/GridCells.h"
+
+namespace fs = std::filesystem;
+
+namespace zub::drive {
+namespace {
+
+std::string Escape(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n')
+      out += "\\n";
+    else if (c != '\r')
+      out += c;
+  }
+  return out;
+}
+
+std::string Hex8(std::uint32_t v) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%08X", v);
+  return buf;
+}
+
+class TScriptedUser : public IInteraction, public INVMObserver {
+ public:
+  explicit TScriptedUser(std::ostream& out) : out_(out) {}
+  TManager* Core = nullptr;
+  std::map<std::string, std::deque<TAnswer>> Answers;
+
+  void Status(const std::string& text) override { out_ << "status: " << Escape(text) << "\n"; }
+  void MessageBox(const std::string& caption, const std::string& text) override {
+    out_ << "box " << caption << ": " << Escape(text) << "\n";
+  }
+  bool Confirm(const std::string&, const std::string& text) override {
+    out_ << "confirm: " << Escape(text) << "\n";
+    auto a = Take("confirm");
+    return a && a->Words.size() >= 1 && a->Words[0] == "OK";
+  }
+  std::optional<std::string> OpenFile(const std::string& filter) override {
+    out_ << "open: " << filter << "\n";
+    return PathAnswer("open");
+  }
+  std::optional<std::string> SaveFile() override {
+    out_ << "save:\n";
+    return PathAnswer("save");
+  }
+  int ShowModal(TFormId form) override;
+  void Launch(const std::string& commandLine) override {
+    out_ << "launch: " << commandLine << "\n";
+  }
+  void ShowException(const std::string& text) override {
+    out_ << "exception: " << Escape(text) << "\n";
+  }
+  void RepaintGrid() override {}
+  void ControlsChanged() override {}
+
+  void OnLibraryLoad(const std::string& fileName, bool ok) override {
+    out_ << "load: " << fileName << (ok ? " ok" : " failed") << "\n";
+  }
+  void OnLibraryCall(std::string_view entry, const std::vector<std::int64_t>& args, bool hasResult,
+                     std::int32_t result) override {
+    out_ << "call: " << FormatLibraryCall(entry, args, hasResult, result) << "\n";
+  }
+
+ private:
+  std::optional<TAnswer> Take(const std::string& kind) {
+    auto& q = Answers[kind];
+    if (q.empty()) {
+      out_ << "unanswered: " << kind << "\n";
+      return std::nullopt;
+    }
+    TAnswer a = q.front();
+    q.pop_front();
+    return a;
+  }
+  std::optional<std::string> PathAnswer(const std::string& kind) {
+    auto a = Take(kind);
+    if (!a || a->Rest == "cancel") return std::nullopt;
+    return a->Rest;
+  }
+  int AnswerOptions();
+  int AnswerConvert();
+  int AnswerIcon();
+  int AnswerSlots();
+  int AnswerPrefs();
+
+  std::ostream& out_;
+};
+
+int TScriptedUser::ShowModal(TFormId form) {
+  out_ << "show " << FormName(form) << "\n";
+  switch (form) {
+    case TFormId::ExpertsForm: return AnswerOptions();
+    case TFormId::OKBottomDlg: return AnswerConvert();
+    case TFormId::IconForm: return AnswerIcon();
+    case TFormId::SaveSlotForm: {
+      out_ << "  prompt: " << Escape(Core->SaveSlotForm.Label1) << "\n";
+      for (const auto& line : Core->SaveSlotForm.Lines)
+        out_ << "  line: [" << (line.Checked ? "x" : " ") << "] " << line.Text << "\n";
+      return AnswerSlots();
+    }
+    case TFormId::PrefForm: return AnswerPrefs();
+    case TFormId::AboutBox: {
+      auto a = Take("about");
+      return a ? mrOk : mrCancel;
+    }
+    default: return mrCancel;
+  }
+}
+
+int TScriptedUser::AnswerOptions() {
+  auto a = Take("options");
+  if (!a) return mrCancel;
+  for (const auto& [key, value] : a->Settings) {
+    if (key == "CTECB") Core->SetCTECB(value == "1");
+    if (key == "FWComboBox") Core->SetFWIndex(StrToInt(value));
+  }
+  return a->Words.at(0) == "OK" ? mrOk : mrCancel;
+}
+
+int TScriptedUser::AnswerConvert() {
+  auto a = Take("convert");
+  if (!a) return mrCancel;
+  for (const auto& [key, value] : a->Settings)
+    if (key == "firmware") Core->SetFWIndex(StrToInt(value));
+  const std::string& w = a->Words.at(0);
+  return w == "Yes" ? mrYes : w == "No" ? mrNo : mrCancel;
+}
+
+int TScriptedUser::AnswerIcon() {
+  auto a = Take("icon");
+  if (!a) return mrCancel;
+  const std::string& w = a->Words.at(0);
+  if (w == "cancel") return mrCancel;
+  if (w == "none") {
+    Core->IconForm.ItemIndex = -1;
+    return mrOk;
+  }
+  Core->IconForm.ItemIndex = IconItemByCaption(w);
+  return mrOk;
+}
+
+int TScriptedUser::AnswerSlots() {
+  auto a = Take("slots");
+  if (!a) return mrCancel;
+  const auto ticked = SlotList(a->Words.at(0), Core->FSaveSlots.size());
+  for (std::size_t i = 0; i < Core->FSaveSlots.size(); ++i) {
+    Core->FSaveSlots[i].Selected = ticked[i];
+    if (i < Core->SaveSlotForm.Lines.size()) Core->SaveSlotForm.Lines[i].Checked = ticked[i];
+  }
+  return a->Words.at(1) == "OK" ? mrOk : mrCancel;
+}
+
+int TScriptedUser::AnswerPrefs() {
+  auto a = Take("prefs");
+  if (!a) return mrCancel;
+  for (const auto& [key, value] : a->Settings) ApplyPrefSetting(*Core, key, value);
+  return a->Words.at(0) == "Update" ? mrOk : mrCancel;
+}
+
+void PrintRows(TManager& m, std::ostream& out) {
+  for (int r = 1; r < m.RowCount(); ++r) {
+    const auto& s = m.Sections[static_cast<std::size_t>(r)];
+    out << "row " << r << ": {" << SectionAddress(s.Section, s.SubSection) << "} kind=" << s.Kind
+        << " title=\"" << s.Title << "\" format=" << Hex8(s.Format) << " size=" << s.Size
+        << " comp=" << s.Compression << " unpacked=" << s.UnpackedSize << " icon=" << s.Icon
+        << "\n";
+  }
+}
+
+void PrintCells(TManager& m, int row, std::ostream& out) {
+  out << "cells " << row << ":";
+  if (row < 0 || row >= m.RowCount()) {
+    out << " (no such row)\n";
+    return;
+  }
+  const auto& info = m.Sections[static_cast<std::size_t>(row)];
+  // Metrics do not matter for what a cell shows, only for where.
+  TTextMetrics metrics{[](const std::string& t) { return static_cast<int>(t.size()) * 7; }, 14};
+  const TCellDrawing c0 = DrawCell(info, 0, row, {0, 0, 75, 30}, metrics);
+  const TCellDrawing c1 = DrawCell(info, 1, row, {75, 0, 395, 30}, metrics);
+  const TCellDrawing c2 = DrawCell(info, 2, row, {395, 0, 459, 30}, metrics);
+  auto text = [](const std::optional<TCellText>& t) { return t ? t->Text : std::string(); };
+  out << " col0=\"" << text(c0.Address ? c0.Address : c0.Header) << "\"";
+  out << " icon=" << (c1.Icon ? std::to_string(*c1.Icon) : std::string("-"));
+  out << " title=\"" << text(c1.Title ? c1.Title : c1.Header) << "\"";
+  out << " lzo=\"" << text(c1.Lzo) << "\"";
+  out << " size=\"" << text(c1.SizeText) << "\"";
+  if (c1.Bar && c1.Bar->Bar.Right > c1.Bar->Bar.Left) {
+    out << " bar=" << (c1.Bar->Colour == TBarColour::Red ? "red" : "blue") << ":" << info.Size
+        << "/" << c1.Bar->Scale;
+  } else {
+    out << " bar=white";
+  }
+  out << " fw=\"" << text(c2.Firmware ? c2.Firmware : c2.Header) << "\"\n";
+}
+
+void PrintForm(TManager& m, const std::string& form, std::ostream& out) {
+  if (form == "PrefForm") {
+    const auto& p = m.Pref;
+    out << "PrefForm.RG1: " << p.RG1 << "\n";
+    out << "PrefForm.ACheckBox: " << (p.ACheckBox ? 1 : 0) << "\n";
+    out << "PrefForm.AsEdit: " << p.AsEdit << (p.AsVisible ? "" : " (hidden)") << "\n";
+    out << "PrefForm.AssEdit: " << p.AssEdit << (p.AssVisible ? "" : " (hidden)") << "\n";
+    out << "PrefForm.sEdit: " << p.sEdit << "\n";
+    out << "PrefForm.ssEdit: " << p.ssEdit << "\n";
+    out << "PrefForm.Label4: " << p.Label4 << "\n";
+    out << "PrefForm.Label5: " << p.Label5 << "\n";
+    out << "PrefForm.Label6: " << p.Label6 << "\n";
+  } else if (form == "ExpertsForm") {
+    out << "ExpertsForm.FWComboBox: " << m.Experts.FWIndex << " " << m.Experts.FWText << "\n";
+    out << "ExpertsForm.CTECB: " << (m.Experts.CTECB ? 1 : 0) << "\n";
+  } else if (form == "BadAddrForm") {
+    for (const auto& line : m.BadAddr.Memo1) out << "BadAddrForm.Memo1: " << line << "\n";
+  } else if (form == "IconForm") {
+    out << "IconForm.ComboBoxEx1: " << m.IconForm.ItemIndex << "\n";
+  } else if (form == "SaveSlotForm") {
+    out << "SaveSlotForm.Label1: " << Escape(m.SaveSlotForm.Label1) << "\n";
+    for (const auto& line : m.SaveSlotForm.Lines)
+      out << "SaveSlotForm.CheckListBox1: [" << (line.Checked ? "x" : " ") << "] " << line.Text
+          << "\n";
+  } else if (form == "Form1") {
+    out << "Form1.ComboBox1: " << m.ComboBox1Index << "\n";
+    out << "Form1.CheckBox1: " << (m.CheckBox1 ? 1 : 0) << "\n";
+    out << "Form1.Row: " << m.Row << "\n";
+  }
+}
+
+void SetControl(TManager& m, const std::string& name, const std::string& value) {
+  if (name == "ComboBox1") {
+    m.ComboBox1Change(StrToInt(value));
+  } else if (name == "CheckBox1") {
+    m.SetCheckBox1(value == "1");
+  } else if (name == "ExpertsForm.FWComboBox") {
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+      m.SetFWText(value.substr(1, value.size() - 2));
+    else
+      m.SetFWIndex(StrToInt(value));
+  } else if (name == "ExpertsForm.CTECB") {
+    m.SetCTECB(value == "1");
+  } else {
+    const std::string prefix = "PrefForm.";
+    if (name.starts_with(prefix)) ApplyPrefSetting(m, name.substr(prefix.size()), value);
+  }
+}
+
+int Run(const TScript& script, const fs::path& home, std::ostream& out) {
+  std::error_code ec;
+  fs::current_path(home, ec);
+  if (ec) {
+    std::cerr << "zub-drive: cannot enter " << home << ": " << ec.message() << "\n";
+    return 2;
+  }
+  TScriptedUser user(out);
+  TManagerOptions options;
+  options.HomeDir = fs::absolute(home);
+  options.SettingsPath = options.HomeDir / "zubmanager.INI";
+  options.Observer = &user;
+  TManager m(user, options);
+  user.Core = &m;
+  m.Run([&] { m.FormShow(); });
+  bool closed = false;
+  for (const auto& line : script.Lines) {
+    out.flush();
+    switch (line.Verb) {
+      case TVerb::Row: m.Run([&] { m.DrawGrid1Click(line.Number); }); break;
+      case TVerb::Menu: {
+        m.DrawGrid1MouseUpRight();
+        out << "menu: ";
+        bool first = true;
+        for (TActionId id : kMenuOrder) {
+          if (!Has(m.ActionEnabled, id)) continue;
+          out << (first ? "" : ", ") << ActionCaption(id);
+          first = false;
+        }
+        out << "\n";
+        break;
+      }
+      case TVerb::Action: m.Run([&] { ExecuteAction(m, *ActionByName(line.Name)); }); break;
+      case TVerb::Click: m.Run([&] { ClickButton(m, line.Number); }); break;
+      case TVerb::Set: m.Run([&] { SetControl(m, line.Name, line.Value); }); break;
+      case TVerb::Answer: user.Answers[line.Answer.Kind].push_back(line.Answer); break;
+      case TVerb::Close:
+        m.Run([&] { m.FormClose(); });
+        closed = true;
+        break;
+      case TVerb::Rows: PrintRows(m, out); break;
+      case TVerb::Form: PrintForm(m, line.Name, out); break;
+      case TVerb::Cells: PrintCells(m, line.Number, out); break;
+    }
+  }
+  if (!closed) m.Run([&] { m.FormClose(); });
+  out.flush();
+  return 0;
+}
+
+}  // namespace
+}  // namespace zub::drive
+
+int main(int argc, char** argv) {
+  fs::path home = fs::current_path();
+  std::string scriptPath;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--home" && i + 1 < argc) {
+      home = argv[++i];
+    } else if (scriptPath.empty()) {
+      scriptPath = arg;
+    } else {
+      std::cerr << "usage: zub-drive [--home DIR] SCRIPT\n";
+      return 2;
+    }
+  }
+  if (scriptPath.empty()) {
+    std::cerr << "usage: zub-drive [--home DIR] SCRIPT\n";
+    return 2;
+  }
+  std::string text;
+  if (scriptPath == "-") {
+    std::ostringstream s;
+    s << std::cin.rdbuf();
+    text = s.str();
+  } else {
+    std::ifstream in(scriptPath, std::ios::binary);
+    if (!in) {
+      std::cerr << "zub-drive: cannot read " << scriptPath << "\n";
+      return 2;
+    }
+    std::ostringstream s;
+    s << in.rdbuf();
+    text = s.str();
+  }
+  std::string error;
+  const auto script = zub::drive::ParseScript(text, error);
+  if (!script) {
+    std::cerr << "zub-drive: " << error << "\n";
+    return 2;
+  }
+  return zub::drive::Run(*script, home, std::cout);
+}

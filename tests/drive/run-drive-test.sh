@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Runs one driver script in a fresh home folder and compares its transcript with the expected
+# one. Lines "#! ..." at the top of a script prepare the home folder first:
+#   #! no-library            no gbp.dll beside the program
+#   #! no-cte                no cte_gbp.dll beside the program
+#   #! no-phone              no demo telephone (no gbp-sim.ini, no sections)
+#   #! no-settings           no zubmanager.INI and no SECTIONS.INI
+#   #! ini FILE SECTION KEY VALUE   set a key of a profile file in the home folder
+#   #! rm FILE               remove a file of the home folder (e.g. phone/2-5.bin)
+#   #! copy FROM TO          copy a file inside the home folder
+# With ZUB_UPDATE_EXPECTED=1 the transcript replaces the expected file.
+set -euo pipefail
+bin="$1" data="$2" script="$3" expected="$4" home="$5"
+
+rm -rf "$home"
+mkdir -p "$home"
+directives="$(grep -E '^#!' "$script" | sed -e 's/^#! *//' || true)"
+has() { grep -qx "$1" <<<"$directives"; }
+
+has no-library || cp "$bin/gbp.dll" "$home/"
+has no-cte || cp "$bin/cte_gbp.dll" "$home/"
+has no-settings || cp "$data/zubmanager.INI" "$data/SECTIONS.INI" "$home/"
+has no-phone || "$bin/zub-demo-phone" "$home" >/dev/null
+
+while read -r verb a b c d; do
+  case "$verb" in
+    ini) "$bin/zub-ini" "$home/$a" "$b" "$c" "$d" ;;
+    rm) rm -f "$home/$a" ;;
+    copy) cp "$home/$a" "$home/$b" ;;
+  esac
+done <<<"$directives"
+
+actual="$home/transcript.out"
+set +e
+"$bin/zub-drive" --home "$home" "$script" >"$actual" 2>"$home/stderr.txt"
+rc=$?
+set -e
+echo "exit: $rc" >>"$actual"
+
+if [ "${ZUB_UPDATE_EXPECTED:-0}" = 1 ]; then
+  cp "$actual" "$expected"
+  echo "updated $expected"
+  exit 0
+fi
+if ! diff -u "$expected" "$actual"; then
+  echo "transcript differs from $expected (home: $home)"
+  cat "$home/stderr.txt"
+  exit 1
+fi
