@@ -233,7 +233,7 @@ std::vector<TNamedBytes> PhoneSections() {
   };
   add("2-1", UfifProgram(0x20000000, "Snake", 1500, 1));
   add("2-2", SaveStore(UfifProgram(0x20010000, "Tetris", 1250, 2), {600, 384}, true));
-  add("2-3", Lzo(SaveStore(UfifProgram(0x20010000, "Chess", 3000, 3), {200}, true), 0xE80A));
+  add("2-3", Lzo(SaveStore(UfifProgram(0x20010000, "Chess", 3000, 3), {200}, true), 0xE86D));
   add("2-4", ElfWrap(UfifProgram(0x20000000, "ElfDemo", 900, 4), 0xE86C));
   {
     ByteVec prg3 = UfifProgram(0x30C0DE01, "Calc", 700, 5);

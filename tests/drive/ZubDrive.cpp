@@ -266,8 +266,9 @@ void SetControl(TManager& m, const std::string& name, const std::string& value) 
   }
 }
 
-int Run(const TScript& script, const fs::path& home, std::ostream& out) {
+int Run(const TScript& script, const fs::path& homeArg, std::ostream& out) {
   std::error_code ec;
+  const fs::path home = fs::absolute(homeArg, ec);
   fs::current_path(home, ec);
   if (ec) {
     std::cerr << "zub-drive: cannot enter " << home << ": " << ec.message() << "\n";
@@ -275,7 +276,7 @@ int Run(const TScript& script, const fs::path& home, std::ostream& out) {
   }
   TScriptedUser user(out);
   TManagerOptions options;
-  options.HomeDir = fs::absolute(home);
+  options.HomeDir = home;
   options.SettingsPath = options.HomeDir / "zubmanager.INI";
   options.Observer = &user;
   TManager m(user, options);

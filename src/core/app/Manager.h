@@ -21,6 +21,15 @@
 
 namespace zub {
 
+// The filter of OpenDialog1, the file-open dialog of the upload commands.
+inline constexpr const char* kOpenDialog1Filter =
+    "All known|*.bin;*.prg;*.lzo;*.lib;*.sec;*.elf;*.ep|Binary files|*.bin|PRG-Programs|*.prg|"
+    "LZO-Compressed progs|*.lzo|Library|*.lib|Sections data|*.sec|ELF-Executables|*.elf|"
+    "All files|*.*|Talon3D episode|*.ep";
+
+// The buffer most commands read a section or a file into.
+inline constexpr std::size_t kSectionBufferSize = 65536;
+
 struct TWindowBounds {
   int Top = 20;
   int Left = 240;

@@ -1,0 +1,89 @@
+#include "formats/Conversion.h"
+
+#include <vector>
+
+#include "app/FileIO.h"
+#include "browser/Scan.h"
+#include "formats/Ufif.h"
+#include "transfer/Transfer.h"
+
+namespace zub {
+
+TConvertAnswer AskConversion(TManager& m) {
+  m.Experts.FWBorrowed = true;
+  int result = mrCancel;
+  try {
+    result = m.UI.ShowModal(TFormId::OKBottomDlg);
+  } catch (...) {
+    m.Experts.FWBorrowed = false;
+    throw;
+  }
+  m.Experts.FWBorrowed = false;
+  m.SettingsSave();
+  if (result == mrYes) return TConvertAnswer::Yes;
+  if (result == mrNo) return TConvertAnswer::No;
+  return TConvertAnswer::Cancel;
+}
+
+void ConvertImage(TManager& m, MutableBytes image) {
+  m.UI.Status("Converting data...");
+  const TFirmwareChoice fw = ParseFirmwareText(m.Experts.FWText);
+  MarkUFIF21(image);
+  const std::vector<std::string> report = ConvertToUFIF21(image, fw);
+  m.UI.Status("Convert done!");
+  if (!report.empty()) m.BadAddr.Memo1 = report;
+}
+
+bool OfferConversion(TManager& m, MutableBytes image) {
+  if (!IsUFIF20(image)) return true;
+  switch (AskConversion(m)) {
+    case TConvertAnswer::Yes: ConvertImage(m, image); return true;
+    case TConvertAnswer::No: return true;
+    case TConvertAnswer::Cancel: return false;
+  }
+  return false;
+}
+
+void ConvertActionExecute(TManager& m) {
+  TSectInfo* row = m.CurrentSection();
+  if (!row) return;
+  m.UI.Status("Downloading data...");
+  if (!m.NVM->InitGBP()) return;
+  m.NVM->SetSect(row->Section);
+  m.NVM->SetSSect(row->SubSection);
+  // The whole section comes back (not only its first 21504 bytes), so the write-back never
+  // shortens it.
+  std::vector<std::uint8_t> buffer(kSectionBufferSize);
+  const std::int32_t n = m.NVM->Read(buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+  m.NVM->EndGBP();
+  if (n < 0) {
+    m.UI.MessageBox("ERROR", "Error reading section " + SectionAddress(row->Section, row->SubSection));
+    return;
+  }
+  m.UI.Status("Downloaded!");
+  buffer.resize(static_cast<std::size_t>(n));
+  if (IsUFIF20(buffer)) ConvertImage(m, buffer);
+  WriteFileAtomic("temp.prg", buffer);
+
+  ClearActionExecute(m);
+
+  m.UI.Status("Uploading data...");
+  if (!m.NVM->InitGBP()) return;
+  m.NVM->SetSect(row->Section);
+  m.NVM->SetSSect(row->SubSection);
+  m.NVM->Write(buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+  const std::int32_t r = ScanSection(m, *row);
+  m.NVM->EndGBP();
+  m.UI.RepaintGrid();
+  if (r == n) {
+    m.UI.MessageBox("OK!", "Section uploaded sucsessfully!");
+    m.UI.Status("Uploaded!");
+  } else {
+    m.UI.MessageBox("ERROR",
+                    "Section uploaded with error or out of memory!\nTry to upload again or free "
+                    "some NVM memory.\nConverted program stored at temp.prg file!!!");
+    m.UI.Status("Upload error!");
+  }
+}
+
+}  // namespace zub
