@@ -120,12 +120,12 @@ void TNVMSection::EndGBP() {
 }
 
 bool TNVMSection::EnsureOpen(const void* entry) {
-  if (!FPortOpen && !InitGBP()) return false;
+  // A missing entry point fails before anything reaches the library, the opening included.
   if (entry == nullptr) {
     FOwner.NVMMessage("ERROR", "Unable to open " + LibraryFileName());
     return false;
   }
-  return true;
+  return FPortOpen || InitGBP();
 }
 
 std::int32_t TNVMSection::Read(void* buffer, std::uint32_t length) {

@@ -1,0 +1,278 @@
+// A telephone simulator in place of the closed device library. Built twice: as gbp.dll (data
+// cable) and as cte_gbp.dll (service cable, ZUB_SIM_SERVICE_CABLE). The telephone's sections
+// are files S-SS.bin in a folder; gbp-sim.ini beside the library file describes the link, the
+// memory and the faults to play, and is read again at every InitGBPMode so a test can change
+// the telephone between two commands.
+//
+// Link timing, for anyone modelling it: a call costs kCallCostBytes of link time, plus the
+// bytes it moves (ReadNVMFile: the bytes delivered; WriteNVMFile: the bytes handed over), at
+// kBitsPerByte bits a byte and Baud bit/s. InitGBPMode, EndGBPMode, GetNVMFileSize and
+// ClearNVMFile move no data. With Baud=0 nothing sleeps.
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <type_traits>
+#include <vector>
+
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+#include "SimConfig.h"
+#include "device/GbpApi.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using zub::sim::TSimConfig;
+
+constexpr std::int32_t kOk = 0;
+constexpr std::int32_t kPortAlreadyOpen = -1;
+constexpr std::int32_t kCannotOpenPort = -2;
+constexpr std::int32_t kNoAnswer = -3;
+constexpr std::int32_t kPortMustBeOpen = -4;
+constexpr std::int32_t kCommError = -5;  // also: a transfer over MaxTransfer, a host I/O error
+constexpr std::int32_t kNoMemory = -6;
+constexpr std::int32_t kInvalidArguments = -7;
+
+constexpr std::uint64_t kBitsPerByte = 10;
+constexpr std::uint64_t kCallCostBytes = 0;
+
+#if defined(ZUB_SIM_SERVICE_CABLE)
+constexpr bool kServiceCable = true;
+#else
+constexpr bool kServiceCable = false;
+#endif
+
+// Everything the telephone remembers between calls.
+struct TPhone {
+  bool open = false;
+  TSimConfig config;
+};
+
+TPhone& Phone() {
+  static TPhone phone;
+  return phone;
+}
+
+// Any object of this library: its address tells which file the library was loaded from.
+const char kLibraryAnchor = 0;
+
+fs::path LibraryDir() {
+#if defined(_WIN32)
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExW(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          reinterpret_cast<LPCWSTR>(&kLibraryAnchor), &module)) {
+    return {};
+  }
+  std::vector<wchar_t> buffer(32768);
+  const DWORD n = GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
+  if (n == 0 || n >= buffer.size()) return {};
+  return fs::path(std::wstring(buffer.data(), n)).parent_path();
+#else
+  Dl_info info{};
+  if (dladdr(&kLibraryAnchor, &info) == 0 || info.dli_fname == nullptr) return {};
+  return fs::path(info.dli_fname).parent_path();
+#endif
+}
+
+void SpendLinkTime(std::uint64_t bytes) {
+  const std::uint64_t baud = Phone().config.baud;
+  if (baud == 0) return;
+  const std::uint64_t micros = (bytes + kCallCostBytes) * kBitsPerByte * 1'000'000 / baud;
+  if (micros) std::this_thread::sleep_for(std::chrono::microseconds(micros));
+}
+
+bool TooLarge(std::uint64_t bytes) {
+  const std::uint64_t limit = Phone().config.maxTransfer;
+  return limit != 0 && bytes > limit;
+}
+
+std::string SectionFileName(std::uint8_t section, std::uint8_t subSection) {
+  return std::to_string(section) + "-" + std::to_string(subSection) + ".bin";
+}
+
+fs::path SectionPath(std::uint8_t section, std::uint8_t subSection) {
+  return Phone().config.folder / SectionFileName(section, subSection);
+}
+
+// The size of a section's file; nullopt when the section does not exist.
+std::optional<std::uint64_t> SectionSize(const fs::path& file) {
+  std::error_code ec;
+  if (!fs::is_regular_file(file, ec)) return std::nullopt;
+  const auto size = fs::file_size(file, ec);
+  if (ec) return std::nullopt;
+  return size;
+}
+
+// The bytes held by every section except `skip` (the one about to be replaced).
+std::uint64_t MemoryUsedExcept(const std::string& skip) {
+  std::uint64_t total = 0;
+  std::error_code ec;
+  for (fs::directory_iterator it(Phone().config.folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name == skip || !name.ends_with(".bin")) continue;
+    if (!zub::sim::ParseSectionKey(std::string_view(name).substr(0, name.size() - 4))) continue;
+    if (const auto size = SectionSize(it->path())) total += *size;
+  }
+  return total;
+}
+
+std::int32_t ClampResult(std::uint64_t n) {
+  return static_cast<std::int32_t>(
+      std::min<std::uint64_t>(n, std::numeric_limits<std::int32_t>::max()));
+}
+
+// Replaces the section whole: the bytes go to a temporary file in the same folder, which is
+// then renamed over the section's file, so a failure never leaves half a section behind.
+std::int32_t StoreSection(std::uint8_t section, std::uint8_t subSection, const char* data,
+                          std::uint64_t length) {
+  const fs::path folder = Phone().config.folder;
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (ec) return kCommError;
+  const std::string name = SectionFileName(section, subSection);
+  const fs::path temp = folder / ("." + name + ".tmp");
+  bool written = false;
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (out) {
+      if (length) out.write(data, static_cast<std::streamsize>(length));
+      out.close();
+      written = !out.fail();
+    }
+  }
+  if (written) fs::rename(temp, folder / name, ec);
+  if (!written || ec) {
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+    return kCommError;
+  }
+  return kOk;
+}
+
+}  // namespace
+
+ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL InitGBPMode(std::uint8_t port) {
+  TPhone& phone = Phone();
+  if (phone.open) return kPortAlreadyOpen;
+  phone.config = zub::sim::LoadSimConfig(LibraryDir() / "gbp-sim.ini", kServiceCable);
+  SpendLinkTime(0);
+  const TSimConfig& c = phone.config;
+  std::int32_t result = kOk;
+  if (c.initResult) {
+    result = *c.initResult;
+  } else if (std::find(c.ports.begin(), c.ports.end(), port) == c.ports.end()) {
+    result = kCannotOpenPort;
+  } else if (!c.answer) {
+    result = kNoAnswer;
+  }
+  phone.open = result == kOk;
+  return result;
+}
+
+ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL EndGBPMode() {
+  Phone().open = false;
+  return kOk;
+}
+
+ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL GetNVMFileSize(std::uint8_t section,
+                                                        std::uint8_t subSection) {
+  const TPhone& phone = Phone();
+  if (!phone.open) return kPortMustBeOpen;
+  SpendLinkTime(0);
+  const auto key = zub::sim::MakeSectionKey(section, subSection);
+  if (const auto fault = phone.config.sizeError.find(key); fault != phone.config.sizeError.end()) {
+    return fault->second;
+  }
+  const auto size = SectionSize(SectionPath(section, subSection));
+  return size ? ClampResult(*size) : zub::gbp::kNoSection;
+}
+
+ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL ReadNVMFile(std::uint8_t section, std::uint8_t subSection,
+                                                     void* buffer, std::uint32_t length) {
+  const TPhone& phone = Phone();
+  if (!phone.open) return kPortMustBeOpen;
+  const auto key = zub::sim::MakeSectionKey(section, subSection);
+  if (const auto fault = phone.config.readError.find(key); fault != phone.config.readError.end()) {
+    SpendLinkTime(0);
+    return fault->second;
+  }
+  const fs::path file = SectionPath(section, subSection);
+  const auto size = SectionSize(file);
+  if (!size) {
+    SpendLinkTime(0);
+    return zub::gbp::kNoSection;
+  }
+  const std::uint64_t count =
+      std::min<std::uint64_t>({length, *size, std::numeric_limits<std::int32_t>::max()});
+  if (TooLarge(count)) return kCommError;
+  if (count && buffer == nullptr) return kInvalidArguments;
+  if (count) {
+    std::ifstream in(file, std::ios::binary);
+    in.read(static_cast<char*>(buffer), static_cast<std::streamsize>(count));
+    if (!in || static_cast<std::uint64_t>(in.gcount()) != count) return kCommError;
+  }
+  SpendLinkTime(count);
+  return static_cast<std::int32_t>(count);
+}
+
+// Answers the number of bytes handed over; a WriteKeep fault loses bytes without saying so,
+// as a telephone that runs out of room mid-transfer would.
+ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL WriteNVMFile(std::uint8_t section, std::uint8_t subSection,
+                                                      const void* buffer, std::uint32_t length) {
+  const TPhone& phone = Phone();
+  if (!phone.open) return kPortMustBeOpen;
+  if (length && buffer == nullptr) return kInvalidArguments;
+  if (TooLarge(length)) return kCommError;
+  SpendLinkTime(length);
+  std::uint64_t keep = length;
+  const auto key = zub::sim::MakeSectionKey(section, subSection);
+  if (const auto fault = phone.config.writeKeep.find(key); fault != phone.config.writeKeep.end()) {
+    keep = std::min(keep, fault->second);
+  }
+  if (phone.config.capacity != 0 &&
+      MemoryUsedExcept(SectionFileName(section, subSection)) + keep > phone.config.capacity) {
+    return kNoMemory;
+  }
+  const std::int32_t stored =
+      StoreSection(section, subSection, static_cast<const char*>(buffer), keep);
+  return stored == kOk ? ClampResult(length) : stored;
+}
+
+ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL ClearNVMFile(std::uint8_t section,
+                                                      std::uint8_t subSection) {
+  const TPhone& phone = Phone();
+  if (!phone.open) return kPortMustBeOpen;
+  SpendLinkTime(0);
+  if (phone.config.clearFails.contains(zub::sim::MakeSectionKey(section, subSection))) return kOk;
+  std::error_code ec;
+  const fs::path file = SectionPath(section, subSection);
+  if (fs::is_directory(file, ec)) return kCommError;
+  fs::remove(file, ec);
+  return ec ? kCommError : kOk;
+}
+
+// The entry points must keep the exact types the tool resolves them as.
+static_assert(std::is_same_v<decltype(&InitGBPMode), zub::gbp::InitGBPModeFn>);
+static_assert(std::is_same_v<decltype(&EndGBPMode), zub::gbp::EndGBPModeFn>);
+static_assert(std::is_same_v<decltype(&ReadNVMFile), zub::gbp::ReadNVMFileFn>);
+static_assert(std::is_same_v<decltype(&WriteNVMFile), zub::gbp::WriteNVMFileFn>);
+static_assert(std::is_same_v<decltype(&ClearNVMFile), zub::gbp::ClearNVMFileFn>);
+static_assert(std::is_same_v<decltype(&GetNVMFileSize), zub::gbp::GetNVMFileSizeFn>);

@@ -1,0 +1,52 @@
+// Recognising what a section holds from its head: the first bytes of the section as the
+// telephone delivered them (at most 128). Pure: the bytes, the row's address and description
+// and a signature lookup go in, the row's content fields come out.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/Bytes.h"
+#include "app/SectInfo.h"
+
+namespace zub {
+
+inline constexpr std::size_t kHeadSize = 128;
+
+// The name of unrecognised data whose first 32-bit value is `first`, or `defaultText`.
+using TSignatureLookup =
+    std::function<std::string(std::uint32_t first, const std::string& defaultText)>;
+
+struct THeadInput {
+  Bytes Head;  // the delivered bytes only
+  std::int32_t Section = 0;
+  std::int32_t SubSection = 0;
+  std::int32_t Size = 0;  // the section's size as the telephone reported it
+  std::string Description;
+};
+
+// The content fields a head gives. Format and UnpackedSize are absent where the row keeps
+// the value it had.
+struct THeadClass {
+  std::int32_t Kind = skData;
+  std::string Title;
+  std::optional<std::uint32_t> Format;
+  std::int32_t Size = 0;
+  std::int32_t Compression = 0;
+  std::optional<std::int32_t> UnpackedSize;
+  std::int32_t Icon = -1;
+};
+
+// The file offset of the program image inside an ELF file: the first program header's
+// segment offset when the program-header table starts within the first 120 bytes, else 0.
+// Absent when the head ends before the fields that say so.
+std::optional<std::uint32_t> ElfImageOffset(Bytes head);
+
+THeadClass ClassifyHead(const THeadInput& in, const TSignatureLookup& signatureName);
+
+// Stores the fields into the row; Section, SubSection, MaxSize and Description stay.
+void ApplyHeadClass(TSectInfo& row, const THeadClass& c);
+
+}  // namespace zub

@@ -1,0 +1,263 @@
+#include "browser/Scan.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/FakeInteraction.h"
+#include "support/SimTelephone.h"
+
+namespace zub {
+namespace {
+
+using test::TBox;
+
+std::vector<std::uint8_t> Bytes32(std::initializer_list<std::uint32_t> values, std::size_t size) {
+  std::vector<std::uint8_t> b(size, 0);
+  std::size_t at = 0;
+  for (auto v : values)
+    for (int i = 0; i < 4 && at < size; ++i) b[at++] = static_cast<std::uint8_t>(v >> (8 * i));
+  return b;
+}
+
+std::string Gif(std::size_t size) {
+  std::string s = "GIF89a";
+  s.resize(size, '\x11');
+  return s;
+}
+
+class Scan : public ::testing::Test {
+ protected:
+  // Starts the tool on a telephone whose catalogue lists `rows`.
+  void Start(const std::vector<test::TCatalogueEntry>& rows) {
+    phone.SetCatalogue(rows);
+    m = std::make_unique<TManager>(ui, phone.Options(&log));
+    m->FormShow();
+    ui.ClearRecords();
+    log.Clear();
+  }
+  TSectInfo& RowOf(int row) { return m->Sections.at(static_cast<std::size_t>(row)); }
+  // Refresh of one row, as the context menu runs it.
+  void Refresh(int row) {
+    m->Row = row;
+    RefreshActionExecute(*m);
+  }
+  // The reads of the scan: every one asks for 128 bytes.
+  int HeadReads() const {
+    int n = 0;
+    for (const auto& c : log.Calls)
+      if (c.Entry == "ReadNVMFile") {
+        EXPECT_EQ(c.Args.at(2), 128);
+        ++n;
+      }
+    return n;
+  }
+
+  test::SimTelephone phone;
+  test::FakeInteraction ui;
+  test::CallLog log;
+  std::unique_ptr<TManager> m;
+};
+
+TEST_F(Scan, AbsentSectionIsEmpty) {
+  Start({test::SimTelephone::Entry(2, 5, "Games")});
+  RowOf(1).Format = 0x20000000;
+  RowOf(1).Title = "old";
+  RowOf(1).UnpackedSize = 77;
+  RowOf(1).Compression = 1;
+  ASSERT_TRUE(m->NVM->InitGBP());
+  EXPECT_EQ(ScanSection(*m, RowOf(1)), 0);
+  const TSectInfo& r = RowOf(1);
+  EXPECT_EQ(log.Calls.back().Result, -153);  // the simulator's answer for a missing section
+  EXPECT_EQ(r.Kind, 0);
+  EXPECT_EQ(r.Title, "< Empty >");
+  EXPECT_EQ(r.Size, 0);
+  EXPECT_EQ(r.Compression, 0);
+  EXPECT_EQ(r.UnpackedSize, 0);
+  EXPECT_EQ(r.Icon, 110);
+  EXPECT_EQ(r.Format, 0x20000000u);  // kept
+  EXPECT_EQ(HeadReads(), 0);
+  EXPECT_TRUE(ui.Boxes.empty());
+}
+
+TEST_F(Scan, SizeAnswers) {
+  struct Case {
+    const char* fault;
+    std::int32_t result;
+    bool empty;
+  };
+  const Case cases[] = {
+      {"2-5:-5", 0, true},     {"2-5:-153", 0, true},     {"2-5:0", 0, true},
+      {"2-5:-10", -10, false}, {"2-5:-154", -154, false}, {"2-5:-1", -1, false},
+  };
+  Start({test::SimTelephone::Entry(2, 5, "Games")});
+  phone.PutSection(2, 5, Gif(300));
+  for (const auto& c : cases) {
+    phone.SetFault("SizeError", c.fault);
+    RowOf(1).Title = "before";
+    RowOf(1).Size = 42;
+    ui.ClearRecords();
+    log.Clear();
+    ASSERT_TRUE(m->NVM->InitGBP());
+    EXPECT_EQ(ScanSection(*m, RowOf(1)), c.result) << c.fault;
+    m->NVM->EndGBP();
+    EXPECT_EQ(HeadReads(), 0) << c.fault;
+    EXPECT_EQ(ui.StatusLog, std::vector<std::string>{"Refreshing section 2-5..."});
+    if (c.empty) {
+      EXPECT_EQ(RowOf(1).Title, "< Empty >") << c.fault;
+      EXPECT_TRUE(ui.Boxes.empty()) << c.fault;
+    } else {
+      EXPECT_EQ(RowOf(1).Title, "before") << c.fault;
+      EXPECT_EQ(RowOf(1).Size, 42) << c.fault;
+      EXPECT_EQ(ui.Boxes, (std::vector<TBox>{{"ERROR", "Error getting section 2-5 size"}}))
+          << c.fault;
+    }
+  }
+}
+
+TEST_F(Scan, ReadErrorLeavesTheRow) {
+  Start({test::SimTelephone::Entry(2, 5, "Games")});
+  phone.PutSection(2, 5, Gif(300));
+  phone.SetFault("ReadError", "2-5:-10");
+  RowOf(1).Title = "before";
+  ASSERT_TRUE(m->NVM->InitGBP());
+  EXPECT_EQ(ScanSection(*m, RowOf(1)), -10);
+  EXPECT_EQ(RowOf(1).Title, "before");
+  EXPECT_EQ(RowOf(1).Size, 0);
+  EXPECT_EQ(ui.Boxes, (std::vector<TBox>{{"ERROR", "Error reading section 2-5"}}));
+}
+
+TEST_F(Scan, GifSectionReadsOnlyTheHead) {
+  Start({test::SimTelephone::Entry(2, 5, "Games")});
+  phone.PutSection(2, 5, Gif(5000));
+  Refresh(1);
+  EXPECT_EQ(RowOf(1).Kind, 3);
+  EXPECT_EQ(RowOf(1).Title, "< GIF-File >");
+  EXPECT_EQ(RowOf(1).Size, 5000);
+  EXPECT_EQ(HeadReads(), 1);
+  EXPECT_EQ(log.Count("GetNVMFileSize"), 1);
+  EXPECT_EQ(ui.StatusLog, (std::vector<std::string>{"Refreshing section 2-5...", "Refreshed!"}));
+  EXPECT_GE(ui.Repaints, 1);
+  EXPECT_TRUE(ui.Boxes.empty());
+}
+
+TEST_F(Scan, UntickedCheckBoxSkipsTheHead) {
+  Start({test::SimTelephone::Entry(2, 5, "Games")});
+  phone.PutSection(2, 5, Gif(5000));
+  RowOf(1).Format = 0x20000000;
+  RowOf(1).Title = "old";
+  RowOf(1).Icon = 107;
+  m->SetCheckBox1(false);
+  Refresh(1);
+  const TSectInfo& r = RowOf(1);
+  EXPECT_EQ(r.Kind, 1);
+  EXPECT_EQ(r.Title, "");
+  EXPECT_EQ(r.Format, 0u);
+  EXPECT_EQ(r.Size, 5000);
+  EXPECT_EQ(r.Compression, 0);
+  EXPECT_EQ(r.Icon, -1);
+  EXPECT_EQ(HeadReads(), 0);
+}
+
+TEST_F(Scan, SignatureNamesAndThePrg3LibrarySection) {
+  phone.SetSign(3, "Saved game");
+  Start({test::SimTelephone::Entry(2, 16, "PRG3 library"),
+         test::SimTelephone::Entry(2, 17, "Games"),
+         test::SimTelephone::Entry(3, 1, "Pictures"),
+         {"0x0302", std::nullopt, std::nullopt}});
+  const auto table = Bytes32({3, 1, 2, 4, 9}, 20);
+  phone.PutSection(2, 16, table);
+  phone.PutSection(2, 17, table);
+  phone.PutSection(3, 1, Bytes32({3}, 16));
+  phone.PutSection(3, 2, Bytes32({0x11223344}, 16));
+  Button1Click(*m);
+  EXPECT_EQ(RowOf(1).Title, "< PRG3 ExtLibrary ver.3>");
+  EXPECT_EQ(RowOf(2).Title, "< Saved game >");
+  EXPECT_EQ(RowOf(3).Title, "< Saved game >");
+  EXPECT_EQ(RowOf(4).Title, "< Free or unknown data >");
+  EXPECT_EQ(RowOf(4).Description, "Free");
+}
+
+TEST_F(Scan, ProgramHead) {
+  Start({test::SimTelephone::Entry(2, 5, "Games")});
+  std::string image = std::string("\x00\x00\x00\x20", 4) + "Hello" + std::string(200, '\0');
+  phone.PutSection(2, 5, image);
+  Refresh(1);
+  EXPECT_EQ(RowOf(1).Kind, 1);
+  EXPECT_EQ(RowOf(1).Format, 0x20000000u);
+  EXPECT_EQ(RowOf(1).Title, "Hello");
+  EXPECT_EQ(RowOf(1).Icon, 107);
+  EXPECT_EQ(RowOf(1).Size, 209);
+}
+
+TEST_F(Scan, FullRefreshScansEveryRowOnOneConnection) {
+  std::vector<test::TCatalogueEntry> rows;
+  for (int i = 1; i <= 10; ++i) rows.push_back(test::SimTelephone::Entry(18, i, "Data"));
+  Start(rows);
+  for (int i = 1; i <= 10; i += 2) phone.PutSection(18, i, Gif(100 * i));
+  phone.SetFault("SizeError", "18-4:-10");
+  Button1Click(*m);
+
+  EXPECT_EQ(log.Count("InitGBPMode"), 1);
+  EXPECT_EQ(log.Count("EndGBPMode"), 1);
+  EXPECT_EQ(log.Count("GetNVMFileSize"), 10);
+  EXPECT_EQ(HeadReads(), 5);
+  EXPECT_EQ(log.Calls.front().Entry, "InitGBPMode");
+  EXPECT_EQ(log.Calls.back().Entry, "EndGBPMode");
+  // Rows in order, one progress text each, then the result.
+  std::vector<std::string> expected;
+  for (int i = 1; i <= 10; ++i)
+    expected.push_back("Refreshing section 18-" + std::to_string(i) + "...");
+  expected.push_back("Updated!");
+  EXPECT_EQ(ui.StatusLog, expected);
+  EXPECT_GE(ui.Repaints, 11);
+  // The failing row shows its box; the loop goes on.
+  EXPECT_EQ(ui.Boxes, (std::vector<TBox>{{"ERROR", "Error getting section 18-4 size"},
+                                         {"", "Update done!"}}));
+  for (int i = 1; i <= 10; ++i) {
+    if (i == 4) continue;
+    EXPECT_EQ(RowOf(i).Size, i % 2 ? 100 * i : 0) << i;
+    EXPECT_EQ(RowOf(i).Title, i % 2 ? "< GIF-File >" : "< Empty >") << i;
+  }
+}
+
+TEST_F(Scan, FullRefreshWithoutHeads) {
+  std::vector<test::TCatalogueEntry> rows;
+  for (int i = 1; i <= 4; ++i) rows.push_back(test::SimTelephone::Entry(18, i, "Data"));
+  Start(rows);
+  for (int i = 1; i <= 4; ++i) phone.PutSection(18, i, Gif(64));
+  m->SetCheckBox1(false);
+  Button1Click(*m);
+  EXPECT_EQ(log.Count("GetNVMFileSize"), 4);
+  EXPECT_EQ(HeadReads(), 0);
+  EXPECT_EQ(RowOf(4).Kind, 1);
+}
+
+TEST_F(Scan, NothingHappensWithoutAConnectionOrASection) {
+  Start({test::SimTelephone::Entry(2, 5, "Games")});
+  Refresh(0);  // the header placeholder
+  EXPECT_TRUE(log.Calls.empty());
+  EXPECT_TRUE(ui.StatusLog.empty());
+
+  phone.SetSim("Link", "Answer", "0");
+  Refresh(1);
+  Button1Click(*m);
+  EXPECT_EQ(log.Count("GetNVMFileSize"), 0);
+  EXPECT_EQ(ui.Boxes, (std::vector<TBox>{{"ERROR", "GBP Error: No AT response!"},
+                                         {"ERROR", "GBP Error: No AT response!"}}));
+  EXPECT_TRUE(ui.StatusLog.empty());
+}
+
+TEST_F(Scan, EmptyCatalogue) {
+  Start({});
+  Button1Click(*m);
+  EXPECT_EQ(log.Count("GetNVMFileSize"), 0);
+  EXPECT_EQ(ui.LastStatus(), "Updated!");
+  Refresh(1);
+  EXPECT_EQ(log.Count("InitGBPMode"), 1);
+}
+
+}  // namespace
+}  // namespace zub

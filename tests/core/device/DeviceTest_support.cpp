@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "core/device/DeviceTestSupport.h"
+
+namespace zub::test {
+
+namespace fs = std::filesystem;
+
+bool TGbpEntries::Resolve(const TDeviceLibrary& library) {
+  Init = reinterpret_cast<gbp::InitGBPModeFn>(library.Symbol("InitGBPMode"));
+  End = reinterpret_cast<gbp::EndGBPModeFn>(library.Symbol("EndGBPMode"));
+  Read = reinterpret_cast<gbp::ReadNVMFileFn>(library.Symbol("ReadNVMFile"));
+  Write = reinterpret_cast<gbp::WriteNVMFileFn>(library.Symbol("WriteNVMFile"));
+  Clear = reinterpret_cast<gbp::ClearNVMFileFn>(library.Symbol("ClearNVMFile"));
+  Size = reinterpret_cast<gbp::GetNVMFileSizeFn>(library.Symbol("GetNVMFileSize"));
+  return Init && End && Read && Write && Clear && Size;
+}
+
+fs::path FakeDir(const std::string& name) {
+  return fs::path(ZUB_FAKE_LIB_ROOT) / name;
+}
+
+TFakeControl::TFakeControl(const fs::path& dir, const std::string& fileName) {
+  library_.Load(fileName, dir);
+}
+
+void TFakeControl::Reset() const {
+  Get<void (*)()>("FakeReset")();
+}
+void TFakeControl::SetResult(const char* entry, std::int32_t result) const {
+  Get<void (*)(const char*, std::int32_t)>("FakeSetResult")(entry, result);
+}
+int TFakeControl::CallCount(const char* entry) const {
+  return Get<int (*)(const char*)>("FakeCallCount")(entry);
+}
+int TFakeControl::LastPort() const {
+  return Get<int (*)()>("FakeLastPort")();
+}
+int TFakeControl::LastSection() const {
+  return Get<int (*)()>("FakeLastSection")();
+}
+int TFakeControl::LastSubSection() const {
+  return Get<int (*)()>("FakeLastSubSection")();
+}
+std::int64_t TFakeControl::LastLength() const {
+  return Get<std::int64_t (*)()>("FakeLastLength")();
+}
+bool TFakeControl::IsOpen() const {
+  return Get<int (*)()>("FakeIsOpen")() != 0;
+}
+std::string TFakeControl::Name() const {
+  return Get<const char* (*)()>("FakeName")();
+}
+
+fs::path FreshTestDir(const std::string& suffix) {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "none";
+  name += suffix;
+  std::replace(name.begin(), name.end(), '/', '_');
+  const fs::path dir = fs::path(ZUB_TEST_TMP) / "device" / name;
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir;
+}
+
+TSimPhone::TSimPhone(const std::string& libraryName, const std::string& suffix)
+    : dir_(FreshTestDir(suffix)), libraryName_(libraryName) {
+  fs::copy_file(fs::path(ZUB_BIN_DIR) / libraryName, dir_ / libraryName);
+}
+
+void TSimPhone::WriteIni(const std::string& text) const {
+  std::ofstream(dir_ / "gbp-sim.ini", std::ios::binary | std::ios::trunc) << text;
+}
+
+bool TSimPhone::Load() {
+  return library_.Load(libraryName_, dir_) && api_.Resolve(library_);
+}
+
+fs::path TSimPhone::SectionFile(int section, int subSection, const std::string& folder) const {
+  return dir_ / folder / (std::to_string(section) + "-" + std::to_string(subSection) + ".bin");
+}
+
+std::optional<std::vector<unsigned char>> TSimPhone::SectionBytes(int section, int subSection,
+                                                                  const std::string& folder) const {
+  std::ifstream in(SectionFile(section, subSection, folder), std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::vector<unsigned char>(std::istreambuf_iterator<char>(in),
+                                    std::istreambuf_iterator<char>());
+}
+
+void TSimPhone::PutSection(int section, int subSection, const std::vector<unsigned char>& bytes,
+                           const std::string& folder) const {
+  fs::create_directories(dir_ / folder);
+  std::ofstream out(SectionFile(section, subSection, folder), std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::string> TSimPhone::FolderEntries(const std::string& folder) const {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(dir_ / folder, ec)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<unsigned char> Pattern(std::size_t size, unsigned seed) {
+  std::vector<unsigned char> bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>((i + seed) % 251);
+  return bytes;
+}
+
+}  // namespace zub::test
