@@ -1,0 +1,53 @@
+#include "saveslots/SaveSlotSelection.h"
+
+#include <string>
+
+#include "saveslots/SaveStore.h"
+
+namespace zub {
+namespace {
+
+void SetAll(TManager& m, bool selected) {
+  auto& lines = m.SaveSlotForm.Lines;
+  for (std::size_t i = 0; i < m.FSaveSlots.size(); ++i) {
+    m.FSaveSlots[i].Selected = selected;
+    if (i < lines.size()) lines[i].Checked = selected;
+  }
+}
+
+}  // namespace
+
+std::int32_t ParseSaveSlots(TManager& m, Bytes image) {
+  return ParseSaveSlots(image, m.FSaveSlots, m.FSaveStart, m.FSaveLength);
+}
+
+std::int32_t SelectSaveSlots(TManager& m, Bytes image) {
+  const std::int32_t count = ParseSaveSlots(m, image);
+  if (count == 0) return 0;
+  auto& lines = m.SaveSlotForm.Lines;
+  lines.clear();
+  for (std::size_t i = 0; i < m.FSaveSlots.size(); ++i) {
+    m.FSaveSlots[i].Selected = true;
+    lines.push_back({"Slot " + std::to_string(i + 1) +
+                         ", Size: " + std::to_string(m.FSaveSlots[i].Size) + " bytes",
+                     true});
+  }
+  return m.UI.ShowModal(TFormId::SaveSlotForm) == mrOk ? count : kSaveSlotsCancelled;
+}
+
+void SaveSlotCheckClick(TManager& m, int index, bool checked) {
+  if (index < 0) return;
+  const auto i = static_cast<std::size_t>(index);
+  if (i < m.FSaveSlots.size()) m.FSaveSlots[i].Selected = checked;
+  if (i < m.SaveSlotForm.Lines.size()) m.SaveSlotForm.Lines[i].Checked = checked;
+}
+
+void SaveSlotSelectAll(TManager& m) {
+  SetAll(m, true);
+}
+
+void SaveSlotDeselectAll(TManager& m) {
+  SetAll(m, false);
+}
+
+}  // namespace zub
