@@ -7,6 +7,7 @@
 
 #include "app/FileIO.h"
 #include "browser/Scan.h"
+#include "device/GbpApi.h"
 #include "saveslots/SaveSlotSelection.h"
 #include "saveslots/SaveStore.h"
 
@@ -26,13 +27,20 @@ void Select(TManager& m, const TSectInfo& row) {
 }
 
 // The whole section (up to one buffer) on a connection of its own, closed again before the
-// caller asks the user anything; nullopt after the component's or our own message.
-std::optional<std::vector<std::uint8_t>> ReadSection(TManager& m, const TSectInfo& row) {
+// caller asks the user anything; nullopt after the component's or our own message. With
+// `absentIsEmpty`, a section that does not exist (-153 or -5, as the size query answers for
+// it) reads as an empty one, so items can be put into a row the grid shows as empty.
+std::optional<std::vector<std::uint8_t>> ReadSection(TManager& m, const TSectInfo& row,
+                                                     bool absentIsEmpty = false) {
   if (!m.NVM->InitGBP()) return std::nullopt;
   Select(m, row);
   std::vector<std::uint8_t> image(kSectionBufferSize);
   const std::int32_t n = m.NVM->Read(image.data(), static_cast<std::uint32_t>(image.size()));
   m.NVM->EndGBP();
+  if (absentIsEmpty && (n == gbp::kNoSection || n == gbp::kNoSectionAlt)) {
+    image.clear();
+    return image;
+  }
   if (n < 0) {
     m.UI.MessageBox("ERROR",
                     "Error reading section " + SectionAddress(row.Section, row.SubSection));
@@ -98,7 +106,7 @@ void UploadSaveActionExecute(TManager& m) {
   TSectInfo* row = m.CurrentSection();
   if (!row) return;
   m.UI.Status("Reading Slot data...");
-  auto image = ReadSection(m, *row);
+  auto image = ReadSection(m, *row, /*absentIsEmpty=*/true);
   if (!image) return;
 
   m.SaveSlotForm.Label1 = kRemovePrompt;
@@ -136,7 +144,7 @@ void EraseSaveActionExecute(TManager& m) {
   TSectInfo* row = m.CurrentSection();
   if (!row) return;
   m.UI.Status("Reading Slot data...");
-  auto image = ReadSection(m, *row);
+  auto image = ReadSection(m, *row, /*absentIsEmpty=*/true);
   if (!image) return;
 
   m.SaveSlotForm.Label1 = kRemovePrompt;

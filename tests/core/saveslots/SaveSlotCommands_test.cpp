@@ -497,6 +497,26 @@ TEST_F(SaveSlotTest, UploadCombinesKeptAndFileItems) {
   }
 }
 
+TEST_F(SaveSlotTest, UploadIntoAnAbsentSectionStartsAStore) {
+  // The grid shows a section that does not exist as empty and offers Upload Save Slot there;
+  // the read's "no such section" is an empty section, not a read error.
+  const Buf saves = Cat({Record(100, 7), Record(50, 8)});
+  PutFile("saves.sav", saves);
+  phone.RemoveSection(2, 8);
+  ui.OpenAnswers.push_back(PathOf("saves.sav"));
+  AnswerUnchanged();
+  Run(UploadSaveActionExecute, kFree);
+  EXPECT_EQ(phone.Section(2, 8), Cat({saves, Trailer(0)}));
+  EXPECT_EQ(ui.Boxes, (std::vector<TBox>{{"OK!", "Save slot uploaded sucsessfully!"}}));
+
+  // Any other read failure still ends the command.
+  Reset();
+  phone.SetFault("ReadError", "2-8:-10");
+  Run(UploadSaveActionExecute, kFree);
+  EXPECT_EQ(ui.Boxes, (std::vector<TBox>{{"ERROR", "Error reading section 2-8"}}));
+  EXPECT_EQ(log.Count("WriteNVMFile"), 0);
+}
+
 TEST_F(SaveSlotTest, UploadCancelledInTheRemovalPromptWritesNothing) {
   phone.PutSection(2, 2, GamesSection());
   AnswerUnchanged(mrCancel);
