@@ -37,9 +37,13 @@ void ConvertImage(TManager& m, MutableBytes image) {
 bool OfferConversion(TManager& m, MutableBytes image) {
   if (!IsUFIF20(image)) return true;
   switch (AskConversion(m)) {
-    case TConvertAnswer::Yes: ConvertImage(m, image); return true;
-    case TConvertAnswer::No: return true;
-    case TConvertAnswer::Cancel: return false;
+    case TConvertAnswer::Yes:
+      ConvertImage(m, image);
+      return true;
+    case TConvertAnswer::No:
+      return true;
+    case TConvertAnswer::Cancel:
+      return false;
   }
   return false;
 }
@@ -47,6 +51,7 @@ bool OfferConversion(TManager& m, MutableBytes image) {
 void ConvertActionExecute(TManager& m) {
   TSectInfo* row = m.CurrentSection();
   if (!row) return;
+  const std::string address = SectionAddress(row->Section, row->SubSection);
   m.UI.Status("Downloading data...");
   if (!m.NVM->InitGBP()) return;
   m.NVM->SetSect(row->Section);
@@ -55,9 +60,18 @@ void ConvertActionExecute(TManager& m) {
   // shortens it.
   std::vector<std::uint8_t> buffer(kSectionBufferSize);
   const std::int32_t n = m.NVM->Read(buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+  // A full buffer may hold only the head of a longer section: such a section is refused
+  // before it is erased, since writing the head back would cut off its tail.
+  bool tooLong = false;
+  if (n >= 0 && static_cast<std::size_t>(n) >= buffer.size())
+    tooLong = static_cast<std::size_t>(n) > buffer.size() || m.NVM->GetSize() != n;
   m.NVM->EndGBP();
   if (n < 0) {
-    m.UI.MessageBox("ERROR", "Error reading section " + SectionAddress(row->Section, row->SubSection));
+    m.UI.MessageBox("ERROR", "Error reading section " + address);
+    return;
+  }
+  if (tooLong) {
+    m.UI.MessageBox("ERROR", "Can't convert - section " + address + " too big!");
     return;
   }
   m.UI.Status("Downloaded!");
@@ -65,6 +79,7 @@ void ConvertActionExecute(TManager& m) {
   if (IsUFIF20(buffer)) ConvertImage(m, buffer);
   WriteFileAtomic("temp.prg", buffer);
 
+  // The erase goes on to the write whatever it reports: the write replaces the section anyway.
   ClearActionExecute(m);
 
   m.UI.Status("Uploading data...");

@@ -1,5 +1,6 @@
 #include "transfer/Transfer.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "app/FileIO.h"
@@ -23,6 +24,12 @@ std::string ReadError(const TSectInfo& row) {
   return "Error reading section " + SectionAddress(row.Section, row.SubSection);
 }
 
+// What a successful Read placed in the buffer: a library that claims more than the capacity
+// still delivered at most the capacity.
+std::size_t Delivered(std::int32_t n, std::size_t capacity) {
+  return std::min(static_cast<std::size_t>(n), capacity);
+}
+
 }  // namespace
 
 std::int32_t StripFiller(Bytes data, std::int32_t n) {
@@ -39,8 +46,8 @@ std::int32_t VerifyUpload(TManager& m, std::int32_t section, std::int32_t subSec
   m.NVM->SetSSect(subSection);
   const std::int32_t size = m.NVM->GetSize();
   if (size == expected) {
-    m.UI.MessageBox("OK!", "Section uploaded sucsessfully! Size: " + std::to_string(size) +
-                               " bytes");
+    m.UI.MessageBox("OK!",
+                    "Section uploaded sucsessfully! Size: " + std::to_string(size) + " bytes");
     return size;
   }
   m.UI.MessageBox("ERROR", kUploadError);
@@ -94,7 +101,7 @@ void DownloadActionExecute(TManager& m) {
     m.UI.MessageBox("ERROR", ReadError(*row));
     return;
   }
-  buffer.resize(static_cast<std::size_t>(n));
+  buffer.resize(Delivered(n, buffer.size()));
   if (const auto path = m.UI.SaveFile()) WriteFileAtomic(*path, buffer);
   m.UI.Status("Downloaded!");
 }
@@ -134,7 +141,7 @@ void PlayGIFActionExecute(TManager& m) {
     return;
   }
   m.UI.Status("Downloaded!");
-  buffer.resize(static_cast<std::size_t>(n));
+  buffer.resize(Delivered(n, buffer.size()));
   WriteFileAtomic("temp.gif", buffer);
   m.UI.Launch("start temp.gif");
 }
