@@ -54,8 +54,7 @@ void ConvertActionExecute(TManager& m) {
   const std::string address = SectionAddress(row->Section, row->SubSection);
   m.UI.Status("Downloading data...");
   if (!m.NVM->InitGBP()) return;
-  m.NVM->SetSect(row->Section);
-  m.NVM->SetSSect(row->SubSection);
+  SelectSection(m, *row);
   // The whole section comes back (not only its first 21504 bytes), so the write-back never
   // shortens it.
   std::vector<std::uint8_t> buffer(kSectionBufferSize);
@@ -83,14 +82,9 @@ void ConvertActionExecute(TManager& m) {
   ClearActionExecute(m);
 
   m.UI.Status("Uploading data...");
-  if (!m.NVM->InitGBP()) return;
-  m.NVM->SetSect(row->Section);
-  m.NVM->SetSSect(row->SubSection);
-  m.NVM->Write(buffer.data(), static_cast<std::uint32_t>(buffer.size()));
-  const std::int32_t r = ScanSection(m, *row);
-  m.NVM->EndGBP();
-  m.UI.RepaintGrid();
-  if (r == n) {
+  const auto r = WriteAndRescan(m, *row, buffer);
+  if (!r) return;
+  if (*r == n) {
     m.UI.MessageBox("OK!", "Section uploaded sucsessfully!");
     m.UI.Status("Uploaded!");
   } else {

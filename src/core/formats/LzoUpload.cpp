@@ -27,15 +27,10 @@ const char* const kNewFilePrompt =
     "Please select save items you want to be uploaded with new version of program.";
 const char* const kTooBig = "Can't uplod - file too big!";
 
-void Select(TManager& m, const TSectInfo& row) {
-  m.NVM->SetSect(row.Section);
-  m.NVM->SetSSect(row.SubSection);
-}
-
 // The section's records the user keeps for the new version, already assembled; nullopt when
 // the section could not be read (after the message).
 std::optional<std::vector<std::uint8_t>> KeptRecords(TManager& m, const TSectInfo& row) {
-  Select(m, row);
+  SelectSection(m, row);
   std::vector<std::uint8_t> section(kSectionBufferSize);
   // Read opens the connection by itself.
   const std::int32_t n = m.NVM->Read(section.data(), static_cast<std::uint32_t>(section.size()));
@@ -120,13 +115,9 @@ void UploadLZOActionExecute(TManager& m, const TLZOCompressor& compress) {
     return;
   }
 
-  if (!m.NVM->InitGBP()) return;
-  Select(m, *row);
-  m.NVM->Write(image.data(), static_cast<std::uint32_t>(n));
-  const std::int32_t size = ScanSection(m, *row);
-  m.NVM->EndGBP();
-  m.UI.RepaintGrid();
-  ReportUpload(m, size, static_cast<std::int32_t>(n));
+  const auto size = WriteAndRescan(m, *row, Bytes(image.data(), n));
+  if (!size) return;
+  ReportUpload(m, *size, static_cast<std::int32_t>(n));
 }
 
 }  // namespace zub

@@ -10,6 +10,7 @@
 #include "device/GbpApi.h"
 #include "saveslots/SaveSlotSelection.h"
 #include "saveslots/SaveStore.h"
+#include "transfer/Transfer.h"
 
 namespace zub {
 namespace {
@@ -18,13 +19,6 @@ const char* const kSaveToFilePrompt = "Please select items you want to be saved 
 const char* const kRemovePrompt = "Please select items you want to be removed from section.";
 const char* const kFromFilePrompt = "Please select items you want to be uploaded from file.";
 const char* const kTooBig = "Can't uplod - file too big!";
-const char* const kUploadError =
-    "Section uploaded with error or out of memory!\nTry to upload again or free some NVM memory";
-
-void Select(TManager& m, const TSectInfo& row) {
-  m.NVM->SetSect(row.Section);
-  m.NVM->SetSSect(row.SubSection);
-}
 
 // The whole section (up to one buffer) on a connection of its own, closed again before the
 // caller asks the user anything; nullopt after the component's or our own message. With
@@ -33,7 +27,7 @@ void Select(TManager& m, const TSectInfo& row) {
 std::optional<std::vector<std::uint8_t>> ReadSection(TManager& m, const TSectInfo& row,
                                                      bool absentIsEmpty = false) {
   if (!m.NVM->InitGBP()) return std::nullopt;
-  Select(m, row);
+  SelectSection(m, row);
   std::vector<std::uint8_t> image(kSectionBufferSize);
   const std::int32_t n = m.NVM->Read(image.data(), static_cast<std::uint32_t>(image.size()));
   m.NVM->EndGBP();
@@ -50,35 +44,10 @@ std::optional<std::vector<std::uint8_t>> ReadSection(TManager& m, const TSectInf
   return image;
 }
 
-// Writes the first `length` bytes of the image and scans the row again: the size it finds,
-// or nullopt when the connection could not be opened.
-std::optional<std::int32_t> WriteSection(TManager& m, TSectInfo& row,
-                                         const std::vector<std::uint8_t>& image,
-                                         std::size_t length) {
-  if (!m.NVM->InitGBP()) return std::nullopt;
-  Select(m, row);
-  m.NVM->Write(image.data(), static_cast<std::uint32_t>(length));
-  const std::int32_t size = ScanSection(m, row);
-  m.NVM->EndGBP();
-  m.UI.RepaintGrid();
-  return size;
-}
-
 // The items the user did not tick stay; they move up behind the program part.
 void KeepUnticked(TManager& m, TSaveAreaAssembler& store) {
   for (const TSaveSlot& slot : m.FSaveSlots)
     if (!slot.Selected) store.AddFromSelf(slot);
-}
-
-void Report(TManager& m, std::int32_t size, std::size_t written, const char* success,
-            const char* done) {
-  if (size >= 0 && static_cast<std::size_t>(size) == written) {
-    m.UI.MessageBox("OK!", success);
-    m.UI.Status(done);
-  } else {
-    m.UI.MessageBox("ERROR", kUploadError);
-    m.UI.Status("Upload error!");
-  }
 }
 
 }  // namespace
@@ -135,16 +104,17 @@ void UploadSaveActionExecute(TManager& m) {
   }
 
   m.UI.Status("Uploading Save data...");
-  const auto size = WriteSection(m, *row, *image, store.Length());
+  const auto size = WriteAndRescan(m, *row, Bytes(image->data(), store.Length()));
   if (!size) return;
-  Report(m, *size, store.Length(), "Save slot uploaded sucsessfully!", "Uploaded!");
+  ReportUpload(m, *size, static_cast<std::int32_t>(store.Length()),
+               "Save slot uploaded sucsessfully!");
 }
 
 void EraseSaveActionExecute(TManager& m) {
   TSectInfo* row = m.CurrentSection();
   if (!row) return;
   m.UI.Status("Reading Slot data...");
-  auto image = ReadSection(m, *row, /*absentIsEmpty=*/true);
+  auto image = ReadSection(m, *row);
   if (!image) return;
 
   m.SaveSlotForm.Label1 = kRemovePrompt;
@@ -164,9 +134,10 @@ void EraseSaveActionExecute(TManager& m) {
   }
 
   m.UI.Status("Uploading Slot data...");
-  const auto size = WriteSection(m, *row, *image, store.Length());
+  const auto size = WriteAndRescan(m, *row, Bytes(image->data(), store.Length()));
   if (!size) return;
-  Report(m, *size, store.Length(), "Save Slot erased sucsessfully!", "Erased!");
+  ReportUpload(m, *size, static_cast<std::int32_t>(store.Length()),
+               "Save Slot erased sucsessfully!", "Erased!");
 }
 
 }  // namespace zub

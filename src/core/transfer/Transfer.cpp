@@ -12,13 +12,6 @@ namespace {
 
 constexpr std::uint16_t kFillerWord = 0x46C0;
 constexpr std::uint32_t kGifReadCapacity = 220000;
-const char* const kUploadError =
-    "Section uploaded with error or out of memory!\nTry to upload again or free some NVM memory";
-
-void Select(TManager& m, const TSectInfo& row) {
-  m.NVM->SetSect(row.Section);
-  m.NVM->SetSSect(row.SubSection);
-}
 
 std::string ReadError(const TSectInfo& row) {
   return "Error reading section " + SectionAddress(row.Section, row.SubSection);
@@ -31,6 +24,24 @@ std::size_t Delivered(std::int32_t n, std::size_t capacity) {
 }
 
 }  // namespace
+
+const char* const kUploadErrorText =
+    "Section uploaded with error or out of memory!\nTry to upload again or free some NVM memory";
+
+void SelectSection(TManager& m, const TSectInfo& row) {
+  m.NVM->SetSect(row.Section);
+  m.NVM->SetSSect(row.SubSection);
+}
+
+std::optional<std::int32_t> WriteAndRescan(TManager& m, TSectInfo& row, Bytes image) {
+  if (!m.NVM->InitGBP()) return std::nullopt;
+  SelectSection(m, row);
+  m.NVM->Write(image.data(), static_cast<std::uint32_t>(image.size()));
+  const std::int32_t size = ScanSection(m, row);
+  m.NVM->EndGBP();
+  m.UI.RepaintGrid();
+  return size;
+}
 
 std::int32_t StripFiller(Bytes data, std::int32_t n) {
   if (n > static_cast<std::int32_t>(data.size())) n = static_cast<std::int32_t>(data.size());
@@ -50,16 +61,17 @@ std::int32_t VerifyUpload(TManager& m, std::int32_t section, std::int32_t subSec
                     "Section uploaded sucsessfully! Size: " + std::to_string(size) + " bytes");
     return size;
   }
-  m.UI.MessageBox("ERROR", kUploadError);
+  m.UI.MessageBox("ERROR", kUploadErrorText);
   return -1;
 }
 
-void ReportUpload(TManager& m, std::int32_t r, std::int32_t n) {
+void ReportUpload(TManager& m, std::int32_t r, std::int32_t n, const char* success,
+                  const char* done) {
   if (r == n) {
-    m.UI.MessageBox("OK!", "Section uploaded sucsessfully!");
-    m.UI.Status("Uploaded!");
+    m.UI.MessageBox("OK!", success);
+    m.UI.Status(done);
   } else {
-    m.UI.MessageBox("ERROR", kUploadError);
+    m.UI.MessageBox("ERROR", kUploadErrorText);
     m.UI.Status("Upload error!");
   }
 }
@@ -78,13 +90,9 @@ void UploadActionExecute(TManager& m) {
     m.UI.MessageBox("ERROR", "Can't uplod - file too big!");
     return;
   }
-  if (!m.NVM->InitGBP()) return;
-  Select(m, *row);
-  m.NVM->Write(buffer.data(), static_cast<std::uint32_t>(n));
-  const std::int32_t r = ScanSection(m, *row);
-  m.NVM->EndGBP();
-  m.UI.RepaintGrid();
-  ReportUpload(m, r, n);
+  const auto r = WriteAndRescan(m, *row, Bytes(buffer.data(), static_cast<std::size_t>(n)));
+  if (!r) return;
+  ReportUpload(m, *r, n);
 }
 
 void DownloadActionExecute(TManager& m) {
@@ -92,7 +100,7 @@ void DownloadActionExecute(TManager& m) {
   if (!row) return;
   m.UI.Status("Downloading data...");
   if (!m.NVM->InitGBP()) return;
-  Select(m, *row);
+  SelectSection(m, *row);
   // The whole section, not only its first 22000 bytes: a backup must not lose data.
   std::vector<std::uint8_t> buffer(kSectionBufferSize);
   const std::int32_t n = m.NVM->Read(buffer.data(), static_cast<std::uint32_t>(buffer.size()));
@@ -111,7 +119,7 @@ bool ClearActionExecute(TManager& m) {
   if (!row) return false;
   m.UI.Status("Erasing section...");
   if (!m.NVM->InitGBP()) return false;
-  Select(m, *row);
+  SelectSection(m, *row);
   m.NVM->Clear();
   const std::int32_t r = ScanSection(m, *row);
   m.NVM->EndGBP();
@@ -132,7 +140,7 @@ void PlayGIFActionExecute(TManager& m) {
   if (!row) return;
   m.UI.Status("Downloading data...");
   if (!m.NVM->InitGBP()) return;
-  Select(m, *row);
+  SelectSection(m, *row);
   std::vector<std::uint8_t> buffer(kGifReadCapacity);
   const std::int32_t n = m.NVM->Read(buffer.data(), kGifReadCapacity);
   m.NVM->EndGBP();

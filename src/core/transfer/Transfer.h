@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "app/Bytes.h"
 #include "app/Manager.h"
@@ -20,8 +21,21 @@ std::int32_t StripFiller(Bytes data, std::int32_t n);
 std::int32_t VerifyUpload(TManager& m, std::int32_t section, std::int32_t subSection,
                           std::int32_t expected);
 
+// Points the device component at the row's section.
+void SelectSection(TManager& m, const TSectInfo& row);
+
+// Writes the image into the row's section on a connection of its own and scans the row again
+// before the connection closes, then repaints: the size the scan found, or nullopt when the
+// connection could not be opened.
+std::optional<std::int32_t> WriteAndRescan(TManager& m, TSectInfo& row, Bytes image);
+
+// The text shown when the size read back after a write differs from what was written.
+extern const char* const kUploadErrorText;
+
 // The upload's verdict: r is what the rescan found, n what was written.
-void ReportUpload(TManager& m, std::int32_t r, std::int32_t n);
+void ReportUpload(TManager& m, std::int32_t r, std::int32_t n,
+                  const char* success = "Section uploaded sucsessfully!",
+                  const char* done = "Uploaded!");
 
 void UploadActionExecute(TManager& m);
 void DownloadActionExecute(TManager& m);

@@ -12,13 +12,19 @@
 
 #include "saveslots/SaveSlotSelection.h"
 #include "support/FakeInteraction.h"
+#include "support/SaveImages.h"
 #include "support/SimTelephone.h"
+#include "support/WatchingUI.h"
 
 namespace zub {
 namespace {
 
-using Buf = std::vector<std::uint8_t>;
+using test::Buf;
+using test::Cat;
+using test::Record;
 using test::TBox;
+using test::Trailer;
+using test::WatchingUI;
 
 constexpr const char* kRemovePrompt = "Please select items you want to be removed from section.";
 constexpr const char* kFromFilePrompt = "Please select items you want to be uploaded from file.";
@@ -37,58 +43,6 @@ Buf Program(std::size_t n) {
   }
   return b;
 }
-
-// A save record whose data tell the items apart.
-Buf Record(std::uint16_t n, std::uint8_t tag) {
-  Buf b = {static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8),
-           static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8)};
-  for (std::size_t i = 0; i < n; ++i) b.push_back(static_cast<std::uint8_t>(tag + i * 13));
-  return b;
-}
-
-Buf Trailer(std::uint32_t start) {
-  Buf b(8);
-  store_u32le(b, 0, start);
-  store_u32le(b, 4, SaveAreaMagic);
-  return b;
-}
-
-Buf Cat(std::initializer_list<Buf> parts) {
-  Buf out;
-  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
-
-// Records what the dialogs showed and whether the connection was open while they did.
-class WatchingUI : public test::FakeInteraction {
- public:
-  TManager* Core = nullptr;
-  int AskedWhileOpen = 0;
-  std::vector<std::string> Prompts;
-  std::vector<std::vector<TCheckLine>> Listings;
-
-  std::optional<std::string> OpenFile(const std::string& filter) override {
-    Watch();
-    return FakeInteraction::OpenFile(filter);
-  }
-  std::optional<std::string> SaveFile() override {
-    Watch();
-    return FakeInteraction::SaveFile();
-  }
-  int ShowModal(TFormId form) override {
-    Watch();
-    if (form == TFormId::SaveSlotForm) {
-      Prompts.push_back(Core->SaveSlotForm.Label1);
-      Listings.push_back(Core->SaveSlotForm.Lines);
-    }
-    return FakeInteraction::ShowModal(form);
-  }
-
- private:
-  void Watch() {
-    if (Core && Core->NVM->PortOpen()) ++AskedWhileOpen;
-  }
-};
 
 class SaveSlotTest : public ::testing::Test {
  protected:
