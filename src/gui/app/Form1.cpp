@@ -1,0 +1,231 @@
+#include "gui/app/Form1.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QSignalBlocker>
+#include <algorithm>
+
+#include "app/Commands.h"
+#include "app/Manager.h"
+#include "device/DeviceLibrary.h"
+#include "gui/browser/SectionGrid.h"
+#include "gui/common/CoreText.h"
+#include "gui/common/ZubDialog.h"
+#include "ui_Form1.h"
+
+namespace zub {
+
+TForm1Options TForm1Options::ForExecutable() {
+  std::filesystem::path exe = ExecutablePath();
+  if (exe.empty()) exe = QCoreApplication::applicationFilePath().toStdString();
+  TForm1Options options;
+  options.HomeDir = exe.parent_path();
+  options.SettingsPath = exe.replace_extension(".INI");
+  return options;
+}
+
+TForm1::TForm1(TForm1Options options, QWidget* parent)
+    : QMainWindow(parent),
+      ui(std::make_unique<Ui::TForm1>()),
+      FPrompts(options.Prompts ? options.Prompts : &FQtPrompts) {
+  ui->setupUi(this);
+  setObjectName(QString::fromLatin1(FormName(TFormId::Form1)));
+  setWindowTitle(QString::fromLatin1(FormCaption(TFormId::Form1)));
+  setFont(DialogFont());
+  FStatusText = new QLabel(ui->StatusBar);
+  FStatusText->setObjectName(QStringLiteral("StatusText"));
+  ui->StatusBar->addWidget(FStatusText, 1);
+  CreateActions();
+
+  // The core loads the device library now: a missing one is reported before the window shows.
+  FCore = std::make_unique<TManager>(
+      *this, TManagerOptions{options.HomeDir, options.SettingsPath, nullptr});
+  ui->DrawGrid1->SetSource(&FCore->Sections);
+  ConnectControls();
+  SyncGrid();
+}
+
+TForm1::~TForm1() {
+  ui->DrawGrid1->SetSource(nullptr);
+}
+
+void TForm1::RegisterForm(TZubDialog* dialog) {
+  if (dialog) FForms[static_cast<std::size_t>(dialog->FormId())] = dialog;
+}
+
+TSectionGrid& TForm1::Grid() const {
+  return *ui->DrawGrid1;
+}
+
+QAction* TForm1::Action(TActionId id) const {
+  return FActions[static_cast<std::size_t>(id)];
+}
+
+QString TForm1::StatusText() const {
+  return FStatusText->text();
+}
+
+void TForm1::CreateActions() {
+  FActionList1 = new QObject(this);
+  FActionList1->setObjectName(QStringLiteral("ActionList1"));
+  for (TActionId id : kAllActions) {
+    const std::string_view name = ActionName(id);
+    const std::string_view caption = ActionCaption(id);
+    auto* action = new QAction(
+        QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())), FActionList1);
+    action->setObjectName(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+    connect(action, &QAction::triggered, this,
+            [this, id] { FCore->Run([this, id] { ExecuteAction(*FCore, id); }); });
+    FActions[static_cast<std::size_t>(id)] = action;
+  }
+  FPopupMenu1 = new QMenu(this);
+  FPopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+  for (TActionId id : kMenuOrder) FPopupMenu1->addAction(Action(id));
+}
+
+void TForm1::ConnectControls() {
+  const std::pair<QPushButton*, int> buttons[] = {
+      {ui->Button1, 1}, {ui->Button2, 2}, {ui->Button3, 3}, {ui->Button4, 4}, {ui->Button5, 5},
+      {ui->Button6, 6}, {ui->Button7, 7}, {ui->Button8, 8}, {ui->Button9, 9}, {ui->Button10, 10},
+  };
+  for (const auto& [button, number] : buttons)
+    connect(button, &QPushButton::clicked, this,
+            [this, n = number] { FCore->Run([this, n] { ClickButton(*FCore, n); }); });
+  connect(ui->ComboBox1, &QComboBox::currentIndexChanged, this,
+          [this](int index) { FCore->Run([this, index] { FCore->ComboBox1Change(index); }); });
+  connect(ui->CheckBox1, &QCheckBox::toggled, this,
+          [this](bool ticked) { FCore->SetCheckBox1(ticked); });
+  connect(ui->DrawGrid1, &TSectionGrid::RowClicked, this, &TForm1::DrawGrid1Click);
+  connect(ui->DrawGrid1, &TSectionGrid::RightMouseUp, this, &TForm1::DrawGrid1MouseUp);
+  connect(ui->DrawGrid1, &TSectionGrid::Resized, this, &TForm1::FormResize);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (FShown) return;
+  FShown = true;
+  FCore->Run([this] { FCore->FormShow(); });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  KeepBounds();
+  FCore->Run([this] { FCore->FormClose(); });
+  event->accept();
+}
+
+void TForm1::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  KeepBounds();
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  KeepBounds();
+}
+
+void TForm1::KeepBounds() {
+  // Before the first show the settings have not been applied yet.
+  if (!FCore || !FShown || FApplyingBounds) return;
+  // Left and top are the frame's position, width and height the client size: frames differ
+  // between desktops, and this way the size never drifts from one run to the next.
+  FCore->Bounds = {pos().y(), pos().x(), width(), height()};
+}
+
+void TForm1::FormResize() {
+  TSectionGrid& grid = Grid();
+  grid.SetColWidth(1, grid.ClientWidth() - grid.ColWidth(0) - grid.ColWidth(2));
+}
+
+void TForm1::DrawGrid1Click(int row) {
+  FCore->Run([this, row] { FCore->DrawGrid1Click(row); });
+}
+
+void TForm1::DrawGrid1MouseUp(const QPoint& globalPos) {
+  FCore->Run([this] { FCore->DrawGrid1MouseUpRight(); });
+  for (TActionId id : kMenuOrder) Action(id)->setEnabled(Has(FCore->ActionEnabled, id));
+  FPopupMenu1->popup(globalPos);
+}
+
+void TForm1::SyncGrid() {
+  Grid().SetRowCount(FCore->RowCount());
+  Grid().SetRow(FCore->Row);
+}
+
+void TForm1::Status(const std::string& text) {
+  FStatusText->setText(FromCore(text));
+  // Commands run to their end in one handler: paint now so the user sees the progress text.
+  if (FStatusText->isVisible()) FStatusText->repaint();
+}
+
+void TForm1::MessageBox(const std::string& caption, const std::string& text) {
+  FPrompts->MessageBox(this, FromCore(caption), FromCore(text));
+}
+
+bool TForm1::Confirm(const std::string& caption, const std::string& text) {
+  return FPrompts->Confirm(this, FromCore(caption), FromCore(text));
+}
+
+std::optional<std::string> TForm1::OpenFile(const std::string& filter) {
+  const auto name = FPrompts->OpenFile(this, QtFileFilters(filter));
+  if (!name) return std::nullopt;
+  return ToCore(*name);
+}
+
+std::optional<std::string> TForm1::SaveFile() {
+  const auto name = FPrompts->SaveFile(this);
+  if (!name) return std::nullopt;
+  return ToCore(*name);
+}
+
+int TForm1::ShowModal(TFormId form) {
+  TZubDialog* dialog = FForms[static_cast<std::size_t>(form)];
+  if (!dialog) return mrNone;
+  dialog->FormShow();
+  const int result = FPrompts->Exec(*dialog);
+  dialog->FormHide(result);
+  return result;
+}
+
+void TForm1::Launch(const std::string& commandLine) {
+  // The launcher's "start FILE" opens FILE (in the current folder) with its viewer.
+  constexpr std::string_view kStart = "start ";
+  std::string file = commandLine;
+  if (file.starts_with(kStart)) file.erase(0, kStart.size());
+  FPrompts->OpenWithSystem(QDir::current().absoluteFilePath(FromCore(file)));
+}
+
+void TForm1::ShowException(const std::string& text) {
+  FPrompts->ShowException(this, FromCore(text));
+}
+
+void TForm1::RepaintGrid() {
+  SyncGrid();
+  if (Grid().isVisible())
+    Grid().viewport()->repaint();
+  else
+    Grid().viewport()->update();
+}
+
+void TForm1::ControlsChanged() {
+  const TWindowBounds b = FCore->Bounds;
+  FApplyingBounds = true;
+  move(b.Left, b.Top);
+  resize(std::max(1, b.Width), std::max(1, b.Height));
+  FApplyingBounds = false;
+  {
+    const QSignalBlocker block(ui->ComboBox1);
+    const int index = FCore->ComboBox1Index;
+    ui->ComboBox1->setCurrentIndex(index >= 0 && index < ui->ComboBox1->count() ? index : -1);
+  }
+  {
+    const QSignalBlocker block(ui->CheckBox1);
+    ui->CheckBox1->setChecked(FCore->CheckBox1);
+  }
+  SyncGrid();
+  FormResize();
+}
+
+}  // namespace zub

@@ -1,0 +1,97 @@
+// Form1, "ZUB Manager 3": the main window. It creates the core (TManager), shows the core's
+// state in its controls and forwards every button, action and grid event to the core. It is
+// also the core's IInteraction; every blocking question goes through IModalPrompts, which
+// tests replace so that they never block.
+#pragma once
+
+#include <QMainWindow>
+#include <array>
+#include <filesystem>
+#include <memory>
+
+#include "app/Actions.h"
+#include "app/Interaction.h"
+#include "gui/common/ModalPrompts.h"
+
+class QLabel;
+class QMenu;
+
+namespace zub {
+
+class TManager;
+class TSectionGrid;
+class TZubDialog;
+namespace Ui {
+class TForm1;
+}
+
+struct TForm1Options {
+  // The folder of the device libraries and SECTIONS.INI, and the program settings file.
+  std::filesystem::path HomeDir;
+  std::filesystem::path SettingsPath;
+  // Answers the blocking questions; nullptr: real Qt dialogs.
+  IModalPrompts* Prompts = nullptr;
+
+  // Beside the running executable: its folder, and its path with ".INI" for the extension.
+  static TForm1Options ForExecutable();
+};
+
+class TForm1 : public QMainWindow, public IInteraction {
+  Q_OBJECT
+
+ public:
+  explicit TForm1(TForm1Options options, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  TManager& Core() { return *FCore; }
+  // The dialogs that ShowModal can show, registered once they exist.
+  void RegisterForm(TZubDialog* dialog);
+
+  TSectionGrid& Grid() const;
+  QMenu& PopupMenu1() const { return *FPopupMenu1; }
+  QAction* Action(TActionId id) const;
+  QString StatusText() const;
+
+  // IInteraction
+  void Status(const std::string& text) override;
+  void MessageBox(const std::string& caption, const std::string& text) override;
+  bool Confirm(const std::string& caption, const std::string& text) override;
+  std::optional<std::string> OpenFile(const std::string& filter) override;
+  std::optional<std::string> SaveFile() override;
+  int ShowModal(TFormId form) override;
+  void Launch(const std::string& commandLine) override;
+  void ShowException(const std::string& text) override;
+  void RepaintGrid() override;
+  void ControlsChanged() override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void CreateActions();
+  void ConnectControls();
+  void FormResize();
+  void DrawGrid1Click(int row);
+  void DrawGrid1MouseUp(const QPoint& globalPos);
+  void SyncGrid();
+  // The core's Bounds follow the window, so that every settings save stores where it is.
+  void KeepBounds();
+
+  std::unique_ptr<Ui::TForm1> ui;
+  TQtPrompts FQtPrompts;
+  IModalPrompts* FPrompts;
+  QLabel* FStatusText = nullptr;
+  QObject* FActionList1 = nullptr;
+  std::array<QAction*, kActionCount> FActions{};
+  QMenu* FPopupMenu1 = nullptr;
+  std::array<TZubDialog*, std::size(kAllForms)> FForms{};
+  bool FShown = false;
+  bool FApplyingBounds = false;
+  // Last: created after the window's widgets, destroyed before them.
+  std::unique_ptr<TManager> FCore;
+};
+
+}  // namespace zub

@@ -1,0 +1,64 @@
+#include "gui/saveslots/SaveSlotForm.h"
+
+#include <QListWidgetItem>
+#include <QSignalBlocker>
+
+#include "app/Manager.h"
+#include "gui/common/CoreText.h"
+#include "ui_SaveSlotForm.h"
+
+namespace zub {
+namespace {
+constexpr int kItemHeight = 13;
+}
+
+TSaveSlotForm::TSaveSlotForm(TManager& core, QWidget* parent)
+    : TZubDialog(TFormId::SaveSlotForm, parent),
+      FCore(core),
+      ui(std::make_unique<Ui::TSaveSlotForm>()) {
+  ui->setupUi(this);
+  connect(ui->CheckListBox1, &QListWidget::itemChanged, this,
+          &TSaveSlotForm::CheckListBox1ClickCheck);
+  connect(ui->Button3, &QPushButton::clicked, this, [this] { SetAll(true); });
+  connect(ui->Button4, &QPushButton::clicked, this, [this] { SetAll(false); });
+  connect(ui->Button1, &QPushButton::clicked, this, [this] { done(mrOk); });
+  connect(ui->Button2, &QPushButton::clicked, this, [this] { done(mrCancel); });
+  InitForm();
+}
+
+TSaveSlotForm::~TSaveSlotForm() = default;
+
+void TSaveSlotForm::FormShow() {
+  ui->Label1->setText(FromCore(FCore.SaveSlotForm.Label1));
+  ShowLines();
+}
+
+void TSaveSlotForm::ShowLines() {
+  const QSignalBlocker block(ui->CheckListBox1);
+  ui->CheckListBox1->clear();
+  for (const TCheckLine& line : FCore.SaveSlotForm.Lines) {
+    auto* item = new QListWidgetItem(FromCore(line.Text), ui->CheckListBox1);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    item->setCheckState(line.Checked ? Qt::Checked : Qt::Unchecked);
+    item->setSizeHint(QSize(0, kItemHeight));
+  }
+}
+
+void TSaveSlotForm::CheckListBox1ClickCheck(QListWidgetItem* item) {
+  const int index = ui->CheckListBox1->row(item);
+  if (index < 0) return;
+  const bool checked = item->checkState() == Qt::Checked;
+  const auto i = static_cast<std::size_t>(index);
+  if (i < FCore.FSaveSlots.size()) FCore.FSaveSlots[i].Selected = checked;
+  if (i < FCore.SaveSlotForm.Lines.size()) FCore.SaveSlotForm.Lines[i].Checked = checked;
+}
+
+void TSaveSlotForm::SetAll(bool selected) {
+  for (TSaveSlot& slot : FCore.FSaveSlots) slot.Selected = selected;
+  for (TCheckLine& line : FCore.SaveSlotForm.Lines) line.Checked = selected;
+  const QSignalBlocker block(ui->CheckListBox1);
+  for (int i = 0; i < ui->CheckListBox1->count(); ++i)
+    ui->CheckListBox1->item(i)->setCheckState(selected ? Qt::Checked : Qt::Unchecked);
+}
+
+}  // namespace zub

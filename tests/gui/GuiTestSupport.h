@@ -1,0 +1,65 @@
+// Helpers of the front end's tests: a recorder that answers every blocking question at once,
+// and a temporary folder that stands for the executable's.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "gui/app/Form1.h"
+#include "gui/common/ModalPrompts.h"
+
+namespace zub::test {
+
+class TBoxRecorder : public IModalPrompts {
+ public:
+  struct TBox {
+    QString Caption;
+    QString Text;
+  };
+  std::vector<TBox> Boxes;          // message boxes and confirmations
+  std::vector<QString> Exceptions;  // the standard exception box
+  std::vector<QStringList> OpenFilters;
+  std::vector<QString> Launched;
+  std::vector<QString> Executed;  // object names of the dialogs run modally
+
+  bool ConfirmAnswer = false;
+  std::optional<QString> OpenAnswer;
+  std::optional<QString> SaveAnswer;
+  // Stands in for the modal run of a dialog: may work the dialog's widgets, returns the result.
+  std::function<int(QDialog&)> OnExec = [](QDialog&) { return 2; };
+
+  int CountBoxes(const QString& text) const;
+
+  void MessageBox(QWidget*, const QString& caption, const QString& text) override;
+  bool Confirm(QWidget*, const QString& caption, const QString& text) override;
+  std::optional<QString> OpenFile(QWidget*, const QStringList& filters) override;
+  std::optional<QString> SaveFile(QWidget*) override;
+  void ShowException(QWidget*, const QString& text) override;
+  void OpenWithSystem(const QString& filePath) override;
+  int Exec(QDialog& dialog) override;
+};
+
+// An empty folder under the build's test folder, removed at the end.
+class TTempHome {
+ public:
+  TTempHome();
+  ~TTempHome();
+  TTempHome(const TTempHome&) = delete;
+  TTempHome& operator=(const TTempHome&) = delete;
+
+  const std::filesystem::path& Dir() const { return FDir; }
+  std::filesystem::path SettingsPath() const { return FDir / "zubmanager.INI"; }
+  void Write(const std::string& name, const std::string& text) const;
+  TForm1Options Options(IModalPrompts& prompts) const;
+
+ private:
+  std::filesystem::path FDir;
+};
+
+}  // namespace zub::test

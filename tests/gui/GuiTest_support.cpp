@@ -1,0 +1,83 @@
+#include <gmock/gmock.h>
+#include <QApplication>
+#include <atomic>
+#include <fstream>
+#include <random>
+
+#include "GuiTestSupport.h"
+
+namespace zub::test {
+
+int TBoxRecorder::CountBoxes(const QString& text) const {
+  int n = 0;
+  for (const TBox& b : Boxes) n += b.Text == text;
+  return n;
+}
+
+void TBoxRecorder::MessageBox(QWidget*, const QString& caption, const QString& text) {
+  Boxes.push_back({caption, text});
+}
+
+bool TBoxRecorder::Confirm(QWidget*, const QString& caption, const QString& text) {
+  Boxes.push_back({caption, text});
+  return ConfirmAnswer;
+}
+
+std::optional<QString> TBoxRecorder::OpenFile(QWidget*, const QStringList& filters) {
+  OpenFilters.push_back(filters);
+  return OpenAnswer;
+}
+
+std::optional<QString> TBoxRecorder::SaveFile(QWidget*) {
+  return SaveAnswer;
+}
+
+void TBoxRecorder::ShowException(QWidget*, const QString& text) {
+  Exceptions.push_back(text);
+}
+
+void TBoxRecorder::OpenWithSystem(const QString& filePath) {
+  Launched.push_back(filePath);
+}
+
+int TBoxRecorder::Exec(QDialog& dialog) {
+  Executed.push_back(dialog.objectName());
+  return OnExec(dialog);
+}
+
+TTempHome::TTempHome() {
+  static std::atomic<unsigned> counter{0};
+  std::random_device rd;
+  FDir = std::filesystem::path(ZUB_TEST_TMP) /
+         ("gui-" + std::to_string(rd()) + "-" + std::to_string(counter++));
+  std::filesystem::create_directories(FDir);
+}
+
+TTempHome::~TTempHome() {
+  std::error_code ec;
+  std::filesystem::remove_all(FDir, ec);
+}
+
+void TTempHome::Write(const std::string& name, const std::string& text) const {
+  std::ofstream out(FDir / name, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+TForm1Options TTempHome::Options(IModalPrompts& prompts) const {
+  TForm1Options o;
+  o.HomeDir = FDir;
+  o.SettingsPath = SettingsPath();
+  o.Prompts = &prompts;
+  return o;
+}
+
+}  // namespace zub::test
+
+// The tests need the application object; the offscreen platform unless told otherwise.
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  QApplication::setApplicationDisplayName(QStringLiteral("ZUB Manager"));
+  ::testing::InitGoogleMock(&argc, argv);
+  return RUN_ALL_TESTS();
+}
