@@ -105,6 +105,7 @@ void TManager::RebuildCatalogue() {
   TProfileFile catalogue(SectionsIniPath());
   Sections.emplace_back();  // the title row's placeholder
   auto& ini = Settings();
+  const TProfileFile::THold holdSettings(ini), holdCatalogue(catalogue);
   for (int n = 1;; ++n) {
     const std::string keyText = ini.ReadString("Sections", "section" + std::to_string(n), "");
     if (keyText.empty()) break;

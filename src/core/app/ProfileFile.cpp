@@ -24,6 +24,7 @@ TProfileFile::TProfileFile(std::filesystem::path path)
 TProfileFile::~TProfileFile() = default;
 
 void TProfileFile::Refresh() {
+  if (holds_ > 0 && impl_->loaded) return;
   std::error_code ec;
   const bool exists = std::filesystem::is_regular_file(path_, ec);
   std::filesystem::file_time_type stamp{};

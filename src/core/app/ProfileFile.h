@@ -28,6 +28,20 @@ class TProfileFile {
   bool ReadBool(const std::string& section, const std::string& key, bool defaultValue);
   bool SectionExists(const std::string& section);
 
+  // While a hold lives, reads use the file as it was at the hold's first read instead of
+  // looking at the disk again for every key: one operation that reads many keys (the
+  // catalogue) sees one state of the file, and pays for one look.
+  class THold {
+   public:
+    explicit THold(TProfileFile& file) : file_(file) { ++file_.holds_; }
+    ~THold() { --file_.holds_; }
+    THold(const THold&) = delete;
+    THold& operator=(const THold&) = delete;
+
+   private:
+    TProfileFile& file_;
+  };
+
   // Writes go to the file at once, as the platform's profile functions do.
   void WriteString(const std::string& section, const std::string& key, const std::string& value);
   void WriteInteger(const std::string& section, const std::string& key, std::int32_t value);
@@ -40,6 +54,7 @@ class TProfileFile {
 
   std::filesystem::path path_;
   std::unique_ptr<Impl> impl_;
+  int holds_ = 0;
 };
 
 }  // namespace zub

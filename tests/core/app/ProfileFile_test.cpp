@@ -97,3 +97,21 @@ TEST_F(ProfileFileTest, ReadsSeeTheFileAsItIsNow) {
 
 }  // namespace
 }  // namespace zub
+
+namespace zub {
+namespace {
+
+TEST_F(ProfileFileTest, AHoldReadsOneStateOfTheFile) {
+  Write("[Form]\nTop=1\n");
+  TProfileFile reader(path_);
+  {
+    const TProfileFile::THold hold(reader);
+    EXPECT_EQ(reader.ReadInteger("Form", "Top", 0), 1);
+    Write("[Form]\nTop=222\n");
+    EXPECT_EQ(reader.ReadInteger("Form", "Top", 0), 1);
+  }
+  EXPECT_EQ(reader.ReadInteger("Form", "Top", 0), 222);
+}
+
+}  // namespace
+}  // namespace zub

@@ -1,0 +1,45 @@
+// zub-bench: the core's micro-benchmarks and the link-bound commands, with their figures.
+#include "BenchTable.h"
+
+#if defined(__linux__)
+#include <sys/prctl.h>
+#endif
+
+int main(int argc, char** argv) {
+  using namespace zub::bench;
+#if defined(__linux__)
+  // The simulator models the link by sleeping. Linux lets a sleep run up to 50 us long so that
+  // wake-ups can be grouped; that slack belongs to neither the tool nor the link model.
+  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
+  const std::vector<TFigure> figures = {
+      TimeAtMost("classify one 128-byte head (slowest kind)", "BM_ClassifyHead/", TClock::Cpu, 1e-6,
+                 "<= 1 us"),
+      TimeAtMost("ConvertToUFIF21, 64 KiB", "BM_ConvertToUFIF21", TClock::Cpu, 200e-6, "<= 200 us"),
+      CounterAtMost("BuildLZOImage / bare lzo1x_999_compress, 64 KiB [CPU]",
+                    "BM_LzoImageVsBareCompressor", "ratio", 1.05, "<= 1.05", 3),
+      {"BuildLZOImage compressed size = bare compressor's", "equal",
+       [](const TResults& r) -> TVerdict {
+         const auto it = r.find("BM_LzoImageVsBareCompressor");
+         if (it == r.end() || !it->second.Counters.contains("same_size"))
+           return {"not measured (benchmark not run)", std::nullopt};
+         const bool same = it->second.Counters.at("same_size") == 1;
+         return {same ? "equal" : "different", same};
+       }},
+      TimeAtMost("ParseSaveSlots + assemble, 64 KiB of 4-byte items",
+                 "BM_ParseAndAssembleSaveSlots", TClock::Cpu, 1e-3, "<= 1 ms"),
+      TimeAtMost("catalogue load (RebuildCatalogue), 1,000 entries", "BM_RebuildCatalogue/1000",
+                 TClock::Cpu, 20e-3, "<= 20 ms"),
+      TimeAtMost("catalogue load (RebuildCatalogue), 65,536 entries", "BM_RebuildCatalogue/65536",
+                 TClock::Cpu, 1.0, "<= 1 s"),
+      TimeAtMost("DrawCell, the three columns of one row", "BM_DrawCellRow", TClock::Cpu, 1e-6,
+                 "<= 1 us"),
+      CounterAtMost("full refresh, demo telephone, 115200 bit/s: time / link model [wall]",
+                    "BM_LinkFullRefresh", "ratio", 1.02, "<= 1.02", 3),
+      TimeInfo("the same refresh without link delay: the tool and the simulator alone",
+               "BM_FullRefreshNoLink", TClock::Cpu),
+      CounterAtMost("upload of 34,442 bytes, 115200 bit/s: time / link model [wall]",
+                    "BM_LinkUpload34442", "ratio", 1.02, "<= 1.02", 3),
+  };
+  return RunAndReport(argc, argv, figures);
+}

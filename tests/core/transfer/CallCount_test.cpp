@@ -1,0 +1,184 @@
+// The device calls of the whole-section commands, call by call: each opens one connection,
+// touches only its own section, reads the head of what it changed once, and ends the
+// connection. A command whose connection cannot be opened makes that one attempt only.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/FakeInteraction.h"
+#include "support/SimTelephone.h"
+#include "transfer/Transfer.h"
+
+namespace zub {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+
+// "ReadNVMFile(17,1,220000)"; the port of InitGBPMode is left out.
+std::string Call(const std::string& entry, std::vector<std::int64_t> args = {}) {
+  std::string s = entry + "(";
+  for (std::size_t i = 0; i < args.size(); ++i) s += (i ? "," : "") + std::to_string(args[i]);
+  return s + ")";
+}
+
+std::vector<std::string> Seen(const test::CallLog& log) {
+  std::vector<std::string> out;
+  for (const auto& c : log.Calls)
+    out.push_back(c.Entry == "InitGBPMode" ? Call(c.Entry) : Call(c.Entry, c.Args));
+  return out;
+}
+
+std::string Pattern(std::size_t n) {
+  std::string s(n, '\0');
+  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>(i * 13 + 5);
+  return s;
+}
+
+// The PlayGIF command writes "temp.gif" into the current folder.
+class InFolder {
+ public:
+  explicit InFolder(const fs::path& dir) : previous_(fs::current_path()) { fs::current_path(dir); }
+  ~InFolder() { fs::current_path(previous_); }
+  InFolder(const InFolder&) = delete;
+  InFolder& operator=(const InFolder&) = delete;
+
+ private:
+  fs::path previous_;
+};
+
+class TransferCallCount : public ::testing::Test {
+ protected:
+  static constexpr int kRow = 1;  // 2-7
+
+  void SetUp() override {
+    phone.SetCatalogue({test::SimTelephone::Entry(2, 7, "Program 7"),
+                        test::SimTelephone::Entry(17, 1, "Picture")});
+    // Section 18: a few sub-sections, the rest absent.
+    phone.PutSection(18, 1, Pattern(1000));
+    phone.PutSection(18, 2, Pattern(500));
+    phone.PutSection(18, 31, Pattern(7));
+  }
+  void Start() {
+    m = std::make_unique<TManager>(ui, phone.Options(&log));
+    m->FormShow();
+    m->Row = kRow;
+    ui.ClearRecords();
+    log.Clear();
+  }
+  void Run(const std::function<void(TManager&)>& command) {
+    InFolder home(phone.Dir());
+    m->Run([&] { command(*m); });
+  }
+
+  test::SimTelephone phone;
+  test::FakeInteraction ui;
+  test::CallLog log;
+  std::unique_ptr<TManager> m;
+};
+
+TEST_F(TransferCallCount, EachCommandMakesExactlyItsCalls) {
+  const auto init = Call("InitGBPMode");
+  const auto end = Call("EndGBPMode");
+  std::vector<std::string> summSize{init};
+  for (int i = 1; i <= 31; ++i) summSize.push_back(Call("GetNVMFileSize", {18, i}));
+  summSize.push_back(end);
+
+  struct Case {
+    const char* name;
+    std::function<void()> prepare;
+    std::function<void(TManager&)> command;
+    std::vector<std::string> calls;
+  };
+  const Case cases[] = {
+      {"upload",
+       [&] {
+         std::ofstream(phone.Dir() / "up.bin", std::ios::binary) << Pattern(34442);
+         ui.OpenAnswers.push_back((phone.Dir() / "up.bin").string());
+       },
+       UploadActionExecute,
+       {init, Call("WriteNVMFile", {2, 7, 34442}), Call("GetNVMFileSize", {2, 7}),
+        Call("ReadNVMFile", {2, 7, 128}), end}},
+      {"upload of an empty file: the rescan finds nothing to read",
+       [&] {
+         std::ofstream(phone.Dir() / "empty.bin", std::ios::binary).flush();
+         ui.OpenAnswers.push_back((phone.Dir() / "empty.bin").string());
+       },
+       UploadActionExecute,
+       {init, Call("WriteNVMFile", {2, 7, 0}), Call("GetNVMFileSize", {2, 7}), end}},
+      {"clear",
+       [] {},
+       [](TManager& m) { ClearActionExecute(m); },
+       {init, Call("ClearNVMFile", {2, 7}), Call("GetNVMFileSize", {2, 7}), end}},
+      {"clear of a section that stays: its head is read once",
+       [&] { phone.SetFault("ClearFails", "2-7"); },
+       [](TManager& m) { ClearActionExecute(m); },
+       {init, Call("ClearNVMFile", {2, 7}), Call("GetNVMFileSize", {2, 7}),
+        Call("ReadNVMFile", {2, 7, 128}), end}},
+      {"play GIF",
+       [&] { m->Row = 2; },
+       PlayGIFActionExecute,
+       {init, Call("ReadNVMFile", {17, 1, 220000}), end}},
+      {"SummSize 18", [] {}, Button4Click, summSize},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    phone.PutSection(2, 7, Pattern(3000));
+    phone.PutSection(17, 1, "GIF89a" + Pattern(5000));
+    phone.SetFault("ClearFails", "");
+    Start();
+    c.prepare();
+    Run(c.command);
+    EXPECT_THAT(ui.Exceptions, ::testing::IsEmpty());
+    EXPECT_THAT(Seen(log), ElementsAreArray(c.calls));
+    EXPECT_FALSE(m->NVM->PortOpen());
+  }
+}
+
+// The download reads the section once, whole: a 30000-byte section arrives complete.
+TEST_F(TransferCallCount, DownloadReadsOnceAndNeverScans) {
+  phone.PutSection(2, 7, Pattern(30000));
+  Start();
+  ui.SaveAnswers.push_back((phone.Dir() / "down.bin").string());
+  Run(DownloadActionExecute);
+  ASSERT_EQ(log.Calls.size(), 3u);
+  EXPECT_EQ(Call(log.Calls[0].Entry), Call("InitGBPMode"));
+  EXPECT_EQ(log.Calls[1].Entry, "ReadNVMFile");
+  EXPECT_THAT(log.Calls[1].Args, ElementsAre(2, 7, ::testing::Ge(30000)));
+  EXPECT_EQ(log.Calls[1].Result, 30000);
+  EXPECT_EQ(Call(log.Calls[2].Entry), Call("EndGBPMode"));
+  EXPECT_EQ(fs::file_size(phone.Dir() / "down.bin"), 30000u);
+}
+
+TEST_F(TransferCallCount, ARefusedConnectionIsTriedOnce) {
+  phone.PutSection(2, 7, Pattern(3000));
+  phone.PutSection(17, 1, "GIF89a" + Pattern(5000));
+  std::ofstream(phone.Dir() / "up.bin", std::ios::binary) << Pattern(100);
+  ui.OpenAnswers.push_back((phone.Dir() / "up.bin").string());  // for the upload, first
+  const std::pair<const char*, std::function<void(TManager&)>> commands[] = {
+      {"upload", UploadActionExecute},
+      {"download", DownloadActionExecute},
+      {"clear", [](TManager& m) { ClearActionExecute(m); }},
+      {"play GIF", PlayGIFActionExecute},
+      {"SummSize 18", Button4Click},
+  };
+  for (const auto& [name, command] : commands) {
+    SCOPED_TRACE(name);
+    phone.SetSim("Link", "Answer", "0");
+    Start();
+    Run(command);
+    EXPECT_THAT(Seen(log), ElementsAre(Call("InitGBPMode")));
+    EXPECT_THAT(ui.Boxes, ElementsAre(test::TBox{"ERROR", "GBP Error: No AT response!"}));
+  }
+  EXPECT_EQ(phone.Section(2, 7)->size(), 3000u);
+}
+
+}  // namespace
+}  // namespace zub
