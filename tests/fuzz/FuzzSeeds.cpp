@@ -1,0 +1,355 @@
+// zub-fuzz-seeds OUTDIR [DATADIR]: writes a starting corpus per fuzz target into
+// OUTDIR/<target>/, laid out the way each target reads its input. The inputs come from the
+// demo telephone's sections and sample files, the default settings and catalogue in DATADIR,
+// and a few hand-made edge cases.
+#include <cctype>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "DemoContent.h"
+#include "FuzzSupport.h"
+#include "app/Forms.h"
+#include "app/SectInfo.h"
+#include "browser/Classify.h"
+
+using namespace zub;
+using namespace zub::fuzz;
+using demo::ByteVec;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class TCorpus {
+ public:
+  explicit TCorpus(fs::path root) : root_(std::move(root)) {}
+
+  void Add(const std::string& target, const std::string& label,
+           const std::vector<std::uint8_t>& bytes) {
+    const fs::path dir = root_ / target;
+    // A fresh folder per run: seeds of an older generator must not linger.
+    if (!counts_.contains(target)) fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::string name;
+    for (char c : label) name.push_back(std::isalnum(static_cast<unsigned char>(c)) ? c : '_');
+    name = std::to_string(++counts_[target]) + "-" + name;
+    std::ofstream out(dir / name, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + (dir / name).string());
+  }
+  void Add(const std::string& target, const std::string& label, const TFuzzWriter& w) {
+    Add(target, label, w.Data());
+  }
+  void Add(const std::string& target, const std::string& label, const std::string& text) {
+    Add(target, label, std::vector<std::uint8_t>(text.begin(), text.end()));
+  }
+  const std::map<std::string, int>& Counts() const { return counts_; }
+
+ private:
+  fs::path root_;
+  std::map<std::string, int> counts_;
+};
+
+Bytes AsBytes(const std::string& s) {
+  return Bytes(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
+}
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// "2-16" into 2 and 16.
+std::pair<int, int> Address(const std::string& a) {
+  const auto dash = a.find('-');
+  return {std::stoi(a.substr(0, dash)), std::stoi(a.substr(dash + 1))};
+}
+
+ByteVec Head(const ByteVec& b) {
+  return ByteVec(b.begin(), b.begin() + std::min<std::size_t>(b.size(), kHeadSize));
+}
+
+void Classify(TCorpus& c, const std::vector<demo::TNamedBytes>& sections) {
+  auto add = [&c](const std::string& label, int s, int ss, std::uint32_t size, const ByteVec& head,
+                  const std::string& description) {
+    TFuzzWriter w;
+    w.Byte(static_cast<std::uint8_t>(s)).Byte(static_cast<std::uint8_t>(ss)).U32(size);
+    w.Byte(static_cast<std::uint8_t>(head.size())).Byte('F').Raw(head).Raw(description);
+    c.Add("fuzz_classify", label, w);
+  };
+  for (const auto& s : sections) {
+    const auto [sect, sub] = Address(s.Address);
+    add(s.Address, sect, sub, static_cast<std::uint32_t>(s.Bytes.size()), Head(s.Bytes), "Free");
+  }
+  add("empty-head", 2, 1, 0, {}, "Free");
+  add("short-lzo", 2, 3, 10, {0x4C, 0x5A, 0x4F, 0, 1, 2, 3, 4, 5, 6}, "Program slot");
+  ByteVec elfFar(64, 0);
+  store_u32le(elfFar, 0, 0x464C457F);
+  store_u32le(elfFar, 28, 121);
+  add("elf-table-far", 2, 4, 64, elfFar, "Free");
+  ByteVec elfOut(40, 0);
+  store_u32le(elfOut, 0, 0x464C457F);
+  store_u32le(elfOut, 28, 8);
+  store_u32le(elfOut, 12, 100);
+  add("elf-image-outside", 2, 4, 40, elfOut, "Free");
+  ByteVec prg3(16, 0);
+  prg3[0] = 3;
+  add("prg3-16-bytes", 2, 16, 16, prg3, "Free");
+  ByteVec lib = {'L', 'I', 'B', 0x20, 'x'};
+  add("lib-blank", 2, 17, 5, lib, "Free");
+}
+
+void Ufif(TCorpus& c, const std::vector<demo::TNamedBytes>& sections,
+          const std::vector<demo::TNamedBytes>& samples) {
+  std::vector<std::pair<std::string, ByteVec>> images;
+  for (const auto& s : sections)
+    if (s.Address == "2-1" || s.Address == "2-4" || s.Address == "2-9")
+      images.push_back({s.Address, s.Bytes});
+  for (const auto& s : samples)
+    if (s.Name == "snake2.prg" || s.Name == "elfgame.elf") images.push_back({s.Name, s.Bytes});
+  std::vector<std::string> texts = TExpertsModel::DefaultFirmwareTable();
+  texts.push_back("0x37BDD8 - z7 custom");
+  texts.push_back("");
+  texts.push_back("0x37BDD8");
+  texts.push_back("$370000 Z7");
+  for (std::size_t t = 0; t < texts.size(); ++t) {
+    const auto& [label, image] = images[t % images.size()];
+    TFuzzWriter w;
+    w.U32(0x370000)
+        .Byte(t & 1)
+        .Byte(static_cast<std::uint8_t>(texts[t].size()))
+        .Raw(texts[t])
+        .Raw(image);
+    c.Add("fuzz_ufif", label + "-fw" + std::to_string(t), w);
+  }
+}
+
+void LzoImage(TCorpus& c, const std::vector<demo::TNamedBytes>& sections,
+              const std::vector<demo::TNamedBytes>& samples) {
+  for (const auto* list : {&sections, &samples}) {
+    for (const auto& s : *list) {
+      TFuzzWriter w;
+      w.U32(0xE80A).Byte(0).Raw(s.Bytes);
+      c.Add("fuzz_lzo_image", s.Address + s.Name, w);
+    }
+  }
+  TFuzzWriter stored;
+  stored.U32(0xE852).Byte(2);
+  WriteStoreSpec(stored, {false, {100, 100}});
+  stored.Raw(demo::UfifProgram(0x20010000, "Stored", 2500, 21));
+  c.Add("fuzz_lzo_image", "program-with-store", stored);
+  TFuzzWriter failing;
+  failing.U32(0).Byte(1).Raw(demo::UfifProgram(0x20000000, "Fail", 100, 22));
+  c.Add("fuzz_lzo_image", "compressor-fails", failing);
+}
+
+void SaveStore(TCorpus& c, const std::vector<demo::TNamedBytes>& sections,
+               const std::vector<demo::TNamedBytes>& samples) {
+  for (const auto* list : {&sections, &samples}) {
+    for (const auto& s : *list) {
+      for (const std::uint32_t mask : {0xFFFFFFFFu, 0x5u}) {
+        TFuzzWriter w;
+        w.Byte(0).U32(mask).U16(0).Raw(s.Bytes);
+        c.Add("fuzz_save_store", s.Address + s.Name, w);
+      }
+    }
+  }
+  const TStoreSpec specs[] = {{false, {600, 384}},
+                              {true, {10, 3}},
+                              {true, {65535}},
+                              {false, {0, 0, 0}},
+                              {false, {4000, 4000, 4000, 4000}}};
+  for (const auto& spec : specs) {
+    TFuzzWriter w;
+    w.Byte(1).U32(0xFFFFFFFE).U16(0);
+    WriteStoreSpec(w, spec);
+    w.Raw(ByteVec(4000, 0x42));
+    c.Add("fuzz_save_store", "built", w);
+  }
+  TFuzzWriter small;
+  small.Byte(3).U32(0xFFFFFFFF).U16(5000);
+  WriteStoreSpec(small, {false, {600, 384}});
+  small.Raw(ByteVec(4000, 0x42));
+  c.Add("fuzz_save_store", "small-capacity", small);
+}
+
+void SlotUpload(TCorpus& c, const std::vector<demo::TNamedBytes>& sections,
+                const std::vector<demo::TNamedBytes>& samples) {
+  std::map<std::string, ByteVec> byName;
+  for (const auto& s : sections) byName[s.Address] = s.Bytes;
+  for (const auto& s : samples) byName[s.Name] = s.Bytes;
+  const std::pair<const char*, const char*> pairs[] = {{"2-2", "saves.sav"},
+                                                       {"18-1", "saves.sav"},
+                                                       {"2-1", "saves.sav"},
+                                                       {"2-2", "2-3"},
+                                                       {"2-3", "2-2"}};
+  for (const auto& [section, file] : pairs) {
+    TFuzzWriter w;
+    w.Byte(0).U32(0x1).U32(0xFFFFFFFF).U32(0xFFFFFFFF).Chunk(byName[section]).Raw(byName[file]);
+    c.Add("fuzz_slot_upload", std::string(section) + "+" + file, w);
+  }
+  TFuzzWriter empty;
+  empty.Byte(0).U32(0).U32(0xFFFFFFFF).U32(0).Chunk({}).Raw(byName["saves.sav"]);
+  c.Add("fuzz_slot_upload", "empty-section", empty);
+  // Large stores on both sides: together they pass the buffer.
+  TFuzzWriter big;
+  big.Byte(3).U32(0).U32(0xFFFFFFFF).U32(0xFFFFFFFF);
+  WriteStoreSpec(big, {false, {8000, 8000, 8000, 8000}});
+  big.Chunk(ByteVec(3000, 0x11));
+  WriteStoreSpec(big, {true, {9000, 9000, 9000}});
+  c.Add("fuzz_slot_upload", "too-big", big);
+}
+
+void Texts(TCorpus& c, const std::vector<demo::TNamedBytes>& samples, const fs::path& dataDir) {
+  std::map<std::string, std::string> text;
+  for (const auto& s : samples) text[s.Name] = std::string(s.Bytes.begin(), s.Bytes.end());
+
+  c.Add("fuzz_prg3_text", "sample", text["prg3lib.txt"]);
+  c.Add("fuzz_prg3_text", "edges",
+        "RELEASE=3\r\n00123456 first entry\r\n0xABCD second entry\r\n\r\n# heading\r\n"
+        "12345678\n-5 minus\rRELEASE=7x\n");
+  c.Add("fuzz_prg3_text", "bad-release", "RELEASE=\r\n");
+  std::string many = "RELEASE=1\n";
+  for (int i = 0; i < 513; ++i) many += std::to_string(i) + " v\n";
+  c.Add("fuzz_prg3_text", "513-words", many);
+
+  c.Add("fuzz_lib_reorder", "sample", text["514lg4.lib"] + '\0' + text["mylib.lib"]);
+  c.Add("fuzz_lib_reorder", "edges",
+        std::string("#ref\r\n00000000 Foo\r\n00000000 Bar\r\n00000000 Baz\r\n") + '\0' +
+            "#mine\r\n1 Baz\r\n2 Foo\r\n3 Foo\r\n1234 Foo #ab\r\n1234 Foo Bar\r\n");
+
+  const std::string settings = ReadText(dataDir / "zubmanager.INI");
+  const std::string catalogue = ReadText(dataDir / "SECTIONS.INI");
+  for (const auto& [label, contents] :
+       {std::pair{"settings", settings},
+        {"catalogue", catalogue},
+        {"simulator", demo::SimulatorIni()},
+        {"odd", std::string("[Sign]\r\n0x00000003=Three\r\n[sign]\r\nKey = spaced value "
+                            "\r\n;c\r\n[Form]\r\nTop=$14\r\n")}}) {
+    TFuzzWriter w;
+    const std::string section = label == std::string("settings") ? "Manager" : "Sign";
+    const std::string key = label == std::string("settings") ? "CTEMode" : "0x00000003";
+    w.Byte(static_cast<std::uint8_t>(section.size())).Raw(section);
+    w.Byte(static_cast<std::uint8_t>(key.size())).Raw(key);
+    w.Byte(5).Raw("hello").Raw(contents);
+    c.Add("fuzz_profile", label, w);
+  }
+
+  for (const char* t :
+       {"0x370000", "$FF", "-2147483648", "2147483648", "2147483647", " +12", "x", "0x", "-$10",
+        "FFFFFFFF", "0x100000000", "00000000000000000012", "-0", "12 ", "0X1a", "-0x80000000", ""})
+    c.Add("fuzz_convert", t[0] ? t : "empty", std::string(t));
+
+  {
+    TFuzzWriter w;
+    w.Byte(0).Chunk(AsBytes(catalogue)).Raw(settings);
+    c.Add("fuzz_catalogue", "defaults", w);
+  }
+  for (const char* list :
+       {"0x0210\n528\n$0211\n-1\n 0x7FFFFFFF\n", "1\n!\n3\n", "12\nzz\n13\n", "", "x\n"}) {
+    TFuzzWriter w;
+    const std::string ini =
+        "[0x0210]\r\nDescription=PRG3 library\r\nMaxSize=70000\r\n[528]\r\nDescription=Other\r\n";
+    w.Byte(1).Chunk(AsBytes(ini)).Raw(list);
+    c.Add("fuzz_catalogue", "list", w);
+  }
+}
+
+void PrefRecord(TCorpus& c, const std::vector<demo::TNamedBytes>& sections) {
+  for (const auto& s : sections) {
+    if (s.Address != "2-18") continue;
+    for (std::size_t n : {s.Bytes.size(), std::size_t{11}, std::size_t{4}, std::size_t{0}}) {
+      TFuzzWriter w;
+      w.U32(1).Raw(Bytes(s.Bytes).first(std::min(n, s.Bytes.size())));
+      c.Add("fuzz_pref_record", "2-18-" + std::to_string(n), w);
+    }
+  }
+  TFuzzWriter all;
+  all.U32(0xFFFFFFFF).Raw(ByteVec{'Z', 'U', 'B', '2', 255, 0, 17, 2, 9, 18, 0xAB, 0xCD, 1});
+  c.Add("fuzz_pref_record", "show-all", all);
+}
+
+void GridCells(TCorpus& c, const std::vector<demo::TNamedBytes>& sections) {
+  auto add = [&c](const std::string& label, const TSectInfo& s, int col, int row, bool ordinary) {
+    TFuzzWriter w;
+    w.Byte(ordinary ? 1 : 0);
+    for (std::uint32_t v :
+         {static_cast<std::uint32_t>(s.Section), static_cast<std::uint32_t>(s.SubSection),
+          static_cast<std::uint32_t>(s.Kind), s.Format, static_cast<std::uint32_t>(s.Size),
+          static_cast<std::uint32_t>(s.Compression), static_cast<std::uint32_t>(s.UnpackedSize),
+          static_cast<std::uint32_t>(s.Icon), static_cast<std::uint32_t>(col),
+          static_cast<std::uint32_t>(row)})
+      w.U32(v);
+    if (ordinary) {
+      w.U16(75).U16(30).U16(259 - 75).U16(30);
+    } else {
+      w.U32(0x7FFFFFF0).U32(0x80000000).U32(5).U32(0x7FFFFFFF);
+    }
+    w.U32(14).U32(7).Byte('.').Raw(s.Title);
+    c.Add("fuzz_grid_cells", label + "-c" + std::to_string(col), w);
+  };
+  int row = 1;
+  for (const auto& s : sections) {
+    const auto [sect, sub] = Address(s.Address);
+    THeadInput in;
+    in.Head = Bytes(s.Bytes).first(std::min<std::size_t>(s.Bytes.size(), kHeadSize));
+    in.Section = sect;
+    in.SubSection = sub;
+    in.Size = static_cast<std::int32_t>(s.Bytes.size());
+    in.Description = "Free";
+    TSectInfo info;
+    info.Section = sect;
+    info.SubSection = sub;
+    ApplyHeadClass(info, ClassifyHead(in, {}));
+    for (int col = 0; col < 3; ++col) add(s.Address, info, col, row, true);
+    ++row;
+  }
+  TSectInfo header;
+  for (int col = 0; col < 4; ++col) add("header", header, col, 0, true);
+  TSectInfo extreme;
+  extreme.Section = 5;
+  extreme.Size = 21505;
+  extreme.Compression = 1;
+  extreme.UnpackedSize = -1;
+  extreme.Icon = 147;
+  add("extreme", extreme, 1, 3, false);
+  extreme.Size = INT32_MIN;
+  extreme.UnpackedSize = 0;
+  add("unpacked-0", extreme, 1, 3, true);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || argc > 3) {
+    std::cerr << "usage: zub-fuzz-seeds OUTDIR [DATADIR]\n";
+    return 2;
+  }
+  const fs::path dataDir = argc > 2 ? fs::path(argv[2]) : fs::path(ZUB_DATA_DIR);
+  try {
+    TCorpus c(argv[1]);
+    const auto sections = demo::PhoneSections();
+    const auto samples = demo::SampleFiles();
+    Classify(c, sections);
+    Ufif(c, sections, samples);
+    LzoImage(c, sections, samples);
+    SaveStore(c, sections, samples);
+    SlotUpload(c, sections, samples);
+    Texts(c, samples, dataDir);
+    PrefRecord(c, sections);
+    GridCells(c, sections);
+    for (const auto& [target, n] : c.Counts()) std::cout << target << ": " << n << " seeds\n";
+  } catch (const std::exception& e) {
+    std::cerr << "zub-fuzz-seeds: " << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}

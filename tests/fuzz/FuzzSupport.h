@@ -1,0 +1,173 @@
+// Shared pieces of the fuzz targets and their seed generator: the check that aborts, a reader
+// that takes structured values off the front of the fuzz input (and the writer the seed
+// generator uses to lay inputs out the same way), and a builder of well-formed save stores
+// from a compact description, so that short inputs reach large, valid images.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/Bytes.h"
+#include "saveslots/SaveSlot.h"
+
+namespace zub::fuzz {
+
+// Aborts with a message: a violated property is a finding, whatever the build type.
+[[noreturn]] inline void Fail(const char* file, int line, const char* what) {
+  std::fprintf(stderr, "%s:%d: property violated: %s\n", file, line, what);
+  std::fflush(stderr);
+  std::abort();
+}
+
+#define ZUB_CHECK(cond)                                        \
+  do {                                                         \
+    if (!(cond)) ::zub::fuzz::Fail(__FILE__, __LINE__, #cond); \
+  } while (0)
+
+// Where targets that go through files keep them: memory-backed when the system has such a
+// folder (rewriting a file on disk thousands of times a second waits on the disk), else the
+// temporary folder.
+inline std::filesystem::path ScratchDir() {
+  std::error_code ec;
+  if (std::filesystem::is_directory("/dev/shm", ec)) return "/dev/shm";
+  return std::filesystem::temp_directory_path();
+}
+
+// Values taken off the front of the input; an exhausted input yields zeros and empty ranges.
+class TFuzzInput {
+ public:
+  TFuzzInput(const std::uint8_t* data, std::size_t size) : rest_(data, size) {}
+
+  std::uint8_t Byte() {
+    if (rest_.empty()) return 0;
+    const std::uint8_t b = rest_.front();
+    rest_ = rest_.subspan(1);
+    return b;
+  }
+  std::uint16_t U16() {
+    const std::uint16_t lo = Byte();
+    return static_cast<std::uint16_t>(lo | (Byte() << 8));
+  }
+  std::uint32_t U32() {
+    const std::uint32_t lo = U16();
+    return lo | (static_cast<std::uint32_t>(U16()) << 16);
+  }
+  Bytes Take(std::size_t n) {
+    n = std::min(n, rest_.size());
+    const Bytes out = rest_.first(n);
+    rest_ = rest_.subspan(n);
+    return out;
+  }
+  // A range preceded by its 16-bit length.
+  Bytes Chunk() { return Take(U16()); }
+  Bytes Rest() { return Take(rest_.size()); }
+  std::string Text(std::size_t n) {
+    const Bytes b = Take(n);
+    return std::string(b.begin(), b.end());
+  }
+  std::size_t Remaining() const { return rest_.size(); }
+
+ private:
+  Bytes rest_;
+};
+
+// Lays out inputs the way TFuzzInput reads them.
+class TFuzzWriter {
+ public:
+  TFuzzWriter& Byte(std::uint8_t v) {
+    out_.push_back(v);
+    return *this;
+  }
+  TFuzzWriter& U16(std::uint16_t v) { return Byte(static_cast<std::uint8_t>(v)).Byte(v >> 8); }
+  TFuzzWriter& U32(std::uint32_t v) {
+    return U16(static_cast<std::uint16_t>(v)).U16(static_cast<std::uint16_t>(v >> 16));
+  }
+  TFuzzWriter& Raw(Bytes b) {
+    out_.insert(out_.end(), b.begin(), b.end());
+    return *this;
+  }
+  TFuzzWriter& Raw(std::string_view s) {
+    out_.insert(out_.end(), s.begin(), s.end());
+    return *this;
+  }
+  TFuzzWriter& Chunk(Bytes b) {
+    const std::size_t n = std::min<std::size_t>(b.size(), 0xFFFF);
+    U16(static_cast<std::uint16_t>(n));
+    return Raw(b.first(n));
+  }
+  const std::vector<std::uint8_t>& Data() const { return out_; }
+
+ private:
+  std::vector<std::uint8_t> out_;
+};
+
+// A store description: how many items, their sizes, and whether the store is bare.
+//   Byte  flags     bit 0: bare (no program part, no trailer)
+//   Byte  count     items, count % 17
+//   U16 × count     item sizes
+// Item i is filled with bytes (i * 31 + k) & 0xFF, so moved items can be told apart.
+struct TStoreSpec {
+  bool Bare = false;
+  std::vector<std::uint16_t> Sizes;
+};
+
+inline TStoreSpec ReadStoreSpec(TFuzzInput& in) {
+  TStoreSpec spec;
+  spec.Bare = (in.Byte() & 1) != 0;
+  const int count = in.Byte() % 17;
+  for (int i = 0; i < count; ++i) spec.Sizes.push_back(in.U16());
+  return spec;
+}
+
+inline void WriteStoreSpec(TFuzzWriter& w, const TStoreSpec& spec) {
+  w.Byte(spec.Bare ? 1 : 0).Byte(static_cast<std::uint8_t>(spec.Sizes.size()));
+  for (auto s : spec.Sizes) w.U16(s);
+}
+
+// The records of the spec behind the program part, with the trailer; a bare store drops the
+// program part. An empty spec gives the program part alone.
+inline std::vector<std::uint8_t> BuildStore(Bytes programPart, const TStoreSpec& spec) {
+  std::vector<std::uint8_t> image;
+  if (!spec.Bare) image.assign(programPart.begin(), programPart.end());
+  const std::size_t start = image.size();
+  for (std::size_t i = 0; i < spec.Sizes.size(); ++i) {
+    const std::uint16_t n = spec.Sizes[i];
+    const std::size_t at = image.size();
+    image.resize(at + 4 + n);
+    store_u16le(image, at, n);
+    store_u16le(image, at + 2, n);
+    for (std::size_t k = 0; k < n; ++k) image[at + 4 + k] = static_cast<std::uint8_t>(i * 31 + k);
+  }
+  if (!spec.Bare && !spec.Sizes.empty()) {
+    const std::size_t at = image.size();
+    image.resize(at + 8);
+    store_u32le(image, at, static_cast<std::uint32_t>(start));
+    store_u32le(image, at + 4, SaveAreaMagic);
+  }
+  return image;
+}
+
+// One save item as the checks compare them: its bytes.
+using TItem = std::vector<std::uint8_t>;
+
+inline TItem ItemBytes(Bytes image, const TSaveSlot& slot) {
+  ZUB_CHECK(slot.Offset >= 0);
+  ZUB_CHECK(FitsAt(image.size(), static_cast<std::size_t>(slot.Offset), slot.Size));
+  const auto begin = image.begin() + slot.Offset;
+  return TItem(begin, begin + slot.Size);
+}
+
+// Selection bit i of a 32-bit mask, repeating for lists longer than 32.
+inline bool Picked(std::uint32_t mask, std::size_t i) {
+  return ((mask >> (i % 32)) & 1u) != 0;
+}
+
+}  // namespace zub::fuzz

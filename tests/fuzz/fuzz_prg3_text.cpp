@@ -1,0 +1,75 @@
+// BuildPRG3Image on any text.
+//
+// The image holds at most 512 words, or TooBig is set; the conversion error comes only from a
+// release line whose character after the first "=" is not a decimal digit; each word is the
+// value of its line, in order, and a release line's word is its digit.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "FuzzSupport.h"
+#include "app/Convert.h"
+#include "app/TextLines.h"
+#include "formats/Prg3Library.h"
+
+using namespace zub;
+
+namespace {
+
+bool IsReleaseLine(std::string_view line) {
+  return line.find("RELEASE=") != std::string_view::npos;
+}
+
+// A release line converts when the one character after its first "=" is a digit.
+bool BadReleaseLine(std::string_view line) {
+  if (!IsReleaseLine(line)) return false;
+  const auto eq = line.find('=');
+  return eq + 1 >= line.size() || line[eq + 1] < '0' || line[eq + 1] > '9';
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const std::vector<std::string> lines = SplitLines(text);
+  for (const auto& line : lines) ZUB_CHECK(line.find_first_of("\r\n") == std::string::npos);
+
+  bool anyBad = false;
+  for (const auto& line : lines) anyBad = anyBad || BadReleaseLine(line);
+
+  TPRG3Image image;
+  try {
+    image = BuildPRG3Image(text);
+  } catch (const EConvertError&) {
+    ZUB_CHECK(anyBad);
+    return 0;
+  }
+  ZUB_CHECK(!anyBad);
+  ZUB_CHECK(image.Image.size() % 4 == 0);
+  ZUB_CHECK(image.Image.size() <= PRG3MaxWords * 4);
+
+  std::size_t word = 0;
+  std::size_t valueLines = 0;
+  for (const auto& line : lines) {
+    const std::optional<std::int32_t> value = PRG3LineValue(line);
+    if (IsReleaseLine(line)) {
+      const auto eq = line.find('=');
+      ZUB_CHECK(value == line[eq + 1] - '0');
+    }
+    // A line whose first word is missing, or starts the line, gives no word.
+    const auto space = line.find(' ');
+    if (space == std::string::npos || space == 0)
+      ZUB_CHECK(value.has_value() == IsReleaseLine(line));
+    if (!value) continue;
+    ++valueLines;
+    if (word < PRG3MaxWords) {
+      ZUB_CHECK(load_u32le(image.Image, word * 4) == static_cast<std::uint32_t>(*value));
+      ++word;
+    }
+  }
+  ZUB_CHECK(image.Image.size() == word * 4);
+  ZUB_CHECK(image.TooBig == (valueLines > PRG3MaxWords));
+  return 0;
+}
