@@ -143,7 +143,7 @@ void LzoImage(TCorpus& c, const std::vector<demo::TNamedBytes>& sections,
   }
   TFuzzWriter stored;
   stored.U32(0xE852).Byte(2);
-  WriteStoreSpec(stored, {false, {100, 100}});
+  WriteStoreShape(stored, {false, {100, 100}});
   stored.Raw(demo::UfifProgram(0x20010000, "Stored", 2500, 21));
   c.Add("fuzz_lzo_image", "program-with-store", stored);
   TFuzzWriter failing;
@@ -162,21 +162,21 @@ void SaveStore(TCorpus& c, const std::vector<demo::TNamedBytes>& sections,
       }
     }
   }
-  const TStoreSpec specs[] = {{false, {600, 384}},
+  const TStoreShape shapes[] = {{false, {600, 384}},
                               {true, {10, 3}},
                               {true, {65535}},
                               {false, {0, 0, 0}},
                               {false, {4000, 4000, 4000, 4000}}};
-  for (const auto& spec : specs) {
+  for (const auto& shape : shapes) {
     TFuzzWriter w;
     w.Byte(1).U32(0xFFFFFFFE).U16(0);
-    WriteStoreSpec(w, spec);
+    WriteStoreShape(w, shape);
     w.Raw(ByteVec(4000, 0x42));
     c.Add("fuzz_save_store", "built", w);
   }
   TFuzzWriter small;
   small.Byte(3).U32(0xFFFFFFFF).U16(5000);
-  WriteStoreSpec(small, {false, {600, 384}});
+  WriteStoreShape(small, {false, {600, 384}});
   small.Raw(ByteVec(4000, 0x42));
   c.Add("fuzz_save_store", "small-capacity", small);
 }
@@ -202,9 +202,9 @@ void SlotUpload(TCorpus& c, const std::vector<demo::TNamedBytes>& sections,
   // Large stores on both sides: together they pass the buffer.
   TFuzzWriter big;
   big.Byte(3).U32(0).U32(0xFFFFFFFF).U32(0xFFFFFFFF);
-  WriteStoreSpec(big, {false, {8000, 8000, 8000, 8000}});
+  WriteStoreShape(big, {false, {8000, 8000, 8000, 8000}});
   big.Chunk(ByteVec(3000, 0x11));
-  WriteStoreSpec(big, {true, {9000, 9000, 9000}});
+  WriteStoreShape(big, {true, {9000, 9000, 9000}});
   c.Add("fuzz_slot_upload", "too-big", big);
 }
 

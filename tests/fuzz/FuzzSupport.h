@@ -114,39 +114,39 @@ class TFuzzWriter {
 //   Byte  count     items, count % 17
 //   U16 × count     item sizes
 // Item i is filled with bytes (i * 31 + k) & 0xFF, so moved items can be told apart.
-struct TStoreSpec {
+struct TStoreShape {
   bool Bare = false;
   std::vector<std::uint16_t> Sizes;
 };
 
-inline TStoreSpec ReadStoreSpec(TFuzzInput& in) {
-  TStoreSpec spec;
-  spec.Bare = (in.Byte() & 1) != 0;
+inline TStoreShape ReadStoreShape(TFuzzInput& in) {
+  TStoreShape shape;
+  shape.Bare = (in.Byte() & 1) != 0;
   const int count = in.Byte() % 17;
-  for (int i = 0; i < count; ++i) spec.Sizes.push_back(in.U16());
-  return spec;
+  for (int i = 0; i < count; ++i) shape.Sizes.push_back(in.U16());
+  return shape;
 }
 
-inline void WriteStoreSpec(TFuzzWriter& w, const TStoreSpec& spec) {
-  w.Byte(spec.Bare ? 1 : 0).Byte(static_cast<std::uint8_t>(spec.Sizes.size()));
-  for (auto s : spec.Sizes) w.U16(s);
+inline void WriteStoreShape(TFuzzWriter& w, const TStoreShape& shape) {
+  w.Byte(shape.Bare ? 1 : 0).Byte(static_cast<std::uint8_t>(shape.Sizes.size()));
+  for (auto s : shape.Sizes) w.U16(s);
 }
 
-// The records of the spec behind the program part, with the trailer; a bare store drops the
-// program part. An empty spec gives the program part alone.
-inline std::vector<std::uint8_t> BuildStore(Bytes programPart, const TStoreSpec& spec) {
+// The records of the shape behind the program part, with the trailer; a bare store drops the
+// program part. An empty shape gives the program part alone.
+inline std::vector<std::uint8_t> BuildStore(Bytes programPart, const TStoreShape& shape) {
   std::vector<std::uint8_t> image;
-  if (!spec.Bare) image.assign(programPart.begin(), programPart.end());
+  if (!shape.Bare) image.assign(programPart.begin(), programPart.end());
   const std::size_t start = image.size();
-  for (std::size_t i = 0; i < spec.Sizes.size(); ++i) {
-    const std::uint16_t n = spec.Sizes[i];
+  for (std::size_t i = 0; i < shape.Sizes.size(); ++i) {
+    const std::uint16_t n = shape.Sizes[i];
     const std::size_t at = image.size();
     image.resize(at + 4 + n);
     store_u16le(image, at, n);
     store_u16le(image, at + 2, n);
     for (std::size_t k = 0; k < n; ++k) image[at + 4 + k] = static_cast<std::uint8_t>(i * 31 + k);
   }
-  if (!spec.Bare && !spec.Sizes.empty()) {
+  if (!shape.Bare && !shape.Sizes.empty()) {
     const std::size_t at = image.size();
     image.resize(at + 8);
     store_u32le(image, at, static_cast<std::uint32_t>(start));

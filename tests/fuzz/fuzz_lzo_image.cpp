@@ -66,10 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::size_t builtProgram = 0;
   bool builtStore = false;
   if (flags & 2) {
-    const TStoreSpec spec = ReadStoreSpec(in);
+    const TStoreShape shape = ReadStoreShape(in);
     const Bytes program = in.Rest();
-    file = BuildStore(program, spec);
-    builtStore = !spec.Bare && !spec.Sizes.empty();
+    file = BuildStore(program, shape);
+    builtStore = !shape.Bare && !shape.Sizes.empty();
     builtProgram = program.size();
   } else {
     const Bytes rest = in.Rest();

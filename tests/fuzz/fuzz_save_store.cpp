@@ -64,8 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint16_t smallCapacity = in.U16();
   std::vector<std::uint8_t> image;
   if (flags & 1) {
-    const TStoreSpec spec = ReadStoreSpec(in);
-    image = BuildStore(in.Rest(), spec);
+    const TStoreShape shape = ReadStoreShape(in);
+    image = BuildStore(in.Rest(), shape);
   } else {
     const Bytes rest = in.Rest();
     image.assign(rest.begin(), rest.end());
