@@ -116,11 +116,13 @@ void SetPrefAction(TManager& m) {
   if (!m.NVM->InitGBP()) return;
   m.NVM->SetSect(kPrefSection);
   m.NVM->SetSSect(kPrefSubSection);
-  m.NVM->Write(bytes.data(), kPrefRecordSize);
-  // A write the telephone did not keep whole must not be reported as done.
+  const std::int32_t written = m.NVM->Write(bytes.data(), kPrefRecordSize);
+  // A write the telephone did not keep whole must not be reported as done. The record always
+  // has the same size, so after a write the library refused (a full memory) the old record
+  // still passes the size check: the write's own failure counts as well.
   const std::int32_t size = m.NVM->GetSize();
   m.NVM->EndGBP();
-  if (size != static_cast<std::int32_t>(kPrefRecordSize)) {
+  if (written < 0 || size != static_cast<std::int32_t>(kPrefRecordSize)) {
     m.UI.MessageBox("ERROR", kUploadError);
     m.UI.Status("Upload error!");
     return;

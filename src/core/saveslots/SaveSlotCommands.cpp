@@ -22,16 +22,23 @@ const char* const kTooBig = "Can't uplod - file too big!";
 
 // The whole section (up to one buffer) on a connection of its own, closed again before the
 // caller asks the user anything; nullopt after the component's or our own message. With
-// `absentIsEmpty`, a section that does not exist (-153 or -5, as the size query answers for
-// it) reads as an empty one, so items can be put into a row the grid shows as empty.
+// `absentIsEmpty`, a section that does not exist reads as an empty one, so items can be put
+// into a row the grid shows as empty. Only the size query tells an absent section (-153 or
+// -5) from a failed read: a read answers -5 for a COMM error too, and taking a section that
+// could not be read for an empty one would write the new items over its program.
 std::optional<std::vector<std::uint8_t>> ReadSection(TManager& m, const TSectInfo& row,
                                                      bool absentIsEmpty = false) {
   if (!m.NVM->InitGBP()) return std::nullopt;
   SelectSection(m, row);
   std::vector<std::uint8_t> image(kSectionBufferSize);
   const std::int32_t n = m.NVM->Read(image.data(), static_cast<std::uint32_t>(image.size()));
-  m.NVM->EndGBP();
+  bool absent = false;
   if (absentIsEmpty && (n == gbp::kNoSection || n == gbp::kNoSectionAlt)) {
+    const std::int32_t size = m.NVM->GetSize();
+    absent = size == gbp::kNoSection || size == gbp::kNoSectionAlt;
+  }
+  m.NVM->EndGBP();
+  if (absent) {
     image.clear();
     return image;
   }

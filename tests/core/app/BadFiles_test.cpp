@@ -1,0 +1,571 @@
+// Bad files for every upload command: empty, tiny, odd, filler only, at and one past each
+// limit, ELF files whose header fields point anywhere, save stores whose lengths lie, and
+// paths that cannot be opened. Each file meets each command; the expectation comes from the
+// command's own rules (an oracle per command below), and every run must end with the stated
+// message or the exception box, nothing written when the command refuses, and the
+// connection closed. The suite also runs under the sanitizers.
+#include <gtest/gtest.h>
+#include <lzo/lzo1x.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/Commands.h"
+#include "formats/LzoImage.h"
+#include "saveslots/SaveSlotSelection.h"
+#include "support/SaveImages.h"
+#include "support/SimTelephone.h"
+#include "support/WatchingUI.h"
+
+namespace zub {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Buf;
+using test::Cat;
+using test::Record;
+using test::Trailer;
+
+constexpr std::size_t kFileBuffer = 65536;
+constexpr std::size_t kMaxUpload = 34442;
+constexpr std::size_t kMaxLibrary = 21504;
+constexpr const char* kTooBig = "Can't uplod - file too big!";
+constexpr const char* kLibraryTooBig = "Can't uplod - library file too big!";
+
+// ---------------------------------------------------------------------------------------
+// Files
+
+Buf Pattern(std::size_t n, std::uint8_t seed) {
+  Buf b(n);
+  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 7 + seed);
+  return b;
+}
+
+// Bytes that do not compress, starting like neither a program nor a store.
+Buf Random(std::size_t n, unsigned seed) {
+  std::mt19937 rng(seed);
+  Buf b(n);
+  for (auto& c : b) c = static_cast<std::uint8_t>(rng());
+  for (std::size_t i = 0; i < 4 && i < n; ++i) b[i] = static_cast<std::uint8_t>(i + 1);
+  if (n >= 2 && b[n - 2] == 0xC0 && b[n - 1] == 0x46) b[n - 1] = 0;
+  return b;
+}
+
+Buf Filler(std::size_t words) {
+  Buf b;
+  for (std::size_t i = 0; i < words; ++i) b.insert(b.end(), {0xC0, 0x46});
+  return b;
+}
+
+Buf Data(std::uint16_t n, std::uint8_t tag) {
+  const Buf r = Record(n, tag);
+  return Buf(r.begin() + 4, r.end());
+}
+
+Buf Text(const std::string& s) {
+  return Buf(s.begin(), s.end());
+}
+
+// What a PRG3 library upload is to do with a file.
+struct TPrg3 {
+  enum Kind { Image, TooBig, BadRelease, Unknown } Kind = Unknown;
+  Buf Words;
+};
+
+struct TFile {
+  std::string Name;
+  Buf Bytes;
+  enum Kind { Regular, Missing, Directory } Kind = Regular;
+  // Known by construction, for the oracles and the scripted answers:
+  bool Ufif20 = false;                      // an upload offers the conversion
+  std::optional<std::size_t> ImageAt;       // ELF: where the embedded image starts
+  std::vector<Buf> Items;                   // what a save-slot parse of the first 64 KiB finds
+  std::optional<std::size_t> TrailerStart;  // the store start of a trailer-layout store
+  TPrg3 Prg3;
+};
+
+TFile File(std::string name, Buf bytes, decltype(TFile::Kind) kind = TFile::Regular) {
+  TFile f;
+  f.Name = std::move(name);
+  f.Bytes = std::move(bytes);
+  f.Kind = kind;
+  return f;
+}
+
+// An ELF file: magic, the program-header table offset P at 28, the first segment's offset E
+// at P + 4 (where it fits), a UFIF 2.0 image at 128 when the file is long enough.
+TFile Elf(const std::string& name, std::size_t length, std::uint32_t p, std::uint32_t e) {
+  TFile f = File(name, Pattern(length, 40));
+  store_u32le(f.Bytes, 0, 0x464C457F);
+  store_u32le(f.Bytes, 28, p);
+  if (p <= 120) store_u32le(f.Bytes, std::size_t{p} + 4, e);
+  if (length >= 160) {
+    store_u32le(f.Bytes, 128, 0x20000000);
+    const std::string prog = "ElfProg";
+    std::copy(prog.begin(), prog.end(), f.Bytes.begin() + 132);
+    for (std::size_t i = 132 + prog.size(); i < 148; ++i) f.Bytes[i] = 0;
+  }
+  // Where the image really starts, by the rule: E when P <= 120, else 0; a field that does
+  // not fit in the file reads as 0 (a file too short for P has P = 0).
+  const std::uint32_t storedP = u32le_or0(f.Bytes, 28);
+  std::size_t image = 0;
+  if (storedP <= 120) image = u32le_or0(f.Bytes, std::size_t{storedP} + 4);
+  f.ImageAt = image;
+  f.Ufif20 = load_u32le(f.Bytes, image) == 0x20000000u;
+  return f;
+}
+
+// A file that ends like a store, but whose store start or lengths lie.
+TFile LyingStore(const std::string& name, Buf bytes) {
+  return File(name, std::move(bytes));
+}
+
+// A trailer-layout file: program part, records, trailer.
+TFile Stored(const std::string& name, const Buf& program,
+             std::vector<std::pair<std::uint16_t, std::uint8_t>> records) {
+  TFile f = File(name, program);
+  for (const auto& [n, tag] : records) {
+    const Buf r = Record(n, tag);
+    f.Bytes.insert(f.Bytes.end(), r.begin(), r.end());
+    f.Items.push_back(Data(n, tag));
+  }
+  const Buf t = Trailer(static_cast<std::uint32_t>(program.size()));
+  f.Bytes.insert(f.Bytes.end(), t.begin(), t.end());
+  f.TrailerStart = program.size();
+  return f;
+}
+
+std::string Prg3Line(std::uint32_t v) {
+  char line[40];
+  std::snprintf(line, sizeof line, "%08X value\r\n", v);
+  return line;
+}
+
+// RELEASE=3 and words - 1 values.
+TFile Prg3File(const std::string& name, std::size_t words) {
+  std::string text = "RELEASE=3\r\n; the table\r\n";
+  Buf image(4);
+  store_u32le(image, 0, 3);
+  for (std::size_t i = 1; i < words; ++i) {
+    const auto v = static_cast<std::uint32_t>(0x00A00000u + i * 0x1111u);
+    text += Prg3Line(v);
+    image.resize(image.size() + 4);
+    store_u32le(image, image.size() - 4, v);
+  }
+  TFile f = File(name, Text(text));
+  f.Prg3 = words > 512 ? TPrg3{TPrg3::TooBig, {}} : TPrg3{TPrg3::Image, image};
+  return f;
+}
+
+// A random program part followed by one record, sized so that its LZO image (header,
+// compressed program, the record, the trailer) is exactly `imageLength` bytes.
+TFile LzoSized(const std::string& name, std::size_t imageLength) {
+  const Buf program = Random(30000, 77);
+  const std::size_t fixed = 32 + CompressLZO1X999(program).value().size() + 4 + 8;
+  return Stored(name, program, {{static_cast<std::uint16_t>(imageLength - fixed), 0x62}});
+}
+
+std::vector<TFile> Files() {
+  std::vector<TFile> files;
+  const auto add = [&files](TFile f) { files.push_back(std::move(f)); };
+
+  {
+    TFile f = File("Empty", {});
+    f.Prg3 = {TPrg3::Image, {}};
+    add(f);
+  }
+  {
+    TFile f = File("OneByte", {'Z'});
+    f.Prg3 = {TPrg3::Image, {}};
+    add(f);
+  }
+  add(File("OddLength", Pattern(333, 13)));
+  {
+    TFile f = File("OnlyFiller", Filler(200));
+    f.Prg3 = {TPrg3::Image, {}};  // one line without a space
+    add(f);
+  }
+  add(File("LongerThanTheBuffer", Pattern(70000, 14)));
+  add(File("Missing", {}, TFile::Missing));
+  add(File("Directory", {}, TFile::Directory));
+
+  // Sizes at and one past each limit, counted after the filler words go.
+  add(File("Upload34442AfterFiller", Cat({Pattern(kMaxUpload, 15), Filler(50)})));
+  add(File("Upload34443AfterFiller", Cat({Pattern(kMaxUpload + 1, 15), Filler(50)})));
+  add(LzoSized("LzoImage34442", kMaxUpload));
+  add(LzoSized("LzoImage34443", kMaxUpload + 1));
+  add(File("Library21504", Cat({Text("LIB"), Pattern(kMaxLibrary - 3, 16)})));
+  add(File("Library21505", Cat({Text("LIB"), Pattern(kMaxLibrary - 2, 16)})));
+  add(Prg3File("Prg3Words512", 512));
+  add(Prg3File("Prg3Words513", 513));
+  add(Prg3File("Prg3TextOver64KiB", 5000));  // 16 bytes a line
+  {
+    TFile f = File("Prg3ReleaseWithoutDigit", Text("RELEASE=\r\n0000ABCD value\r\n"));
+    f.Prg3 = {TPrg3::BadRelease, {}};
+    add(f);
+  }
+  add(File("Raw65536", Pattern(kFileBuffer, 17)));
+  add(File("Raw65537", Pattern(kFileBuffer + 1, 17)));
+  add(File("Raw65537FillerAtTheCut",
+           Cat({Pattern(kFileBuffer - 6, 18), Filler(3), Pattern(100, 19)})));
+  // The save-slot upload: the target holds 122 bytes (100 of program, one 10-byte item, the
+  // trailer); one item from the file makes it 126 + n bytes.
+  {
+    TFile f = File("SaveStoreFillsTheSection", Record(65410, 0x63));
+    f.Items = {Data(65410, 0x63)};
+    add(f);
+  }
+  {
+    TFile f = File("SaveStoreOnePastTheSection", Record(65411, 0x63));
+    f.Items = {Data(65411, 0x63)};
+    add(f);
+  }
+  add(Stored("SaveFile65536", Pattern(kFileBuffer - 32, 20), {{20, 0x61}}));
+  {
+    // One byte longer: the last byte of the trailer lies beyond what is read.
+    TFile f = Stored("SaveFile65537", Pattern(kFileBuffer - 31, 20), {{20, 0x61}});
+    f.Items.clear();
+    f.TrailerStart.reset();
+    add(f);
+  }
+
+  // ELF files whose program-header offset P and segment offset E point anywhere.
+  add(Elf("ElfP0", 400, 0, 128));
+  add(Elf("ElfP28", 400, 28, 128));
+  add(Elf("ElfP116", 400, 116, 128));
+  add(Elf("ElfP117", 400, 117, 128));
+  add(Elf("ElfP120", 400, 120, 128));
+  add(Elf("ElfP121", 400, 121, 128));
+  add(Elf("ElfPMax", 400, 0xFFFFFFFFu, 128));
+  add(Elf("ElfP116FieldCut", 122, 116, 0));
+  add(Elf("ElfEAtTheEnd", 400, 28, 400));
+  add(Elf("ElfEStraddlesTheEnd", 400, 28, 398));
+  add(Elf("ElfEMax", 400, 28, 0xFFFFFFFFu));
+  add(Elf("ElfShort", 30, 28, 0));
+
+  // Stores whose lengths lie (the files are 222 bytes: 200 program, a 14-byte record, trailer).
+  const Buf program = Pattern(200, 50);
+  add(LyingStore("StoreStartPastLMinus8", Cat({program, Record(10, 0x71), Trailer(215)})));
+  add(LyingStore("StoreStartAtLMinus8", Cat({program, Record(10, 0x71), Trailer(214)})));
+  add(LyingStore("StoreStartFarAway", Cat({program, Record(10, 0x71), Trailer(0x7FFFFFF0u)})));
+  add(LyingStore("StoreStartNegative", Cat({program, Record(10, 0x71), Trailer(0xFFFFFFF8u)})));
+  add(LyingStore("RecordPastTheArea",
+                 Cat({program, Buf{0xF4, 0x01, 0xF4, 0x01}, Pattern(10, 51), Trailer(200)})));
+  add(LyingStore(
+      "SecondRecordPastTheArea",
+      Cat({program, Record(10, 0x71), Buf{0x20, 0x00, 0x20, 0x00}, Pattern(5, 52), Trailer(200)})));
+  add(LyingStore("BareRecordPastTheEnd", Cat({Buf{0x00, 0x10, 0x00, 0x10}, Pattern(100, 53)})));
+  return files;
+}
+
+const std::vector<TFile>& AllFiles() {
+  static const std::vector<TFile> files = Files();
+  return files;
+}
+
+Buf Head(const Buf& b, std::size_t n) {
+  return Buf(b.begin(), b.begin() + std::min(n, b.size()));
+}
+
+Buf Strip(Buf b) {
+  while (b.size() >= 2 && b[b.size() - 2] == 0xC0 && b[b.size() - 1] == 0x46)
+    b.resize(b.size() - 2);
+  return b;
+}
+
+// ---------------------------------------------------------------------------------------
+// Expectations
+
+struct TVerdict {
+  enum Kind { Written, Refused, Exception, Safe } Kind = Safe;
+  std::string Message;       // Refused: the box; Exception: the start of the exception's text
+  Buf Section;               // Written: the section's new content (LZO: the unpacked program)
+  Buf Tail;                  // Written by the LZO upload: the records behind the compressed data
+  std::uint32_t Format = 0;  // Written by the LZO upload: the header's format word
+  std::string Name;          // Written by the LZO upload: the header's name
+};
+
+TVerdict Verdict(decltype(TVerdict::Kind) kind, std::string message = {}, Buf section = {}) {
+  TVerdict v;
+  v.Kind = kind;
+  v.Message = std::move(message);
+  v.Section = std::move(section);
+  return v;
+}
+TVerdict Written(Buf section) {
+  return Verdict(TVerdict::Written, "", std::move(section));
+}
+TVerdict Refused(std::string message) {
+  return Verdict(TVerdict::Refused, std::move(message));
+}
+
+// The 122-byte section the save-slot upload works on.
+Buf SaveTarget() {
+  return Cat({Pattern(100, 60), Record(10, 0x31), Trailer(100)});
+}
+
+struct TUploadCommand {
+  const char* Name;
+  int Row;
+  int Section, SubSection;
+  const char* Success;  // the OK box
+  std::function<void(TManager&)> Run;
+  // What the command is to do with the file (its path for the exception text).
+  std::function<TVerdict(const TFile&)> Expect;
+  // The dialogs the command shows for this file, answered.
+  std::function<void(test::WatchingUI&, TManager&, const TFile&)> Answers;
+};
+
+const std::vector<TUploadCommand>& UploadCommands() {
+  static const std::vector<TUploadCommand> commands = {
+      {"Upload", 1, 2, 1, "Section uploaded sucsessfully!",
+       [](TManager& m) { ExecuteAction(m, TActionId::UploadAction); },
+       [](const TFile& f) {
+         Buf s = Strip(Head(f.Bytes, kFileBuffer));
+         if (s.size() > kMaxUpload) return Refused(kTooBig);
+         // The conversion is accepted: the embedded image is marked as UFIF 2.1; the
+         // pattern bytes hold no call stubs to relocate.
+         if (f.Ufif20) s[(f.ImageAt ? *f.ImageAt : 0) + 2] = 1;
+         return Written(s);
+       },
+       [](test::WatchingUI& ui, TManager&, const TFile& f) {
+         if (f.Ufif20) ui.AnswerModal(TFormId::OKBottomDlg, mrYes);
+       }},
+
+      {"UploadLZO", 1, 2, 1, "Section uploaded sucsessfully!",
+       [](TManager& m) { ExecuteAction(m, TActionId::UploadLZOAction); },
+       [](const TFile& f) {
+         const Buf s = Strip(Head(f.Bytes, kFileBuffer));
+         const std::size_t programLength = f.TrailerStart.value_or(s.size());
+         const Buf program(s.begin(), s.begin() + static_cast<std::ptrdiff_t>(programLength));
+         const auto packed = CompressLZO1X999(program);
+         const std::size_t tail = s.size() - programLength;
+         if (!packed || 32 + packed->size() + tail > kMaxUpload) return Refused(kTooBig);
+         TVerdict v = Written(program);
+         if (tail)
+           v.Tail.assign(s.begin() + static_cast<std::ptrdiff_t>(programLength), s.end() - 8);
+         if (f.ImageAt) {
+           v.Format = u32le_or0(s, *f.ImageAt);
+           v.Name = load_text(s, *f.ImageAt + 4, 16);
+         }
+         return v;
+       },
+       [](test::WatchingUI& ui, TManager&, const TFile& f) {
+         if (f.Ufif20) ui.AnswerModal(TFormId::OKBottomDlg, mrNo);
+         if (f.TrailerStart) ui.AnswerModal(TFormId::SaveSlotForm, mrOk);
+       }},
+
+      {"UploadSave", 2, 2, 2, "Save slot uploaded sucsessfully!",
+       [](TManager& m) { ExecuteAction(m, TActionId::UploadSaveAction); },
+       [](const TFile& f) {
+         Buf s = Cat({Pattern(100, 60), Record(10, 0x31)});
+         for (const Buf& item : f.Items) {
+           s.push_back(static_cast<std::uint8_t>(item.size()));
+           s.push_back(static_cast<std::uint8_t>(item.size() >> 8));
+           s.push_back(static_cast<std::uint8_t>(item.size()));
+           s.push_back(static_cast<std::uint8_t>(item.size() >> 8));
+           s.insert(s.end(), item.begin(), item.end());
+         }
+         s = Cat({s, Trailer(100)});
+         if (s.size() > kFileBuffer) return Refused(kTooBig);
+         return Written(s);
+       },
+       [](test::WatchingUI& ui, TManager& m, const TFile& f) {
+         // Nothing is removed from the section.
+         ui.AnswerModal(TFormId::SaveSlotForm, mrOk, [&m] { SaveSlotDeselectAll(m); });
+         if (f.Kind == TFile::Regular && !f.Items.empty())
+           ui.AnswerModal(TFormId::SaveSlotForm, mrOk);
+       }},
+
+      {"UFIF2Library", 0, 2, 17, nullptr, [](TManager& m) { ClickButton(m, 5); },
+       [](const TFile& f) {
+         if (f.Bytes.size() > kMaxLibrary) return Refused(kLibraryTooBig);
+         return Written(f.Bytes);
+       },
+       [](test::WatchingUI& ui, TManager&, const TFile&) { ui.ConfirmAnswers.push_back(true); }},
+
+      {"PRG3Library", 0, 2, 16, nullptr, [](TManager& m) { ClickButton(m, 6); },
+       [](const TFile& f) {
+         switch (f.Prg3.Kind) {
+           case TPrg3::Image:
+             return Written(f.Prg3.Words);
+           case TPrg3::TooBig:
+             return Refused(kLibraryTooBig);
+           case TPrg3::BadRelease:
+             return Verdict(TVerdict::Exception, "'' is not a valid integer value");
+           case TPrg3::Unknown:
+             break;
+         }
+         return Verdict(TVerdict::Safe, "");
+       },
+       [](test::WatchingUI&, TManager&, const TFile&) {}},
+
+      {"RawUpload", 0, 17, 19, nullptr, [](TManager& m) { ClickButton(m, 9); },
+       [](const TFile& f) {
+         const Buf s = Strip(Head(f.Bytes, kFileBuffer));
+         if (s.empty()) return Refused("Can't uplod - file is empty!");
+         return Written(s);
+       },
+       [](test::WatchingUI&, TManager&, const TFile&) {}},
+  };
+  return commands;
+}
+
+void WriteFile(const fs::path& path, const Buf& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+}
+
+// The LZO section taken apart: the unpacked program, the header, the records behind it.
+struct TLzo {
+  bool Ok = false;
+  std::uint32_t Format = 0, Unpacked = 0;
+  std::string Name;
+  Buf Program, Tail;
+};
+
+TLzo Unpack(const Buf& s) {
+  TLzo out;
+  if (s.size() < 32 || load_u32le(s, 0) != LZOMagic) return out;
+  out.Format = u32le_or0(s, 20);
+  out.Name = load_text(s, 4, 16);
+  out.Unpacked = u32le_or0(s, 24);
+  std::size_t end = s.size();
+  if (s.size() >= 40 && load_u32le(s, s.size() - 4) == SaveAreaMagic) {
+    end = u32le_or0(s, s.size() - 8);
+    if (end < 32 || end > s.size() - 8) return out;
+    out.Tail.assign(s.begin() + static_cast<std::ptrdiff_t>(end), s.end() - 8);
+  }
+  out.Program.resize(out.Unpacked);
+  lzo_uint unpacked = out.Unpacked;
+  const int r =
+      lzo1x_decompress_safe(s.data() + 32, end - 32, out.Program.data(), &unpacked, nullptr);
+  out.Ok = r == LZO_E_OK && unpacked == out.Unpacked;
+  return out;
+}
+
+class BadFile : public ::testing::TestWithParam<std::tuple<std::size_t, std::size_t>> {};
+
+TEST_P(BadFile, StatedMessageOrWrittenNothingUnsafe) {
+  const TUploadCommand& c = UploadCommands()[std::get<0>(GetParam())];
+  const TFile& f = AllFiles()[std::get<1>(GetParam())];
+
+  test::SimTelephone phone;
+  phone.SetCatalogue(
+      {test::SimTelephone::Entry(2, 1, "Program"), test::SimTelephone::Entry(2, 2, "Saves")});
+  phone.PutSection(2, 1, Pattern(600, 1));
+  phone.PutSection(2, 2, SaveTarget());
+  phone.PutSection(2, 16, Buf{3, 0, 0, 0, 0x10, 0, 0, 0});
+  phone.PutSection(2, 17, Cat({Text("LIB"), Pattern(500, 11)}));
+  phone.PutSection(2, 18, Buf{'Z', 'U', 'B', '2', 7, 0, 17, 2, 0, 0, 0, 0});
+  phone.PutSection(17, 19, Pattern(300, 12));
+
+  const fs::path path = phone.Dir() / ("file-" + f.Name);
+  if (f.Kind == TFile::Regular) WriteFile(path, f.Bytes);
+  if (f.Kind == TFile::Directory) fs::create_directories(path);
+
+  test::WatchingUI ui;
+  test::CallLog log;
+  TManager m(ui, phone.Options(&log));
+  ui.Core = &m;
+  m.FormShow();
+  if (c.Row) m.Row = c.Row;
+  c.Answers(ui, m, f);
+  ui.OpenAnswers.push_back(path.string());
+  ui.ClearRecords();
+  log.Clear();
+  const std::optional<Buf> before = phone.Section(c.Section, c.SubSection);
+
+  m.Run([&] { c.Run(m); });
+
+  const std::optional<Buf> after = phone.Section(c.Section, c.SubSection);
+  TVerdict v = f.Kind == TFile::Regular
+                   ? c.Expect(f)
+                   : Verdict(TVerdict::Exception, "Cannot open file \"" + path.string() + "\"");
+  const auto hasBox = [&ui](const std::string& caption, const std::string& text) {
+    for (const auto& b : ui.Boxes)
+      if (b.Caption == caption && (text.empty() || b.Text == text)) return true;
+    return false;
+  };
+
+  // A Safe verdict takes whichever of the two sound outcomes the command chose.
+  if (v.Kind == TVerdict::Safe) {
+    if (log.Count("WriteNVMFile") == 0) {
+      v.Kind = TVerdict::Refused;
+      v.Message = ui.Exceptions.empty() ? kLibraryTooBig : "";
+    } else {
+      ASSERT_TRUE(after.has_value());
+      EXPECT_EQ(after->size() % 4, 0u);
+      EXPECT_LE(after->size(), 2048u);
+      v = Written(*after);
+    }
+  }
+
+  switch (v.Kind) {
+    case TVerdict::Written:
+      ASSERT_TRUE(after.has_value());
+      if (std::string(c.Name) == "UploadLZO") {
+        const TLzo lzo = Unpack(*after);
+        EXPECT_TRUE(lzo.Ok) << "the section does not unpack";
+        EXPECT_EQ(lzo.Program, v.Section);
+        EXPECT_EQ(lzo.Tail, v.Tail);
+        EXPECT_EQ(lzo.Format, v.Format);
+        EXPECT_EQ(lzo.Name, v.Name);
+        EXPECT_LE(after->size(), kMaxUpload);
+      } else {
+        EXPECT_EQ(*after, v.Section);
+      }
+      EXPECT_EQ(ui.LastStatus(), "Uploaded!");
+      EXPECT_TRUE(c.Success ? hasBox("OK!", c.Success) : hasBox("OK!", ""));
+      EXPECT_FALSE(hasBox("ERROR", ""));
+      EXPECT_TRUE(ui.Exceptions.empty());
+      break;
+    case TVerdict::Refused:
+    case TVerdict::Exception:
+      EXPECT_EQ(log.Count("WriteNVMFile"), 0) << "a refused file was written";
+      EXPECT_EQ(after, before);
+      EXPECT_NE(ui.LastStatus(), "Uploaded!");
+      if (v.Kind == TVerdict::Refused && !v.Message.empty()) {
+        EXPECT_TRUE(hasBox("ERROR", v.Message)) << "expected the box " << v.Message;
+        EXPECT_TRUE(ui.Exceptions.empty());
+      } else {
+        ASSERT_EQ(ui.Exceptions.size(), 1u);
+        EXPECT_TRUE(ui.Exceptions[0].starts_with(v.Message)) << ui.Exceptions[0];
+      }
+      break;
+    case TVerdict::Safe:
+      break;
+  }
+
+  // Every scripted dialog was shown, and no other; the connection ends closed.
+  EXPECT_EQ(ui.Unanswered, 0);
+  EXPECT_TRUE(ui.ModalAnswers.empty()) << "an expected dialog was not shown";
+  EXPECT_TRUE(ui.Mismatches.empty());
+  EXPECT_FALSE(m.NVM->PortOpen());
+  EXPECT_EQ(ui.AskedWhileOpen, 0);
+  if (!log.Calls.empty()) {
+    EXPECT_EQ(log.Calls.back().Entry, "EndGBPMode");
+  }
+}
+
+std::string CaseName(const ::testing::TestParamInfo<BadFile::ParamType>& info) {
+  return std::string(UploadCommands()[std::get<0>(info.param)].Name) + "_" +
+         AllFiles()[std::get<1>(info.param)].Name;
+}
+
+INSTANTIATE_TEST_SUITE_P(BadFiles, BadFile,
+                         ::testing::Combine(::testing::Range<std::size_t>(0,
+                                                                          UploadCommands().size()),
+                                            ::testing::Range<std::size_t>(0, AllFiles().size())),
+                         CaseName);
+
+}  // namespace
+}  // namespace zub
