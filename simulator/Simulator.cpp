@@ -95,7 +95,15 @@ void SpendLinkTime(std::uint64_t bytes) {
   const std::uint64_t baud = Phone().config.baud;
   if (baud == 0) return;
   const std::uint64_t micros = (bytes + kCallCostBytes) * kBitsPerByte * 1'000'000 / baud;
-  if (micros) std::this_thread::sleep_for(std::chrono::microseconds(micros));
+  if (!micros) return;
+  // A serial link takes exactly its time: sleep most of it, then wait out the rest, so that the
+  // operating system's wake-up delay is not counted as link time.
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::microseconds(micros);
+  constexpr auto kSpin = std::chrono::microseconds(2000);
+  if (std::chrono::microseconds(micros) > kSpin)
+    std::this_thread::sleep_until(deadline - kSpin);
+  while (Clock::now() < deadline) std::this_thread::yield();
 }
 
 bool TooLarge(std::uint64_t bytes) {
