@@ -54,15 +54,8 @@ bool TNVMSection::LoadGBP_DLL() {
     FGetNVMFileSize = reinterpret_cast<gbp::GetNVMFileSizeFn>(FLibrary.Symbol("GetNVMFileSize"));
     FLoaded = FInitGBPMode && FEndGBPMode && FReadNVMFile;
   }
-  if (!FLoaded) {
-    // Stale addresses of a library that is gone must never be called.
-    FInitGBPMode = nullptr;
-    FEndGBPMode = nullptr;
-    FReadNVMFile = nullptr;
-    FWriteNVMFile = nullptr;
-    FClearNVMFile = nullptr;
-    FGetNVMFileSize = nullptr;
-  }
+  // Addresses of a library that could not be used must never be called.
+  if (!FLoaded) ForgetEntryPoints();
   if (FObserver) FObserver->OnLibraryLoad(name, FLoaded);
   if (!FLoaded) FOwner.NVMMessage("ERROR", "Unable to open " + name);
   return FLoaded;
@@ -71,6 +64,10 @@ bool TNVMSection::LoadGBP_DLL() {
 void TNVMSection::UnLoadGBP_DLL() {
   FLibrary.Release();
   FLoaded = false;
+  ForgetEntryPoints();
+}
+
+void TNVMSection::ForgetEntryPoints() {
   FInitGBPMode = nullptr;
   FEndGBPMode = nullptr;
   FReadNVMFile = nullptr;

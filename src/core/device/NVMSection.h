@@ -79,6 +79,7 @@ class TNVMSection {
   // Opens the connection when it is closed; false when it could not be opened or the entry
   // point the operation needs is missing.
   bool EnsureOpen(const void* entry);
+  void ForgetEntryPoints();
   void Report(std::string_view entry, std::vector<std::int64_t> args, bool hasResult,
               std::int32_t result);
 
