@@ -13,14 +13,24 @@ namespace {
 constexpr std::uint16_t kFillerWord = 0x46C0;
 constexpr std::uint32_t kGifReadCapacity = 220000;
 
-std::string ReadError(const TSectInfo& row) {
-  return "Error reading section " + SectionAddress(row.Section, row.SubSection);
-}
-
-// What a successful Read placed in the buffer: a library that claims more than the capacity
-// still delivered at most the capacity.
-std::size_t Delivered(std::int32_t n, std::size_t capacity) {
-  return std::min(static_cast<std::size_t>(n), capacity);
+// Reads up to `capacity` bytes of the row's section on a connection of its own, closed before
+// the caller asks the user anything; nullopt when the connection could not be opened or the
+// read failed (after its box). A library that claims more than the capacity still delivered
+// at most the capacity.
+std::optional<std::vector<std::uint8_t>> DownloadSection(TManager& m, const TSectInfo& row,
+                                                         std::size_t capacity) {
+  if (!m.NVM->InitGBP()) return std::nullopt;
+  SelectSection(m, row);
+  std::vector<std::uint8_t> buffer(capacity);
+  const std::int32_t n = m.NVM->Read(buffer.data(), static_cast<std::uint32_t>(capacity));
+  m.NVM->EndGBP();
+  if (n < 0) {
+    m.UI.MessageBox("ERROR",
+                    "Error reading section " + SectionAddress(row.Section, row.SubSection));
+    return std::nullopt;
+  }
+  buffer.resize(std::min(static_cast<std::size_t>(n), capacity));
+  return buffer;
 }
 
 }  // namespace
@@ -99,18 +109,10 @@ void DownloadActionExecute(TManager& m) {
   TSectInfo* row = m.CurrentSection();
   if (!row) return;
   m.UI.Status("Downloading data...");
-  if (!m.NVM->InitGBP()) return;
-  SelectSection(m, *row);
   // The whole section, not only its first 22000 bytes: a backup must not lose data.
-  std::vector<std::uint8_t> buffer(kSectionBufferSize);
-  const std::int32_t n = m.NVM->Read(buffer.data(), static_cast<std::uint32_t>(buffer.size()));
-  m.NVM->EndGBP();
-  if (n < 0) {
-    m.UI.MessageBox("ERROR", ReadError(*row));
-    return;
-  }
-  buffer.resize(Delivered(n, buffer.size()));
-  if (const auto path = m.UI.SaveFile()) WriteFileAtomic(*path, buffer);
+  const auto buffer = DownloadSection(m, *row, kSectionBufferSize);
+  if (!buffer) return;
+  if (const auto path = m.UI.SaveFile()) WriteFileAtomic(*path, *buffer);
   m.UI.Status("Downloaded!");
 }
 
@@ -139,18 +141,10 @@ void PlayGIFActionExecute(TManager& m) {
   TSectInfo* row = m.CurrentSection();
   if (!row) return;
   m.UI.Status("Downloading data...");
-  if (!m.NVM->InitGBP()) return;
-  SelectSection(m, *row);
-  std::vector<std::uint8_t> buffer(kGifReadCapacity);
-  const std::int32_t n = m.NVM->Read(buffer.data(), kGifReadCapacity);
-  m.NVM->EndGBP();
-  if (n < 0) {
-    m.UI.MessageBox("ERROR", ReadError(*row));
-    return;
-  }
+  const auto buffer = DownloadSection(m, *row, kGifReadCapacity);
+  if (!buffer) return;
   m.UI.Status("Downloaded!");
-  buffer.resize(Delivered(n, buffer.size()));
-  WriteFileAtomic("temp.gif", buffer);
+  WriteFileAtomic("temp.gif", *buffer);
   m.UI.Launch("start temp.gif");
 }
 
