@@ -1,16 +1,11 @@
 // ZUB Manager 3: creates the application and its forms and runs the message loop.
 #include <QApplication>
-#include <chrono>
-#include <cstdlib>
 
-#include "gui/app/BenchRun.h"
 #include "gui/app/ZubApp.h"
 
 int main(int argc, char* argv[]) {
-  const auto started = std::chrono::steady_clock::now();
   QApplication app(argc, argv);
   QApplication::setApplicationDisplayName(QStringLiteral("ZUB Manager"));
-  if (const char* bench = std::getenv("ZUB_BENCH")) return zub::RunBench(bench, started);
   zub::TZubApp forms(zub::TForm1Options::ForExecutable());
   forms.Form1().show();
   return QApplication::exec();

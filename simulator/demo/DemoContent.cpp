@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "app/Bytes.h"
+#include "base/Bytes.h"
 #include "formats/LzoImage.h"
-#include "saveslots/SaveSlot.h"
+#include "formats/SaveSlot.h"
 
 namespace zub::demo {
 namespace {
@@ -15,7 +15,9 @@ void Put32(ByteVec& b, std::size_t offset, std::uint32_t v) {
   store_u32le(b, offset, v);
 }
 
-void Append32(ByteVec& b, std::uint32_t v) { Put32(b, b.size(), v); }
+void Append32(ByteVec& b, std::uint32_t v) {
+  Put32(b, b.size(), v);
+}
 void Append16(ByteVec& b, std::uint16_t v) {
   b.push_back(static_cast<std::uint8_t>(v));
   b.push_back(static_cast<std::uint8_t>(v >> 8));
@@ -50,7 +52,9 @@ ByteVec Filled(std::size_t n, std::uint32_t seed) {
   return b;
 }
 
-ByteVec Text(const std::string& s) { return ByteVec(s.begin(), s.end()); }
+ByteVec Text(const std::string& s) {
+  return ByteVec(s.begin(), s.end());
+}
 
 ByteVec PreferenceRecord() {
   // "ZUB2", menu "Progs and data", reserved, library 2-17, autorun 18-9, reserved word.
@@ -156,8 +160,8 @@ ByteVec ElfWrap(const ByteVec& image, std::uint32_t iconCodeAt20) {
   store_u16le(b, 40, 52);
   store_u16le(b, 42, 32);
   store_u16le(b, 44, 1);
-  store_u32le(b, kPhOff, 1);            // loadable segment
-  store_u32le(b, kPhOff + 4, kImage);   // its file offset: where the image starts
+  store_u32le(b, kPhOff, 1);           // loadable segment
+  store_u32le(b, kPhOff + 4, kImage);  // its file offset: where the image starts
   store_u32le(b, kPhOff + 16, static_cast<std::uint32_t>(image.size()));
   store_u32le(b, kPhOff + 20, static_cast<std::uint32_t>(image.size()));
   b.insert(b.end(), image.begin(), image.end());

@@ -11,8 +11,8 @@
 
 #include "BenchTable.h"
 #include "DemoContent.h"
-#include "browser/Classify.h"
-#include "browser/IconTable.h"
+#include "formats/Classify.h"
+#include "formats/IconTable.h"
 #include "gui/browser/SectionGrid.h"
 
 namespace zub::bench {

@@ -12,10 +12,10 @@
 #include "BenchPhone.h"
 #include "DemoContent.h"
 #include "app/Manager.h"
-#include "browser/Scan.h"
+#include "commands/Scan.h"
+#include "commands/Transfer.h"
 #include "support/FakeInteraction.h"
 #include "support/SimTelephone.h"
-#include "transfer/Transfer.h"
 
 namespace zub::bench {
 namespace {

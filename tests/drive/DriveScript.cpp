@@ -4,9 +4,9 @@
 #include <sstream>
 
 #include "app/Actions.h"
-#include "app/Convert.h"
 #include "app/Manager.h"
-#include "browser/IconTable.h"
+#include "base/Convert.h"
+#include "formats/IconTable.h"
 
 namespace zub::drive {
 namespace {
@@ -37,16 +37,18 @@ std::string After(const std::string& line, int skip) {
   return Trim(line.substr(pos));
 }
 
-bool IsNumber(const std::string& s) { return TryStrToInt(s).has_value(); }
+bool IsNumber(const std::string& s) {
+  return TryStrToInt(s).has_value();
+}
 
 const std::set<std::string> kSetNames = {
-    "ComboBox1",        "CheckBox1",          "ExpertsForm.FWComboBox", "ExpertsForm.CTECB",
-    "PrefForm.RG1",     "PrefForm.ACheckBox", "PrefForm.sEdit",         "PrefForm.ssEdit",
-    "PrefForm.AsEdit",  "PrefForm.AssEdit",
+    "ComboBox1",       "CheckBox1",          "ExpertsForm.FWComboBox", "ExpertsForm.CTECB",
+    "PrefForm.RG1",    "PrefForm.ACheckBox", "PrefForm.sEdit",         "PrefForm.ssEdit",
+    "PrefForm.AsEdit", "PrefForm.AssEdit",
 };
 
-const std::set<std::string> kForms = {"Form1",       "PrefForm", "ExpertsForm", "BadAddrForm",
-                                      "SaveSlotForm", "IconForm"};
+const std::set<std::string> kForms = {"Form1",       "PrefForm",     "ExpertsForm",
+                                      "BadAddrForm", "SaveSlotForm", "IconForm"};
 
 // The first words an answer of each kind accepts.
 bool AnswerWordsValid(const TAnswer& a) {

@@ -16,10 +16,11 @@
 #include <vector>
 
 #include "DriveScript.h"
-#include "app/Commands.h"
-#include "app/Convert.h"
+#include "app/Actions.h"
 #include "app/Manager.h"
-#include "browser/GridCells.h"
+#include "base/Convert.h"
+#include "commands/SaveSlotSelection.h"
+#include "formats/GridCells.h"
 
 namespace fs = std::filesystem;
 
@@ -112,21 +113,26 @@ class TScriptedUser : public IInteraction, public INVMObserver {
 int TScriptedUser::ShowModal(TFormId form) {
   out_ << "show " << FormName(form) << "\n";
   switch (form) {
-    case TFormId::ExpertsForm: return AnswerOptions();
-    case TFormId::OKBottomDlg: return AnswerConvert();
-    case TFormId::IconForm: return AnswerIcon();
+    case TFormId::ExpertsForm:
+      return AnswerOptions();
+    case TFormId::OKBottomDlg:
+      return AnswerConvert();
+    case TFormId::IconForm:
+      return AnswerIcon();
     case TFormId::SaveSlotForm: {
       out_ << "  prompt: " << Escape(Core->SaveSlotForm.Label1) << "\n";
       for (const auto& line : Core->SaveSlotForm.Lines)
         out_ << "  line: [" << (line.Checked ? "x" : " ") << "] " << line.Text << "\n";
       return AnswerSlots();
     }
-    case TFormId::PrefForm: return AnswerPrefs();
+    case TFormId::PrefForm:
+      return AnswerPrefs();
     case TFormId::AboutBox: {
       auto a = Take("about");
       return a ? mrOk : mrCancel;
     }
-    default: return mrCancel;
+    default:
+      return mrCancel;
   }
 }
 
@@ -166,10 +172,8 @@ int TScriptedUser::AnswerSlots() {
   auto a = Take("slots");
   if (!a) return mrCancel;
   const auto ticked = SlotList(a->Words.at(0), Core->FSaveSlots.size());
-  for (std::size_t i = 0; i < Core->FSaveSlots.size(); ++i) {
-    Core->FSaveSlots[i].Selected = ticked[i];
-    if (i < Core->SaveSlotForm.Lines.size()) Core->SaveSlotForm.Lines[i].Checked = ticked[i];
-  }
+  for (std::size_t i = 0; i < Core->FSaveSlots.size(); ++i)
+    SaveSlotCheckClick(*Core, static_cast<int>(i), ticked[i]);
   return a->Words.at(1) == "OK" ? mrOk : mrCancel;
 }
 
@@ -286,7 +290,9 @@ int Run(const TScript& script, const fs::path& homeArg, std::ostream& out) {
   for (const auto& line : script.Lines) {
     out.flush();
     switch (line.Verb) {
-      case TVerb::Row: m.Run([&] { m.DrawGrid1Click(line.Number); }); break;
+      case TVerb::Row:
+        m.Run([&] { m.DrawGrid1Click(line.Number); });
+        break;
       case TVerb::Menu: {
         m.DrawGrid1MouseUpRight();
         out << "menu: ";
@@ -299,17 +305,31 @@ int Run(const TScript& script, const fs::path& homeArg, std::ostream& out) {
         out << "\n";
         break;
       }
-      case TVerb::Action: m.Run([&] { ExecuteAction(m, *ActionByName(line.Name)); }); break;
-      case TVerb::Click: m.Run([&] { ClickButton(m, line.Number); }); break;
-      case TVerb::Set: m.Run([&] { SetControl(m, line.Name, line.Value); }); break;
-      case TVerb::Answer: user.Answers[line.Answer.Kind].push_back(line.Answer); break;
+      case TVerb::Action:
+        m.Run([&] { ExecuteAction(m, *ActionByName(line.Name)); });
+        break;
+      case TVerb::Click:
+        m.Run([&] { ClickButton(m, line.Number); });
+        break;
+      case TVerb::Set:
+        m.Run([&] { SetControl(m, line.Name, line.Value); });
+        break;
+      case TVerb::Answer:
+        user.Answers[line.Answer.Kind].push_back(line.Answer);
+        break;
       case TVerb::Close:
         m.Run([&] { m.FormClose(); });
         closed = true;
         break;
-      case TVerb::Rows: PrintRows(m, out); break;
-      case TVerb::Form: PrintForm(m, line.Name, out); break;
-      case TVerb::Cells: PrintCells(m, line.Number, out); break;
+      case TVerb::Rows:
+        PrintRows(m, out);
+        break;
+      case TVerb::Form:
+        PrintForm(m, line.Name, out);
+        break;
+      case TVerb::Cells:
+        PrintCells(m, line.Number, out);
+        break;
     }
   }
   if (!closed) m.Run([&] { m.FormClose(); });

@@ -2,7 +2,7 @@
 // scripts use it to prepare a telephone or the settings before a driver run.
 #include <iostream>
 
-#include "app/ProfileFile.h"
+#include "base/ProfileFile.h"
 
 int main(int argc, char** argv) {
   if (argc != 5) {

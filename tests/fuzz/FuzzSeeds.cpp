@@ -15,9 +15,9 @@
 
 #include "DemoContent.h"
 #include "FuzzSupport.h"
-#include "app/Forms.h"
-#include "app/SectInfo.h"
-#include "browser/Classify.h"
+#include "commands/Forms.h"
+#include "formats/Classify.h"
+#include "formats/SectInfo.h"
 
 using namespace zub;
 using namespace zub::fuzz;
@@ -163,10 +163,10 @@ void SaveStore(TCorpus& c, const std::vector<demo::TNamedBytes>& sections,
     }
   }
   const TStoreShape shapes[] = {{false, {600, 384}},
-                              {true, {10, 3}},
-                              {true, {65535}},
-                              {false, {0, 0, 0}},
-                              {false, {4000, 4000, 4000, 4000}}};
+                                {true, {10, 3}},
+                                {true, {65535}},
+                                {false, {0, 0, 0}},
+                                {false, {4000, 4000, 4000, 4000}}};
   for (const auto& shape : shapes) {
     TFuzzWriter w;
     w.Byte(1).U32(0xFFFFFFFE).U16(0);

@@ -15,8 +15,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Bytes.h"
-#include "saveslots/SaveSlot.h"
+#include "base/Bytes.h"
+#include "formats/Magic.h"
+#include "formats/SaveSlot.h"
 
 namespace zub::fuzz {
 

@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "app/Convert.h"
 #include "app/Manager.h"
-#include "app/ProfileFile.h"
+#include "base/Convert.h"
+#include "base/ProfileFile.h"
 
 using namespace zub;
 using zub::fuzz::TFuzzInput;

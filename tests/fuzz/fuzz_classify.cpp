@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "browser/Classify.h"
-#include "browser/IconTable.h"
+#include "formats/Classify.h"
+#include "formats/IconTable.h"
 
 using namespace zub;
 using zub::fuzz::TFuzzInput;

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "FuzzSupport.h"
-#include "app/Convert.h"
+#include "base/Convert.h"
 
 using namespace zub;
 

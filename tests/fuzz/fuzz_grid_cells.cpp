@@ -12,8 +12,8 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "browser/GridCells.h"
-#include "browser/IconTable.h"
+#include "formats/GridCells.h"
+#include "formats/IconTable.h"
 
 using namespace zub;
 using zub::fuzz::TFuzzInput;
@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TSectInfo info;
   info.Section = static_cast<std::int32_t>(in.U32());
   info.SubSection = static_cast<std::int32_t>(in.U32());
-  info.Kind = static_cast<std::int32_t>(in.U32());
+  info.Kind = static_cast<TSectKind>(static_cast<std::int32_t>(in.U32()));
   info.Format = in.U32();
   info.Size = static_cast<std::int32_t>(in.U32());
   info.Compression = static_cast<std::int32_t>(in.U32());

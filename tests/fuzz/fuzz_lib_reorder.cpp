@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "app/TextLines.h"
-#include "tools/LibReorder.h"
+#include "base/TextLines.h"
+#include "formats/LibReorder.h"
 
 using namespace zub;
 

@@ -16,8 +16,8 @@
 
 #include "FuzzSupport.h"
 #include "formats/LzoImage.h"
+#include "formats/SaveStore.h"
 #include "formats/Ufif.h"
-#include "saveslots/SaveStore.h"
 
 using namespace zub;
 using namespace zub::fuzz;

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "FuzzSupport.h"
-#include "prefs/PrefRecord.h"
+#include "formats/PrefRecord.h"
 
 using namespace zub;
 using zub::fuzz::TFuzzInput;

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "app/Convert.h"
-#include "app/TextLines.h"
+#include "base/Convert.h"
+#include "base/TextLines.h"
 #include "formats/Prg3Library.h"
 
 using namespace zub;

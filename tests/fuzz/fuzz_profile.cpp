@@ -16,8 +16,8 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "app/Convert.h"
-#include "app/ProfileFile.h"
+#include "base/Convert.h"
+#include "base/ProfileFile.h"
 
 using namespace zub;
 using zub::fuzz::TFuzzInput;

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "saveslots/SaveStore.h"
+#include "formats/SaveStore.h"
 
 using namespace zub;
 using namespace zub::fuzz;

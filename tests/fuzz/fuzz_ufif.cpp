@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "app/Convert.h"
+#include "base/Convert.h"
 #include "formats/Ufif.h"
 
 using namespace zub;

@@ -16,8 +16,8 @@
 
 #include "GuiTestSupport.h"
 #include "app/Manager.h"
-#include "app/ProfileFile.h"
-#include "browser/IconTable.h"
+#include "base/ProfileFile.h"
+#include "formats/IconTable.h"
 #include "gui/app/ExpertsForm.h"
 #include "gui/app/ZubApp.h"
 #include "gui/browser/IconForm.h"

@@ -6,7 +6,7 @@
 #include <QDir>
 #include <QImage>
 
-#include "browser/IconTable.h"
+#include "formats/IconTable.h"
 #include "gui/browser/SectionGrid.h"
 
 namespace zub::test {
@@ -17,7 +17,7 @@ TSectInfo Row(int section, int sub, std::int32_t kind, std::string title, std::u
   TSectInfo r;
   r.Section = section;
   r.SubSection = sub;
-  r.Kind = kind;
+  r.Kind = static_cast<TSectKind>(kind);
   r.Title = std::move(title);
   r.Format = format;
   r.Size = size;

@@ -8,7 +8,7 @@
 
 #include "GuiTestSupport.h"
 #include "app/Manager.h"
-#include "app/ProfileFile.h"
+#include "base/ProfileFile.h"
 #include "gui/app/StatusForm.h"
 #include "gui/app/ZubApp.h"
 #include "gui/browser/SectionGrid.h"

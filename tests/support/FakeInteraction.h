@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/Interaction.h"
+#include "commands/Interaction.h"
 
 namespace zub::test {
 

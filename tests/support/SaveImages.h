@@ -5,8 +5,9 @@
 #include <initializer_list>
 #include <vector>
 
-#include "app/Bytes.h"
-#include "saveslots/SaveSlot.h"
+#include "base/Bytes.h"
+#include "formats/Magic.h"
+#include "formats/SaveSlot.h"
 
 namespace zub::test {
 

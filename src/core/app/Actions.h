@@ -1,4 +1,7 @@
-// The main window's actions and the rule that enables them in the grid's context menu.
+// The main window's actions and buttons. One table (Actions.cpp) holds, per action, its id,
+// object name, caption, handler, place in the grid's context menu and the content kinds it is
+// enabled for; the lists below and the dispatch are all read from it. Adding a command means
+// adding its id here and its row there; the compiler checks that every id has its row.
 #pragma once
 
 #include <array>
@@ -7,8 +10,13 @@
 #include <optional>
 #include <string_view>
 
+#include "formats/SectInfo.h"
+
 namespace zub {
 
+class TManager;
+
+// ActionList1 in its order.
 enum class TActionId {
   RefreshAction,
   ClearAction,
@@ -22,24 +30,14 @@ enum class TActionId {
   DownloadSaveAction,
   UploadSaveAction,
   EraseSaveAction,
+  Count_,  // not an action: the number of actions
 };
-inline constexpr int kActionCount = 12;
+inline constexpr int kActionCount = static_cast<int>(TActionId::Count_);
+inline constexpr int kMenuItemCount = 10;
 
-// ActionList1 in its order.
-inline constexpr std::array<TActionId, kActionCount> kAllActions = {
-    TActionId::RefreshAction,      TActionId::ClearAction,      TActionId::UploadAction,
-    TActionId::PlayGIFAction,      TActionId::DownloadAction,   TActionId::GetPrefAction,
-    TActionId::SetPrefAction,      TActionId::ConvertAction,    TActionId::UploadLZOAction,
-    TActionId::DownloadSaveAction, TActionId::UploadSaveAction, TActionId::EraseSaveAction,
-};
-
-// PopupMenu1, top to bottom.
-inline constexpr std::array<TActionId, 10> kMenuOrder = {
-    TActionId::RefreshAction,   TActionId::UploadAction,       TActionId::UploadLZOAction,
-    TActionId::ClearAction,     TActionId::DownloadAction,     TActionId::PlayGIFAction,
-    TActionId::ConvertAction,   TActionId::UploadSaveAction,   TActionId::DownloadSaveAction,
-    TActionId::EraseSaveAction,
-};
+// Every action in ActionList1's order, and PopupMenu1's items top to bottom.
+extern const std::array<TActionId, kActionCount> kAllActions;
+extern const std::array<TActionId, kMenuItemCount> kMenuOrder;
 
 std::string_view ActionName(TActionId id);     // "UploadAction"
 std::string_view ActionCaption(TActionId id);  // "Upload"
@@ -50,9 +48,19 @@ using TActionSet = std::bitset<kActionCount>;
 inline TActionSet::reference At(TActionSet& set, TActionId id) {
   return set[static_cast<std::size_t>(id)];
 }
-inline bool Has(const TActionSet& set, TActionId id) { return set[static_cast<std::size_t>(id)]; }
+inline bool Has(const TActionSet& set, TActionId id) {
+  return set[static_cast<std::size_t>(id)];
+}
 
 // The section actions the context menu enables for a row of this content kind and format.
-TActionSet MenuActionsFor(std::int32_t kind, std::uint32_t format);
+TActionSet MenuActionsFor(TSectKind kind, std::uint32_t format);
+
+// Executes an action of ActionList1, enabled or not.
+void ExecuteAction(TManager& m, TActionId id);
+// Clicks a main window button by its object name ("Button5"), visible or not; false when the
+// window has no such button.
+bool ClickButton(TManager& m, std::string_view name);
+// The same by number: Button1 .. Button10.
+void ClickButton(TManager& m, int number);
 
 }  // namespace zub

@@ -1,54 +1,9 @@
 #include "app/Manager.h"
 
-#include <algorithm>
-#include <cstdio>
-#include <exception>
-
-#include "app/Convert.h"
-
 namespace zub {
-namespace {
-
-// The settings the tool reads and writes, with their defaults.
-constexpr const char* kForm = "Form";
-constexpr const char* kManager = "Manager";
-struct FormKey {
-  const char* key;
-  int TWindowBounds::*field;
-  int defaultValue;
-};
-constexpr FormKey kFormKeys[] = {
-    {"Top", &TWindowBounds::Top, 20},
-    {"Left", &TWindowBounds::Left, 240},
-    {"Width", &TWindowBounds::Width, 330},
-    {"Height", &TWindowBounds::Height, 420},
-};
-constexpr const char* kComPortKey = "COM-Port";
-constexpr const char* kUfifFwKey = "UFIFFW";
-constexpr const char* kCteModeKey = "CTEMode";
-
-}  // namespace
 
 TManager::TManager(IInteraction& ui, TManagerOptions options)
-    : UI(ui), Options(std::move(options)) {
-  Experts.FWText = Experts.FWItems.empty() ? "" : Experts.FWItems.front();
-  NVM = std::make_unique<TNVMSection>(static_cast<INVMOwner&>(*this), Options.HomeDir, Options.Observer);
-  // The form layout stores the component with COM2; the settings override it on first show.
-  NVM->SetCOMPort(TNVMCOMPortName::cpnCOM2);
-  FSettings = std::make_unique<TProfileFile>(Options.SettingsPath);
-}
-
-TManager::~TManager() = default;
-
-void TManager::NVMMessage(const std::string& caption, const std::string& text) {
-  const bool loadFailure = text.starts_with("Unable to open ");
-  if (loadFailure && FSuppressRepeatedLoadFailure &&
-      std::find(FLoadFailuresShown.begin(), FLoadFailuresShown.end(), text) !=
-          FLoadFailuresShown.end())
-    return;
-  if (loadFailure) FLoadFailuresShown.push_back(text);
-  UI.MessageBox(caption, text);
-}
+    : TCoreState(ui, std::move(options)) {}
 
 void TManager::Run(const std::function<void()>& handler) {
   try {
@@ -61,74 +16,18 @@ void TManager::Run(const std::function<void()>& handler) {
 void TManager::FormShow() {
   // The first load reloads the library that the constructor loaded a moment ago; a library
   // missing then was reported already and is not reported twice.
-  FSuppressRepeatedLoadFailure = true;
+  SuppressRepeatedLoadFailures(true);
   try {
     SettingsLoad();
   } catch (...) {
-    FSuppressRepeatedLoadFailure = false;
+    SuppressRepeatedLoadFailures(false);
     throw;
   }
-  FSuppressRepeatedLoadFailure = false;
+  SuppressRepeatedLoadFailures(false);
 }
 
-void TManager::FormClose() { SettingsSave(); }
-
-void TManager::SettingsLoad() {
-  auto& ini = Settings();
-  for (const auto& k : kFormKeys) Bounds.*k.field = ini.ReadInteger(kForm, k.key, k.defaultValue);
-  UI.ControlsChanged();
-
-  const int com = ini.ReadInteger(kManager, kComPortKey, 0);
-  ComboBox1Index = (com >= 0 && com <= 3) ? com : -1;
-  ComboBox1Change(ComboBox1Index);
-
-  SetFWIndex(ini.ReadInteger(kManager, kUfifFwKey, 0));
-
-  SetCTECB(ini.ReadBool(kManager, kCteModeKey, false));
-  NVM->SetCTEMode(Experts.CTECB);
-
-  RebuildCatalogue();
-  UI.ControlsChanged();
-  UI.RepaintGrid();
-}
-
-void TManager::SettingsSave() {
-  TProfileFile file(Options.SettingsPath);
-  for (const auto& k : kFormKeys) file.WriteInteger(kForm, k.key, Bounds.*k.field);
-  file.WriteInteger(kManager, kComPortKey, ComboBox1Index);
-  file.WriteInteger(kManager, kUfifFwKey, Experts.FWIndex);
-  file.WriteBool(kManager, kCteModeKey, Experts.CTECB);
-}
-
-void TManager::RebuildCatalogue() {
-  Sections.clear();
-  TProfileFile catalogue(SectionsIniPath());
-  Sections.emplace_back();  // the title row's placeholder
-  auto& ini = Settings();
-  const TProfileFile::THold holdSettings(ini), holdCatalogue(catalogue);
-  for (int n = 1;; ++n) {
-    const std::string keyText = ini.ReadString("Sections", "section" + std::to_string(n), "");
-    if (keyText.empty()) break;
-    // A key that is not a number names no section: it is skipped, the list goes on.
-    const auto key = TryStrToInt(keyText);
-    if (!key) continue;
-    TSectInfo e;
-    e.Section = *key >> 8;
-    e.SubSection = *key & 255;
-    e.MaxSize = static_cast<std::uint16_t>(catalogue.ReadInteger(keyText, "MaxSize", 65535));
-    e.Description = catalogue.ReadString(keyText, "Description", "Free");
-    e.Size = 0;
-    e.Icon = -1;
-    Sections.push_back(std::move(e));
-  }
-  if (Row >= RowCount()) Row = std::max(1, RowCount() - 1);
-  if (Row < 1) Row = 1;
-}
-
-void TManager::ComboBox1Change(int index) {
-  ComboBox1Index = (index >= 0 && index <= 3) ? index : -1;
-  // With no selection the first port stays in use; no other number reaches the library.
-  NVM->SetCOMPort(static_cast<TNVMCOMPortName>(ComboBox1Index < 0 ? 0 : ComboBox1Index));
+void TManager::FormClose() {
+  SettingsSave();
 }
 
 void TManager::Button7Click() {
@@ -141,58 +40,13 @@ void TManager::Button7Click() {
 void TManager::DrawGrid1Click(int row) {
   Row = row;
   if (const TSectInfo* s = CurrentSection())
-    UI.Status("By default section " + SectionAddress(s->Section, s->SubSection) +
-              " is used for " + s->Description);
+    UI.Status("By default section " + SectionAddress(s->Section, s->SubSection) + " is used for " +
+              s->Description);
 }
 
 void TManager::DrawGrid1MouseUpRight() {
   ActionEnabled.reset();
   if (const TSectInfo* s = CurrentSection()) ActionEnabled = MenuActionsFor(s->Kind, s->Format);
-}
-
-void TManager::SetCTECB(bool ticked) {
-  if (Experts.CTECB == ticked) return;
-  Experts.CTECB = ticked;
-  CTECBClick();
-}
-
-void TManager::CTECBClick() { NVM->SetCTEMode(Experts.CTECB); }
-
-void TManager::ExpertsButton3Click() { SetCTECB(false); }
-
-void TManager::SetFWIndex(int index) {
-  const int count = static_cast<int>(Experts.FWItems.size());
-  Experts.FWIndex = (index >= 0 && index < count) ? index : -1;
-  Experts.FWText = Experts.FWIndex >= 0 ? Experts.FWItems[Experts.FWIndex] : "";
-}
-
-void TManager::SetFWText(const std::string& text) {
-  Experts.FWText = text;
-  const auto it = std::find(Experts.FWItems.begin(), Experts.FWItems.end(), text);
-  Experts.FWIndex =
-      it == Experts.FWItems.end() ? -1 : static_cast<int>(it - Experts.FWItems.begin());
-}
-
-void TManager::SetACheckBox(bool checked) {
-  if (Pref.ACheckBox == checked) return;
-  Pref.ACheckBox = checked;
-  ACheckBoxClick();
-}
-
-void TManager::ACheckBoxClick() {
-  Pref.AsVisible = Pref.ACheckBox;
-  Pref.AssVisible = Pref.ACheckBox;
-}
-
-TSectInfo* TManager::CurrentSection() {
-  if (Row < 1 || Row >= RowCount()) return nullptr;
-  return &Sections[static_cast<std::size_t>(Row)];
-}
-
-std::string TManager::SignatureName(std::uint32_t first, const std::string& defaultText) {
-  char key[16];
-  std::snprintf(key, sizeof key, "0x%08X", first);
-  return Settings().ReadString("Sign", key, defaultText);
 }
 
 }  // namespace zub

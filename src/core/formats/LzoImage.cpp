@@ -6,9 +6,9 @@
 #include <array>
 #include <string>
 
-#include "app/Convert.h"
+#include "base/Convert.h"
+#include "formats/SaveStore.h"
 #include "formats/Ufif.h"
-#include "saveslots/SaveStore.h"
 
 namespace zub {
 namespace {

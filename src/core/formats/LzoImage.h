@@ -9,7 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Bytes.h"
+#include "base/Bytes.h"
+#include "formats/Magic.h"
 
 namespace zub {
 
@@ -23,9 +24,6 @@ struct TLZOHeader {
   static constexpr std::size_t IconCode = 28;
   static constexpr std::size_t Size = 32;  // the compressed data start here
 };
-
-inline constexpr std::uint32_t LZOMagic = 0x004F5A4Cu;
-inline constexpr std::uint32_t DefaultIconCode = 0xE852u;
 
 // The icon code of an icon list caption: "E80A" gives 0xE80A; a caption that is not a
 // hexadecimal number gives DefaultIconCode.

@@ -1,8 +1,8 @@
 #include "formats/Prg3Library.h"
 
-#include "app/Bytes.h"
-#include "app/Convert.h"
-#include "app/TextLines.h"
+#include "base/Bytes.h"
+#include "base/Convert.h"
+#include "base/TextLines.h"
 
 namespace zub {
 

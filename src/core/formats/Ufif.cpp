@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "app/Convert.h"
+#include "base/Convert.h"
 
 namespace zub {
 namespace {
@@ -20,14 +20,30 @@ bool IsRelocatable(std::optional<std::uint32_t> literal) {
 
 }  // namespace
 
+std::int32_t StripFiller(Bytes data, std::int32_t n) {
+  if (n > static_cast<std::int32_t>(data.size())) n = static_cast<std::int32_t>(data.size());
+  while (n >= 2 && load_u16le(data, static_cast<std::size_t>(n - 2)) == FillerWord) n -= 2;
+  return n;
+}
+
 bool IsElf(Bytes image) {
   return load_u32le(image, 0) == ElfMagic;
 }
 
+std::optional<std::uint32_t> ElfImageOffset(Bytes image, TElfField missing) {
+  const auto read = [&](std::size_t at) -> std::optional<std::uint32_t> {
+    if (const auto v = load_u32le(image, at)) return v;
+    if (missing == TElfField::Zero) return 0u;
+    return std::nullopt;
+  };
+  const auto tableOffset = read(28);
+  if (!tableOffset) return std::nullopt;
+  if (*tableOffset > 120) return 0u;
+  return read(std::size_t{*tableOffset} + 4);
+}
+
 std::uint32_t EmbeddedImageOffset(Bytes image) {
-  const std::uint32_t tableOffset = u32le_or0(image, 28);
-  if (tableOffset > 120) return 0;
-  return u32le_or0(image, std::size_t{tableOffset} + 4);
+  return *ElfImageOffset(image, TElfField::Zero);
 }
 
 bool IsUFIF20(Bytes image) {

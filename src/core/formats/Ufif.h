@@ -6,15 +6,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/Bytes.h"
+#include "base/Bytes.h"
+#include "formats/Magic.h"
 
 namespace zub {
-
-inline constexpr std::uint32_t ElfMagic = 0x464C457Fu;  // 7F 45 4C 46
-inline constexpr std::uint32_t UFIF20Tag = 0x20000000u;
 
 // Relocation constants: UFIF 2.0 images call the firmware as if it sat at the link base.
 inline constexpr std::uint32_t UfifLinkBase = 0x36A658u;
@@ -27,9 +26,20 @@ inline constexpr std::uint32_t UfifModelWordZ7 = 0x8A0000u;
 
 bool IsElf(Bytes image);
 
+// Drops trailing filler words 0x46C0 (bytes C0 46) from the first n bytes; returns the
+// remaining length.
+std::int32_t StripFiller(Bytes data, std::int32_t n);
+
+// How a field that lies outside the bytes reads: as 0 (the bytes stand at the start of a
+// zero-filled buffer), or as unknown.
+enum class TElfField { Zero, Unknown };
+
 // Where the program image of an ELF file starts: P = the program-header table's offset (at
-// 28); when P <= 120, the file offset of the first segment (at P + 4), else 0. Fields that
-// lie outside the bytes read as 0.
+// 28); when P <= 120, the file offset of the first segment (at P + 4), else 0. nullopt only
+// when a field it needs is unknown.
+std::optional<std::uint32_t> ElfImageOffset(Bytes image, TElfField missing);
+
+// The same for a file loaded into a zero-filled buffer: fields outside the bytes read as 0.
 std::uint32_t EmbeddedImageOffset(Bytes image);
 
 // A bare image tagged exactly 0x20000000, or an ELF file whose embedded image is.

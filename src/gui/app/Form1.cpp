@@ -8,7 +8,7 @@
 #include <QSignalBlocker>
 #include <algorithm>
 
-#include "app/Commands.h"
+#include "app/Actions.h"
 #include "app/Manager.h"
 #include "device/DeviceLibrary.h"
 #include "gui/browser/SectionGrid.h"

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "app/Actions.h"
-#include "app/Interaction.h"
+#include "commands/Interaction.h"
 #include "gui/common/ModalPrompts.h"
 
 class QLabel;

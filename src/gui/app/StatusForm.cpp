@@ -1,6 +1,6 @@
 #include "gui/app/StatusForm.h"
 
-#include "app/Interaction.h"
+#include "commands/Interaction.h"
 #include "ui_StatusForm.h"
 
 namespace zub {

@@ -3,7 +3,7 @@
 #include <QSignalBlocker>
 
 #include "app/Manager.h"
-#include "browser/IconTable.h"
+#include "formats/IconTable.h"
 #include "gui/browser/IconImages.h"
 #include "ui_IconForm.h"
 

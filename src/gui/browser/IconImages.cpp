@@ -3,7 +3,7 @@
 #include <QPixmap>
 #include <vector>
 
-#include "browser/IconTable.h"
+#include "formats/IconTable.h"
 
 namespace zub {
 namespace {

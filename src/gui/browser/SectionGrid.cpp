@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "browser/GridCells.h"
+#include "formats/GridCells.h"
 #include "gui/browser/IconImages.h"
 #include "gui/common/CoreText.h"
 

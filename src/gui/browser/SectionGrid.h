@@ -8,7 +8,7 @@
 #include <array>
 #include <vector>
 
-#include "app/SectInfo.h"
+#include "formats/SectInfo.h"
 
 namespace zub {
 

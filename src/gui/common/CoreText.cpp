@@ -2,7 +2,7 @@
 
 #include <QStringDecoder>
 
-#include "browser/Cp1251.h"
+#include "base/Cp1251.h"
 
 namespace zub {
 

@@ -6,7 +6,7 @@
 #include <QDialog>
 #include <QFont>
 
-#include "app/Interaction.h"
+#include "commands/Interaction.h"
 
 namespace zub {
 

@@ -28,10 +28,9 @@ TPrefForm::TPrefForm(TManager& core, QWidget* parent)
 TPrefForm::~TPrefForm() = default;
 
 void TPrefForm::ACheckBoxClick(bool checked) {
-  ui->AsEdit->setVisible(checked);
-  ui->AssEdit->setVisible(checked);
-  FCore.Pref.AsVisible = checked;
-  FCore.Pref.AssVisible = checked;
+  FCore.ACheckBoxClick(checked);
+  ui->AsEdit->setVisible(FCore.Pref.AsVisible);
+  ui->AssEdit->setVisible(FCore.Pref.AssVisible);
 }
 
 void TPrefForm::FormShow() {

@@ -4,6 +4,7 @@
 #include <QSignalBlocker>
 
 #include "app/Manager.h"
+#include "commands/SaveSlotSelection.h"
 #include "gui/common/CoreText.h"
 #include "ui_SaveSlotForm.h"
 
@@ -47,18 +48,15 @@ void TSaveSlotForm::ShowLines() {
 void TSaveSlotForm::CheckListBox1ClickCheck(QListWidgetItem* item) {
   const int index = ui->CheckListBox1->row(item);
   if (index < 0) return;
-  const bool checked = item->checkState() == Qt::Checked;
-  const auto i = static_cast<std::size_t>(index);
-  if (i < FCore.FSaveSlots.size()) FCore.FSaveSlots[i].Selected = checked;
-  if (i < FCore.SaveSlotForm.Lines.size()) FCore.SaveSlotForm.Lines[i].Checked = checked;
+  SaveSlotCheckClick(FCore, index, item->checkState() == Qt::Checked);
 }
 
 void TSaveSlotForm::SetAll(bool selected) {
-  for (TSaveSlot& slot : FCore.FSaveSlots) slot.Selected = selected;
-  for (TCheckLine& line : FCore.SaveSlotForm.Lines) line.Checked = selected;
-  const QSignalBlocker block(ui->CheckListBox1);
-  for (int i = 0; i < ui->CheckListBox1->count(); ++i)
-    ui->CheckListBox1->item(i)->setCheckState(selected ? Qt::Checked : Qt::Unchecked);
+  if (selected)
+    SaveSlotSelectAll(FCore);
+  else
+    SaveSlotDeselectAll(FCore);
+  ShowLines();
 }
 
 }  // namespace zub

@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Commands.h"
+#include "app/Actions.h"
+#include "commands/SaveSlotSelection.h"
 #include "formats/LzoImage.h"
-#include "saveslots/SaveSlotSelection.h"
 #include "support/SaveImages.h"
 #include "support/SimTelephone.h"
 #include "support/WatchingUI.h"

@@ -1,4 +1,4 @@
-#include "app/Convert.h"
+#include "base/Convert.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ TEST(StrToInt, ReadsTheToolkitNotation) {
       {"x1F", 0x1F},
       {"X1f", 0x1F},
       {"-$10", -16},
-      {"0xFFFFFFFF", -1},            // hexadecimal wraps into the sign
+      {"0xFFFFFFFF", -1},  // hexadecimal wraps into the sign
       {"2147483647", 2147483647},
       {"-2147483648", INT32_MIN},
       {"2147483648", std::nullopt},  // decimal must fit

@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Commands.h"
-#include "saveslots/SaveSlotSelection.h"
-#include "saveslots/SaveStore.h"
+#include "app/Actions.h"
+#include "commands/SaveSlotSelection.h"
+#include "formats/SaveStore.h"
 #include "support/SaveImages.h"
 #include "support/SimTelephone.h"
 #include "support/WatchingUI.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "browser/Scan.h"
+#include "commands/Scan.h"
 #include "support/FakeInteraction.h"
 #include "support/SimTelephone.h"
 

@@ -1,4 +1,5 @@
-#include "browser/Classify.h"
+#include "formats/Classify.h"
+#include "formats/Ufif.h"
 
 #include <gtest/gtest.h>
 
@@ -50,7 +51,9 @@ struct Case {
   std::int32_t icon;
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.name;
+}
 
 std::vector<Case> Cases() {
   std::vector<Case> c;
@@ -226,10 +229,10 @@ TEST(Classify, ApplyKeepsTheCatalogueFieldsAndUnchangedValues) {
 }
 
 TEST(Classify, ElfImageOffset) {
-  EXPECT_EQ(ElfImageOffset(Head().U32(28, 52).U32(56, 64).b), 64u);
-  EXPECT_EQ(ElfImageOffset(Head().U32(28, 121).U32(125, 64).b), 0u);
-  EXPECT_EQ(ElfImageOffset(Head(31).b), std::nullopt);
-  EXPECT_EQ(ElfImageOffset(Head(59).U32(28, 52).b), std::nullopt);
+  EXPECT_EQ(ElfImageOffset(Head().U32(28, 52).U32(56, 64).b, TElfField::Unknown), 64u);
+  EXPECT_EQ(ElfImageOffset(Head().U32(28, 121).U32(125, 64).b, TElfField::Unknown), 0u);
+  EXPECT_EQ(ElfImageOffset(Head(31).b, TElfField::Unknown), std::nullopt);
+  EXPECT_EQ(ElfImageOffset(Head(59).U32(28, 52).b, TElfField::Unknown), std::nullopt);
 }
 
 }  // namespace

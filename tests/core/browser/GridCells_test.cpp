@@ -1,4 +1,4 @@
-#include "browser/GridCells.h"
+#include "formats/GridCells.h"
 
 #include <gtest/gtest.h>
 
@@ -59,7 +59,7 @@ TEST(GridCells, AddressColumn) {
 
 TEST(GridCells, ProgramRowPlacesIconTitleLzoAndSize) {
   TSectInfo r = Row(2, 5);
-  r.Kind = 1;
+  r.Kind = skProgram;
   r.Title = "Tetris";
   r.Size = 6000;
   r.Compression = 1;
@@ -161,10 +161,10 @@ TEST(GridCells, FirmwareColumnOnlyForPrograms) {
   TSectInfo r = Row(2, 5);
   r.Format = 0x20000000;
   for (int kind : {0, 3, 4, 2, -1}) {
-    r.Kind = kind;
+    r.Kind = static_cast<TSectKind>(kind);
     EXPECT_FALSE(DrawCell(r, 2, 1, kCell, kMetrics).Firmware) << kind;
   }
-  r.Kind = 1;
+  r.Kind = skProgram;
   ExpectText(DrawCell(r, 2, 1, kCell, kMetrics).Firmware, "UFIF 2", 10 + 100 - 21, 109);
   EXPECT_FALSE(DrawCell(r, 3, 1, kCell, kMetrics).Firmware);
 }
@@ -209,7 +209,7 @@ TEST(GridCells, ExtremeRecordsDrawWithoutTrouble) {
   TSectInfo r;
   r.Section = INT_MIN;
   r.SubSection = INT_MIN;  // sums to 0 only without wrapping
-  r.Kind = 1;
+  r.Kind = skProgram;
   r.Size = INT_MIN;
   r.Compression = 1;
   r.UnpackedSize = -1;

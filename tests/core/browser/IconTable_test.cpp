@@ -1,4 +1,4 @@
-#include "browser/IconTable.h"
+#include "formats/IconTable.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "commands/LzoUpload.h"
 #include "support/FakeInteraction.h"
 #include "support/SimTelephone.h"
 

@@ -1,4 +1,4 @@
-#include "browser/Scan.h"
+#include "commands/Scan.h"
 
 #include <gtest/gtest.h>
 

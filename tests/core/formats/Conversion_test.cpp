@@ -1,4 +1,4 @@
-#include "formats/Conversion.h"
+#include "commands/Conversion.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "app/Bytes.h"
-#include "app/ProfileFile.h"
+#include "base/Bytes.h"
+#include "base/ProfileFile.h"
+#include "commands/Transfer.h"
 #include "formats/LzoImage.h"
 #include "support/FakeInteraction.h"
 #include "support/SimTelephone.h"
-#include "transfer/Transfer.h"
 
 namespace zub {
 namespace {

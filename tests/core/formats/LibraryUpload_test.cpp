@@ -1,4 +1,5 @@
-#include "formats/LibraryUpload.h"
+#include "commands/LibraryUpload.h"
+#include "commands/Messages.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

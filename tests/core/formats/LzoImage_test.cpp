@@ -8,8 +8,8 @@
 #include <random>
 #include <vector>
 
+#include "formats/SaveStore.h"
 #include "formats/Ufif.h"
-#include "saveslots/SaveStore.h"
 
 namespace zub {
 namespace {

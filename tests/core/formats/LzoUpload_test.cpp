@@ -1,4 +1,4 @@
-#include "formats/LzoUpload.h"
+#include "commands/LzoUpload.h"
 
 #include <gtest/gtest.h>
 #include <lzo/lzo1x.h>
@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "browser/IconTable.h"
-#include "browser/Scan.h"
-#include "saveslots/SaveSlotSelection.h"
-#include "saveslots/SaveStore.h"
+#include "commands/SaveSlotSelection.h"
+#include "commands/Scan.h"
+#include "formats/IconTable.h"
+#include "formats/SaveStore.h"
 #include "support/FakeInteraction.h"
 #include "support/SaveImages.h"
 #include "support/SimTelephone.h"

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "app/Bytes.h"
-#include "app/Convert.h"
+#include "base/Bytes.h"
+#include "base/Convert.h"
 
 namespace zub {
 namespace {

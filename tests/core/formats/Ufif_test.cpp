@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/Convert.h"
+#include "base/Convert.h"
 
 namespace zub {
 namespace {

@@ -1,4 +1,4 @@
-#include "prefs/PrefRecord.h"
+#include "formats/PrefRecord.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "prefs/Preferences.h"
+#include "commands/Preferences.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
-#include "saveslots/SaveSlotCommands.h"
+#include "commands/SaveSlotCommands.h"
+#include "commands/Messages.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "saveslots/SaveSlotSelection.h"
+#include "commands/SaveSlotSelection.h"
 #include "support/FakeInteraction.h"
 #include "support/SaveImages.h"
 #include "support/SimTelephone.h"
@@ -87,7 +88,7 @@ class SaveSlotTest : public ::testing::Test {
     ui.Listings.clear();
     log.Clear();
   }
-  void Run(void (*command)(TManager&), int row) {
+  void Run(void (*command)(TCoreState&), int row) {
     m->Row = row;
     m->Run([&] { command(*m); });
   }

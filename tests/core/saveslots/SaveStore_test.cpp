@@ -1,4 +1,4 @@
-#include "saveslots/SaveStore.h"
+#include "formats/SaveStore.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

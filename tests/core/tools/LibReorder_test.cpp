@@ -1,4 +1,4 @@
-#include "tools/LibReorder.h"
+#include "formats/LibReorder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

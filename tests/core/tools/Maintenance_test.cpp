@@ -1,4 +1,4 @@
-#include "tools/Maintenance.h"
+#include "commands/Maintenance.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

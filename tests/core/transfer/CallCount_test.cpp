@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "commands/Transfer.h"
 #include "support/FakeInteraction.h"
 #include "support/SimTelephone.h"
-#include "transfer/Transfer.h"
 
 namespace zub {
 namespace {

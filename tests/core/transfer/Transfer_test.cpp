@@ -1,4 +1,7 @@
-#include "transfer/Transfer.h"
+#include "commands/Transfer.h"
+#include "commands/Messages.h"
+#include "commands/SectionIO.h"
+#include "formats/Ufif.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,0 +1,33 @@
+#include "commands/Maintenance.h"
+
+#include <string>
+#include <vector>
+
+#include "base/FileIO.h"
+#include "base/TextLines.h"
+#include "commands/Messages.h"
+#include "device/GBPSession.h"
+#include "formats/LibReorder.h"
+
+namespace zub {
+
+void Button8Click(TCoreState& m) {
+  const auto path = m.UI.OpenFile("");
+  if (!path) return;
+  const std::vector<std::string> reference = SplitLines(ReadTextFile(kReferenceListName));
+  const std::vector<std::string> chosen = SplitLines(ReadTextFile(*path));
+  const std::string text = JoinLines(ReorderLibraryList(reference, chosen));
+  WriteFileAtomic(*path + "_",
+                  Bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+void ButtonCli(TCoreState& m) {
+  TGBPSession session(*m.NVM);
+  if (!session) return;
+  session.Select(17, 19);
+  m.NVM->Clear();
+  session.Close();
+  m.UI.Status(kStatusErased);
+}
+
+}  // namespace zub

@@ -1,0 +1,97 @@
+#include "commands/Transfer.h"
+
+#include <vector>
+
+#include "base/FileIO.h"
+#include "commands/Conversion.h"
+#include "commands/Messages.h"
+#include "commands/Scan.h"
+#include "commands/SectionIO.h"
+#include "device/GBPSession.h"
+#include "formats/Ufif.h"
+
+namespace zub {
+namespace {
+
+// A GIF picture may be larger than the other sections the tool reads.
+constexpr std::size_t kGifReadCapacity = 220000;
+
+}  // namespace
+
+void UploadActionExecute(TCoreState& m) {
+  TSectInfo* row = m.CurrentSection();
+  if (!row) return;
+  auto file = OpenProgramFile(m);
+  if (!file) return;
+  std::vector<std::uint8_t>& buffer = *file;
+  const auto n = static_cast<std::int32_t>(buffer.size());
+  if (!OfferConversion(m, buffer)) return;
+  if (n > kMaxUploadSize) {
+    m.UI.MessageBox(kErrorCaption, kFileTooBig);
+    return;
+  }
+  const auto r = WriteAndRescan(m, *row, Bytes(buffer.data(), static_cast<std::size_t>(n)));
+  if (!r) return;
+  ReportUpload(m, *r, n);
+}
+
+void DownloadActionExecute(TCoreState& m) {
+  TSectInfo* row = m.CurrentSection();
+  if (!row) return;
+  m.UI.Status(kStatusDownloading);
+  // The whole section: a copy the user keeps must not lose data.
+  const auto content = ReadWholeSection(m, row->Section, row->SubSection);
+  if (!content) return;
+  if (const auto path = m.UI.SaveFile()) WriteFileAtomic(*path, content->Data);
+  m.UI.Status(kStatusDownloaded);
+}
+
+bool ClearActionExecute(TCoreState& m) {
+  TSectInfo* row = m.CurrentSection();
+  if (!row) return false;
+  m.UI.Status("Erasing section...");
+  TGBPSession session(*m.NVM);
+  if (!session) return false;
+  session.Select(row->Section, row->SubSection);
+  m.NVM->Clear();
+  const std::int32_t r = ScanSection(m, *row);
+  session.Close();
+  m.UI.RepaintGrid();
+  // An erase is reported only when the section reads as empty afterwards.
+  if (r != 0) {
+    m.UI.MessageBox(kErrorCaption,
+                    "Error erasing section " + SectionAddress(row->Section, row->SubSection));
+    m.UI.Status("Erase error!");
+    return false;
+  }
+  m.UI.Status(kStatusErased);
+  return true;
+}
+
+void PlayGIFActionExecute(TCoreState& m) {
+  TSectInfo* row = m.CurrentSection();
+  if (!row) return;
+  m.UI.Status(kStatusDownloading);
+  TReadOptions options;
+  options.Capacity = kGifReadCapacity;
+  const auto content = ReadWholeSection(m, row->Section, row->SubSection, options);
+  if (!content) return;
+  m.UI.Status(kStatusDownloaded);
+  WriteFileAtomic("temp.gif", content->Data);
+  m.UI.Launch("start temp.gif");
+}
+
+void Button4Click(TCoreState& m) {
+  TGBPSession session(*m.NVM);
+  if (!session) return;
+  std::int64_t total = 0;
+  for (int i = 1; i <= 31; ++i) {
+    session.Select(18, i);
+    const std::int32_t size = m.NVM->GetSize();
+    if (size > 0) total += size;
+  }
+  session.Close();
+  m.UI.MessageBox("", "Total Section 18xx size = " + std::to_string(total));
+}
+
+}  // namespace zub

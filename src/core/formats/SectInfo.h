@@ -1,0 +1,36 @@
+// One catalogued section as a row of the grid. The catalogue creates it, the scan fills the
+// content fields, the grid and every section command read it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zub {
+
+enum TSectKind : std::int32_t {
+  skEmpty = 0,
+  skProgram = 1,
+  skGIF = 3,
+  skData = 4,
+};
+
+struct TSectInfo {
+  std::int32_t Section = 0;
+  std::int32_t SubSection = 0;
+  TSectKind Kind = skEmpty;
+  std::string Title;  // 8-bit text, kept as the telephone's bytes
+  std::uint32_t Format = 0;
+  std::int32_t Size = 0;
+  std::int32_t Compression = 0;
+  std::int32_t UnpackedSize = 0;
+  std::int32_t Icon = -1;
+  std::uint16_t MaxSize = 0;
+  std::string Description;
+};
+
+// "S-SS" with both numbers in signed decimal.
+inline std::string SectionAddress(std::int32_t section, std::int32_t subSection) {
+  return std::to_string(section) + "-" + std::to_string(subSection);
+}
+
+}  // namespace zub

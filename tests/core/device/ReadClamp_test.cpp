@@ -1,0 +1,74 @@
+// A library that claims to have read far more than the buffer it was given (2^31 - 1 bytes
+// into 65,536) must not make any command use or allocate more than its buffer.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <climits>
+#include <filesystem>
+#include <fstream>
+
+#include "app/Actions.h"
+#include "app/Manager.h"
+#include "core/device/DeviceTestSupport.h"
+#include "support/FakeInteraction.h"
+#include "support/SimTelephone.h"
+
+namespace zub::test {
+namespace {
+
+long PeakKiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+TEST(ReadClamp, ACountBeyondTheBufferIsClampedByEveryCommand) {
+  SimTelephone settings;  // only its settings file and catalogue are used
+  settings.SetCatalogue({SimTelephone::Entry(2, 5, "Games")});
+  const TFakeControl fake(FakeDir("fake"), "gbp.dll");
+  ASSERT_TRUE(fake.Loaded());
+  const std::string download = (settings.Dir() / "download.bin").string();
+
+  struct Case {
+    const char* name;
+    TActionId action;
+    TBox box;  // the box the command ends with; empty caption: none
+  };
+  const Case cases[] = {
+      {"Download", TActionId::DownloadAction, {}},
+      // 65,536 zero bytes parse as a store of empty items; the dialog is cancelled.
+      {"Download Save Slot", TActionId::DownloadSaveAction, {}},
+      {"Erase Save Slot", TActionId::EraseSaveAction, {}},
+      {"Upload Save Slot", TActionId::UploadSaveAction, {}},
+      {"Convert", TActionId::ConvertAction, {"ERROR", "Can't convert - section 2-5 too big!"}},
+  };
+  const long before = PeakKiB();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeInteraction ui;
+    TManagerOptions options = settings.Options();
+    options.HomeDir = FakeDir("fake");
+    TManager m(ui, options);
+    m.FormShow();
+    fake.Reset();
+    fake.SetResult("ReadNVMFile", INT32_MAX);
+    ui.SaveAnswers.push_back(download);
+    m.Row = 1;
+    ASSERT_NE(m.CurrentSection(), nullptr) << "the catalogue has rows";
+    m.Run([&] { ExecuteAction(m, c.action); });
+    EXPECT_TRUE(ui.Exceptions.empty());
+    if (c.box.Caption.empty()) {
+      EXPECT_TRUE(ui.Boxes.empty());
+    } else {
+      ASSERT_FALSE(ui.Boxes.empty());
+      EXPECT_EQ(ui.Boxes.back().Caption, c.box.Caption);
+      EXPECT_EQ(ui.Boxes.back().Text, c.box.Text);
+    }
+  }
+  EXPECT_EQ(std::filesystem::file_size(download), 65536u);
+  // Zero-filling 2 GiB would show in the peak; 64 MiB is far above what the commands need.
+  EXPECT_LT(PeakKiB() - before, 64 * 1024);
+}
+
+}  // namespace
+}  // namespace zub::test
