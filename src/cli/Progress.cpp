@@ -12,7 +12,7 @@
 namespace zub::cli {
 namespace {
 
-constexpr int kBarWidth = 20;
+constexpr std::size_t kBarWidth = 20;
 constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
 
 std::string Minutes(double seconds) {
@@ -55,6 +55,7 @@ void TProgress::Begin(std::size_t sections, std::uint64_t bytes) {
   done_ = 0;
   moved_ = 0;
   start_ = std::chrono::steady_clock::now();
+  if (enabled_ && terminal_) DrawBar();
 }
 
 std::string TProgress::Figures() const {
@@ -79,14 +80,15 @@ void TProgress::Done(const std::string& address, std::uint64_t moved, const std:
     out_ << verb_ << " " << count << ": " << address << " " << what << " (" << Figures() << ")\n";
     return;
   }
-  const auto now = std::chrono::steady_clock::now();
-  if (done_ < sections_ && now - lastDraw_ < kRedrawEvery) return;
-  lastDraw_ = now;
-  const int filled =
-      sections_ ? static_cast<int>(done_ * kBarWidth / std::max<std::size_t>(sections_, 1)) : 0;
-  Draw(verb_ + " [" + std::string(static_cast<std::size_t>(filled), '#') +
-       std::string(static_cast<std::size_t>(kBarWidth - filled), ' ') + "] " + count +
-       " sections, " + Figures());
+  if (done_ < sections_ && std::chrono::steady_clock::now() - lastDraw_ < kRedrawEvery) return;
+  DrawBar();
+}
+
+void TProgress::DrawBar() {
+  lastDraw_ = std::chrono::steady_clock::now();
+  const auto filled = sections_ ? done_ * kBarWidth / sections_ : 0;
+  Draw(verb_ + " [" + std::string(filled, '#') + std::string(kBarWidth - filled, ' ') + "] " +
+       std::to_string(done_) + "/" + std::to_string(sections_) + " sections, " + Figures());
 }
 
 void TProgress::Step(const std::string& label, std::size_t done, std::size_t total) {

@@ -37,6 +37,7 @@ class TProgress {
 
  private:
   std::string Figures() const;
+  void DrawBar();
   void Draw(const std::string& text);
   void Clear();
 
