@@ -289,7 +289,8 @@ unreachable)
   expect 3 backup "$bk"
   has "$err" "zub: cannot reach the telephone on COM1, data cable (gbp.dll): GBP Error: Can't open port!"
   [ ! -e "$bk/manifest.ini" ] || fail "a backup without a telephone has a manifest"
-  expect 0 --port 2 list
+  expect 0 --port 2 --service-cable list
+  cmp -s "$data/zubmanager.INI" "$home/zubmanager.INI" || fail "zub wrote the settings"
   "$bin/zub-ini" "$home/zubmanager.INI" Manager COM-Port 1
   expect 0 read 2-1 "$home/2-1.bin"
   expect 3 --port 1 read 2-1 "$home/2-1.bin"
