@@ -1,0 +1,60 @@
+// The command line of zub: one row per command (its name, operands, options and help), the
+// parser that turns argv into a TCliArgs, and the help texts. Pure: strings in, a value or an
+// error sentence out.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zub::cli {
+
+enum class TCliCommand { None, List, Read, Write, Erase, Backup, Verify, Restore };
+
+// A section address S-SS, both numbers 0..255.
+struct TSectionAddress {
+  int Section = 0;
+  int SubSection = 0;
+  friend bool operator==(const TSectionAddress&, const TSectionAddress&) = default;
+};
+
+// "2-18" -> {2, 18}; nullopt unless both numbers are plain decimal 0..255.
+std::optional<TSectionAddress> ParseSectionAddress(std::string_view text);
+std::string AddressText(TSectionAddress a);
+
+struct TCliArgs {
+  TCliCommand Command = TCliCommand::None;
+  bool Help = false;  // --help: the general help, or the command's when a command is given
+
+  // Options for every command.
+  std::string Home;         // --home DIR; empty: the folder of the executable
+  std::optional<int> Port;  // --port 1..4 (COM1..COM4) for this run
+  bool ServiceCable = false;
+  bool Quiet = false;
+
+  // Options and operands of the commands.
+  bool Json = false;                       // list
+  bool NoVerify = false;                   // write
+  bool All = false;                        // backup
+  bool DryRun = false;                     // restore
+  std::vector<TSectionAddress> Only;       // restore --only
+  std::optional<TSectionAddress> Address;  // read, write, erase
+  std::string File;                        // read (may be "-"), write
+  std::string Dir;                         // backup, verify, restore
+};
+
+struct TParseResult {
+  std::optional<TCliArgs> Args;
+  std::string Error;  // a sentence for "zub: ...", when Args is absent
+};
+
+TParseResult ParseCliArgs(const std::vector<std::string>& argv);
+
+// "zub --help" and "zub COMMAND --help".
+std::string GeneralHelp();
+std::string CommandHelp(TCliCommand command);
+const char* CommandName(TCliCommand command);
+
+}  // namespace zub::cli

@@ -1,0 +1,63 @@
+// The manifest of a backup folder, manifest.ini: what was backed up from which telephone link,
+// and per section its state, size and SHA-256. Each section that held data lies beside it as
+// S-SS.bin. The manifest is written last, so a folder without one is no complete backup. It is
+// a profile file, read through the same profile layer as the settings.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CliArgs.h"
+#include "app/Bytes.h"
+
+namespace zub::cli {
+
+inline constexpr const char* kManifestName = "manifest.ini";
+
+enum class TSectionState {
+  Present,     // held data: S-SS.bin
+  Empty,       // size 0
+  Absent,      // no such section (-153 / -5)
+  Unreadable,  // could not be read when backed up: no file, nothing to restore
+};
+
+const char* StateName(TSectionState state);
+
+struct TManifestEntry {
+  TSectionAddress Address;
+  TSectionState State = TSectionState::Empty;
+  std::uint64_t Size = 0;
+  std::string Sha256;  // 64 lower-case hexadecimal digits, Present only
+  std::string Error;   // Unreadable only: why
+};
+
+struct TManifest {
+  std::string Tool;   // "zub 3.0"
+  std::string Date;   // ISO 8601, UTC
+  std::string Cable;  // "data" or "service"
+  std::string Library;
+  int Port = 1;
+  std::string Scope;  // "catalogue" or "all"
+  std::vector<TManifestEntry> Entries;
+};
+
+// "S-SS.bin".
+std::string SectionFileName(TSectionAddress a);
+
+// The manifest's text, ready to be written.
+std::string ManifestText(const TManifest& manifest);
+
+// Reads DIR/manifest.ini. A missing file or any malformed entry is an error (the sentence in
+// `error`); a section listed twice is one.
+std::optional<TManifest> LoadManifest(const std::filesystem::path& dir, std::string& error);
+
+// The SHA-256 of the bytes, as 64 lower-case hexadecimal digits.
+std::string Sha256Hex(Bytes data);
+
+// "2025-01-31T12:00:00Z" for now.
+std::string UtcNowIso8601();
+
+}  // namespace zub::cli

@@ -1,0 +1,311 @@
+#!/usr/bin/env bash
+# zub end to end, one case per run: a fresh home folder with the simulator, the shipped
+# settings and catalogue and the demo telephone; the case runs zub on it, changes the
+# telephone behind its back (the files in phone/, the faults in gbp-sim.ini) and checks what
+# zub reports, its exit status and what the telephone holds afterwards.
+#   cli-test.sh BIN DATA HOME CASE
+set -euo pipefail
+bin="$1" data="$2" home="$3" case="$4"
+
+rm -rf "$home"
+mkdir -p "$home"
+cp "$bin/gbp.dll" "$bin/cte_gbp.dll" "$data/zubmanager.INI" "$data/SECTIONS.INI" "$home/"
+"$bin/zub-demo-phone" "$home" >/dev/null
+phone="$home/phone" bk="$home/backup" out="$home/stdout.txt" err="$home/stderr.txt"
+
+fail() {
+  echo "FAIL ($case): $*"
+  echo "--- stdout"; cat "$out" 2>/dev/null || true
+  echo "--- stderr"; cat "$err" 2>/dev/null || true
+  exit 1
+}
+# expect STATUS ARGS...: zub on the home folder; its output lands in $out and $err.
+expect() {
+  local want="$1" rc=0
+  shift
+  "$bin/zub" --home "$home" "$@" >"$out" 2>"$err" || rc=$?
+  [ "$rc" = "$want" ] || fail "zub $* exited $rc, expected $want"
+}
+has() { grep -qF -- "$2" "$1" || fail "'$2' not in $(basename "$1")"; }
+hasnt() { ! grep -qF -- "$2" "$1" || fail "'$2' in $(basename "$1")"; }
+sim() { "$bin/zub-ini" "$home/gbp-sim.ini" "$@"; }
+poke() { printf "$2" | dd of="$1" bs=1 seek="$3" conv=notrunc status=none; }
+# Every section of the backup is on the telephone byte for byte; the ones it lists as empty
+# or absent hold nothing.
+telephone_is_backup() {
+  awk -F= '/^\[/ { s = substr($0, 2, length($0) - 2) } /^State=/ { print s, $2 }' \
+      "$bk/manifest.ini" >"$home/states.txt"
+  [ -s "$home/states.txt" ] || fail "the manifest lists no section"
+  while read -r s state; do
+    case "$state" in
+      present) cmp -s "$bk/$s.bin" "$phone/$s.bin" || fail "$s differs from the backup" ;;
+      empty | absent) [ ! -s "$phone/$s.bin" ] || fail "$s should hold nothing" ;;
+      *) fail "$s is $state in the manifest" ;;
+    esac
+  done <"$home/states.txt"
+}
+
+case "$case" in
+list)
+  expect 0 list
+  rows=$(grep -c '^section[0-9]*=' "$home/zubmanager.INI")
+  [ "$(wc -l <"$out")" = $((rows + 1)) ] || fail "not one line per catalogue row plus the header"
+  grep -Eq '^2-3 +program +Chess +8632 +65535 +UFIF 2\.1 +LZO\(29\.0%\)$' "$out" || fail "2-3"
+  grep -Eq '^2-8 +empty +< Empty > +0 +65535 +- +-$' "$out" || fail "2-8"
+  expect 0 list --json
+  has "$out" '{"section": "2-3", "kind": "program", "title": "Chess", "size": 8632, "capacity": 65535, "format": "UFIF 2.1", "lzo": "LZO(29.0%)"}'
+  [ "$(grep -c '"section"' "$out")" = "$rows" ] || fail "not one object per catalogue row"
+  # A row whose size cannot be read is reported; the others are listed all the same.
+  sim Faults SizeError 2-5:-10
+  expect 1 list
+  has "$err" "zub: Error getting section 2-5 size"
+  grep -Eq '^2-5 +error ' "$out" || fail "2-5 not shown as an error"
+  has "$out" "Chess"
+  ;;
+
+read-write-erase)
+  # Sections of any size come back whole: here 100,000 bytes, beyond the window's buffer.
+  for _ in 1 2 3 4; do cat "$phone/2-9.bin"; done | head -c 100000 >"$phone/3-7.bin"
+  expect 0 read 3-7 "$home/big.bin"
+  cmp "$phone/3-7.bin" "$home/big.bin" || fail "read 3-7 is not the section"
+  has "$out" "3-7: 100000 bytes read into $home/big.bin"
+  expect 0 read 3-7 -
+  cmp "$phone/3-7.bin" "$out" || fail "read 3-7 - is not the section"
+  expect 0 read 2-8 "$home/none.bin"
+  [ -f "$home/none.bin" ] && [ ! -s "$home/none.bin" ] || fail "an absent section gives an empty file"
+  # A read that fails leaves no file behind.
+  sim Faults ReadError 2-3:-10
+  expect 1 read 2-3 "$home/failed.bin"
+  has "$err" "zub: cannot read section 2-3: the device library answered -10 to the read"
+  [ ! -e "$home/failed.bin" ] || fail "a failed read wrote a file"
+  # Write: the bytes as they are (filler words included), compared after writing.
+  head -c 70000 "$home/big.bin" >"$home/70k.bin"
+  printf '\xc0\x46\xc0\x46' >>"$home/70k.bin"
+  expect 0 write 3-8 "$home/70k.bin"
+  has "$out" "3-8: 70004 bytes written, verified"
+  cmp "$home/70k.bin" "$phone/3-8.bin" || fail "write 3-8 did not store the file as it is"
+  expect 0 write 3-8 "$home/big.bin" --no-verify
+  has "$out" "3-8: 100000 bytes written, size checked (not verified)"
+  expect 1 write 3-8 "$home/missing.bin"
+  has "$err" "zub: Cannot open file"
+  expect 0 erase 3-8
+  has "$out" "3-8: erased, reads as empty"
+  [ ! -e "$phone/3-8.bin" ] || fail "3-8 still there"
+  sim Faults ClearFails 2-1
+  expect 1 erase 2-1
+  has "$err" "zub: section 2-1 was not erased: it still holds 6020 bytes after erasing"
+  ;;
+
+writekeep)
+  # The telephone keeps only the first 100 bytes of a write to 2-8, and says nothing.
+  sim Faults WriteKeep 2-8:100
+  expect 1 write 2-8 "$home/samples/tetris-v2.prg"
+  has "$err" "after writing: first difference at offset 100 (wrote 5620 bytes, the telephone holds 100)"
+  expect 1 write 2-8 "$home/samples/tetris-v2.prg" --no-verify
+  has "$err" "zub: section 2-8 holds 100 bytes after writing 5620 bytes"
+  # The same fault under a restore: reported, the other sections restored all the same.
+  expect 0 backup "$bk" --quiet
+  rm "$phone/2-9.bin" "$phone/2-1.bin"
+  sim Faults WriteKeep 2-9:100
+  expect 1 restore "$bk"
+  has "$out" "2-9 failed"
+  has "$err" "zub: section 2-9 was not restored: the read-back differs at offset 100 (wrote 30020 bytes, the telephone holds 100)"
+  has "$out" "2-1 written 6020 bytes, verified"
+  has "$out" "1 written"
+  has "$out" "1 failed"
+  ;;
+
+backup-verify-restore)
+  expect 0 backup "$bk"
+  has "$out" "-> $bk"
+  has "$bk/manifest.ini" "Scope=catalogue"
+  has "$bk/manifest.ini" "Port=1"
+  has "$bk/manifest.ini" "Cable=data"
+  grep -Eq '^Date=[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z$' "$bk/manifest.ini" ||
+    fail "no ISO 8601 date"
+  has "$err" "backup 47/47: 18-12 absent"  # one line per section when not on a terminal
+  telephone_is_backup
+  # Change four sections behind zub's back.
+  poke "$phone/2-1.bin" X 17
+  rm "$phone/2-5.bin"
+  cp "$phone/2-2.bin" "$phone/2-11.bin"
+  head -c 100 "$phone/17-2.bin" >"$home/short" && mv "$home/short" "$phone/17-2.bin"
+  expect 1 verify "$bk"
+  grep -v ' same$' "$out" >"$home/changed.txt" || true
+  diff -u - "$home/changed.txt" <<'EOF' || fail "verify did not report exactly the changed sections"
+2-1 differs at offset 17
+2-5 now empty
+2-11 differs: the telephone holds 6020 bytes, the backup none
+17-2 differs: the telephone holds 100 bytes, the backup 4000
+verify: 47 sections: 43 same, 3 differ, 1 now empty
+EOF
+  # The plan, without a single write.
+  cp -r "$phone" "$home/phone-before"
+  ZUB_BENCH=1 expect 0 restore "$bk" --dry-run
+  has "$out" "2-1 would write 6020 bytes (differs at offset 17)"
+  has "$out" "2-5 would write 2820 bytes (the telephone's section is empty)"
+  has "$out" "2-11 would erase (the telephone holds 6020 bytes)"
+  has "$out" "17-2 would write 4000 bytes (the telephone holds 100 bytes)"
+  has "$out" "restore --dry-run: 47 sections: 43 same, 3 to write, 1 to erase"
+  has "$err" "WriteNVMFile=0 ClearNVMFile=0"
+  diff -r "$phone" "$home/phone-before" >/dev/null || fail "--dry-run changed the telephone"
+  expect 0 restore "$bk"
+  has "$out" "restore: 47 sections: 43 same, 3 written, 1 erased"
+  telephone_is_backup
+  expect 0 verify "$bk"
+  has "$out" "verify: 47 sections: 47 same"
+  # An unchanged backup: reads only, no write and no erase.
+  ZUB_BENCH=1 expect 0 restore "$bk" --quiet
+  has "$out" "restore: 47 sections: 47 same"
+  has "$err" "WriteNVMFile=0 ClearNVMFile=0 EndGBPMode=1"
+  ;;
+
+restore-only)
+  expect 0 backup "$bk" --quiet
+  poke "$phone/2-1.bin" X 0
+  poke "$phone/2-2.bin" X 0
+  rm "$phone/17-4.bin"
+  expect 0 restore "$bk" --only 2-2,17-4
+  has "$out" "restore: 2 sections: 0 same, 2 written"
+  cmp -s "$bk/2-2.bin" "$phone/2-2.bin" || fail "2-2 not restored"
+  cmp -s "$bk/17-4.bin" "$phone/17-4.bin" || fail "17-4 not restored"
+  ! cmp -s "$bk/2-1.bin" "$phone/2-1.bin" || fail "2-1 was restored without being asked for"
+  # A section the manifest does not list is never touched, even when asked for.
+  cp "$phone/2-2.bin" "$phone/99-1.bin"
+  ZUB_BENCH=1 expect 2 restore "$bk" --only 2-1,99-1
+  has "$err" "zub: section 99-1 is not in the backup's manifest"
+  has "$err" "first device call none"
+  ! cmp -s "$bk/2-1.bin" "$phone/2-1.bin" || fail "2-1 was restored by a refused restore"
+  expect 0 restore "$bk" --quiet
+  cmp -s "$phone/2-2.bin" "$phone/99-1.bin" || fail "99-1 was touched"
+  telephone_is_backup
+  ;;
+
+corrupted)
+  expect 0 backup "$bk" --quiet
+  poke "$phone/2-1.bin" X 5  # a restore would write 2-1
+  cp "$phone/2-1.bin" "$home/2-1.changed"
+  refused() {  # refused WHAT: restore and verify refuse the backup before any device call
+    ZUB_BENCH=1 expect 1 restore "$bk"
+    has "$err" "$1"
+    has "$err" "first device call none"
+    expect 1 verify "$bk"
+    has "$err" "$1"
+    cmp -s "$phone/2-1.bin" "$home/2-1.changed" || fail "the telephone was changed"
+  }
+  poke "$bk/2-3.bin" X 100
+  refused "zub: the backup in $bk is damaged: 2-3.bin does not match its SHA-256; nothing was written to the telephone"
+  cp "$phone/2-3.bin" "$bk/2-3.bin"
+  head -c 10 "$phone/2-4.bin" >"$bk/2-4.bin"
+  refused "2-4.bin does not hold the 3704 bytes of its manifest"
+  cp "$phone/2-4.bin" "$bk/2-4.bin"
+  rm "$bk/2-6.bin"
+  refused "2-6.bin cannot be read"
+  cp "$phone/2-6.bin" "$bk/2-6.bin"
+  sed -i 's/^State=absent$/State=gone/' "$bk/manifest.ini"
+  refused "has no valid State (\"gone\")"
+  rm "$bk/manifest.ini"
+  refused "there is no manifest.ini in $bk, so it is no complete backup"
+  ;;
+
+backup-all)
+  cp "$phone/2-9.bin" "$phone/200-7.bin"
+  : >"$phone/201-1.bin"  # empty: not listed by --all
+  expect 0 backup "$bk" --all --quiet
+  has "$bk/manifest.ini" "Scope=all"
+  has "$bk/manifest.ini" "=200-7"
+  hasnt "$bk/manifest.ini" "=201-1"
+  hasnt "$bk/manifest.ini" "State=absent"
+  hasnt "$bk/manifest.ini" "State=empty"
+  nonempty=$(find "$phone" -name '*.bin' -size +0 | wc -l)
+  [ "$(grep -c '^section[0-9]*=' "$bk/manifest.ini")" = "$nonempty" ] ||
+    fail "--all does not list exactly the sections that hold data"
+  telephone_is_backup
+  # A section that cannot be read is reported, and the backup goes on.
+  sim Faults ReadError 2-3:-10
+  expect 1 backup "$bk" --all --quiet
+  has "$err" "zub: cannot read section 2-3: the device library answered -10 to the read"
+  has "$bk/manifest.ini" "State=unreadable"
+  has "$out" "1 unreadable"
+  [ -f "$bk/200-7.bin" ] || fail "the backup stopped at the unreadable section"
+  ;;
+
+interrupt)
+  # A slow link, and Ctrl-C while the backup runs.
+  sim Link Baud 57600
+  set +e
+  ZUB_BENCH=1 "$bin/zub" --home "$home" backup "$bk" >"$out" 2>"$err" &
+  pid=$!
+  sleep 1.5
+  kill -INT "$pid"
+  wait "$pid"
+  rc=$?
+  set -e
+  [ "$rc" = 130 ] || fail "exit status $rc after Ctrl-C, expected 130"
+  has "$err" "zub: stopped by Ctrl-C"
+  has "$err" "EndGBPMode=1"  # the connection was closed
+  [ ! -e "$bk/manifest.ini" ] || fail "an interrupted backup has a manifest"
+  ! ls -a "$bk" | grep -q tmp || fail "a temporary file was left behind"
+  for f in "$bk"/*.bin; do
+    [ -e "$f" ] || continue
+    cmp -s "$f" "$phone/$(basename "$f")" || fail "$(basename "$f") is not whole"
+  done
+  ;;
+
+bad-arguments)
+  while read -r line; do
+    # shellcheck disable=SC2086
+    expect 2 $line
+    [ ! -s "$out" ] || fail "zub $line printed on standard output"
+    has "$err" "zub: "
+    has "$err" 'Try "zub --help".'
+  done <<'EOF'
+frob
+
+list extra
+list --all
+read 2-5
+read 2-256 x
+write 2-5 -
+backup
+restore backup --only 2-x
+--port 9 list
+verify backup --dry-run
+EOF
+  expect 2 --home "$home/nowhere" list
+  has "$err" "zub: the home folder $home/nowhere does not exist"
+  expect 0 --help
+  has "$out" "Usage: zub [OPTIONS] COMMAND [ARGUMENTS]"
+  expect 0 restore --help
+  has "$out" "Usage: zub [OPTIONS] restore DIR [--only S-SS,...] [--dry-run]"
+  ;;
+
+unreachable)
+  sim Link Answer 0
+  expect 3 list
+  has "$err" "zub: cannot reach the telephone on COM1, data cable (gbp.dll): GBP Error: No AT response!"
+  sim Link Answer 1
+  sim Link Ports 2
+  expect 3 backup "$bk"
+  has "$err" "zub: cannot reach the telephone on COM1, data cable (gbp.dll): GBP Error: Can't open port!"
+  [ ! -e "$bk/manifest.ini" ] || fail "a backup without a telephone has a manifest"
+  expect 0 --port 2 --service-cable list
+  cmp -s "$data/zubmanager.INI" "$home/zubmanager.INI" || fail "zub wrote the settings"
+  "$bin/zub-ini" "$home/zubmanager.INI" Manager COM-Port 1
+  expect 0 read 2-1 "$home/2-1.bin"
+  expect 3 --port 1 read 2-1 "$home/2-1.bin"
+  expect 0 --service-cable read 2-1 "$home/2-1.bin"
+  rm "$home/cte_gbp.dll"
+  expect 3 --service-cable list
+  has "$err" "zub: cannot reach the telephone: Unable to open cte_gbp.dll"
+  rm "$home/gbp.dll"
+  expect 3 list
+  has "$err" "zub: cannot reach the telephone: Unable to open gbp.dll"
+  ;;
+
+*)
+  echo "unknown case $case" >&2
+  exit 2
+  ;;
+esac
+echo "ok ($case)"
