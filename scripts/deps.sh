@@ -8,6 +8,10 @@ zub_packages=(
   xvfb xauth fonts-liberation
 )
 
+# The 32-bit Windows side: the cross compiler for gbp-host.exe and the Windows simulator, and
+# Wine (32-bit, from Debian's i386 architecture) to run them in the tests.
+zub_win32_packages=(g++-mingw-w64-i686 wine wine32:i386)
+
 zub_install_missing() {
   local wanted=("${zub_packages[@]}" "$@") missing=() p
   for p in "${wanted[@]}"; do
@@ -20,6 +24,10 @@ zub_install_missing() {
     return 1
   fi
   export DEBIAN_FRONTEND=noninteractive
+  if printf '%s\n' "${missing[@]}" | grep -q ':i386$' &&
+    ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386 || return 1
+  fi
   apt-get update -qq || return 1
   apt-get install -y -qq --no-install-recommends "${missing[@]}" || return 1
 }

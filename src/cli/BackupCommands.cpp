@@ -9,8 +9,8 @@
 #include "Manifest.h"
 #include "Progress.h"
 #include "SectionIO.h"
-#include "app/Convert.h"
-#include "app/FileIO.h"
+#include "base/Convert.h"
+#include "base/FileIO.h"
 
 #ifndef ZUB_VERSION
 #define ZUB_VERSION "3"

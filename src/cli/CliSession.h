@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "CliArgs.h"
-#include "app/Interaction.h"
+#include "commands/Interaction.h"
 #include "app/Manager.h"
 
 namespace zub::cli {

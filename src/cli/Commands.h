@@ -8,7 +8,7 @@
 
 #include "CliArgs.h"
 #include "CliSession.h"
-#include "app/SectInfo.h"
+#include "formats/SectInfo.h"
 
 namespace zub::cli {
 

@@ -4,9 +4,9 @@
 #include <iostream>
 
 #include "Commands.h"
-#include "browser/Cp1251.h"
-#include "browser/GridCells.h"
-#include "browser/Scan.h"
+#include "base/Cp1251.h"
+#include "formats/GridCells.h"
+#include "commands/Scan.h"
 
 namespace zub::cli {
 namespace {

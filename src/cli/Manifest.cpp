@@ -8,8 +8,8 @@
 #include <set>
 #include <system_error>
 
-#include "app/Convert.h"
-#include "app/ProfileFile.h"
+#include "base/Convert.h"
+#include "base/ProfileFile.h"
 
 namespace zub::cli {
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "CliArgs.h"
-#include "app/Bytes.h"
+#include "base/Bytes.h"
 
 namespace zub::cli {
 

@@ -4,8 +4,8 @@
 
 #include "Commands.h"
 #include "SectionIO.h"
-#include "app/Convert.h"
-#include "app/FileIO.h"
+#include "base/Convert.h"
+#include "base/FileIO.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>

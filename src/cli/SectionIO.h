@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "CliArgs.h"
-#include "app/Bytes.h"
+#include "base/Bytes.h"
 #include "device/NVMSection.h"
 
 namespace zub::cli {

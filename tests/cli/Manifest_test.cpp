@@ -5,7 +5,7 @@
 
 #include "Commands.h"
 #include "Manifest.h"
-#include "app/FileIO.h"
+#include "base/FileIO.h"
 #include "core/device/DeviceTestSupport.h"
 
 namespace zub::cli {

@@ -18,6 +18,7 @@
 #include "commands/Forms.h"
 #include "formats/Classify.h"
 #include "formats/SectInfo.h"
+#include "device/HostProtocol.h"
 
 using namespace zub;
 using namespace zub::fuzz;
@@ -326,6 +327,33 @@ void GridCells(TCorpus& c, const std::vector<demo::TNamedBytes>& sections) {
   add("unpacked-0", extreme, 1, 3, true);
 }
 
+// One conversation's frames for each reader of the device library host.
+void HostFrames(TCorpus& c) {
+  using namespace hostproto;
+  const auto raw = [](const auto& frame) { return Bytes(frame.data(), frame.size()); };
+  THello hello;
+  hello.entries = kAllEntries;
+  c.Add("fuzz_host_frames", "hello", TFuzzWriter().Byte(0).Byte(3).Raw(raw(EncodeHello(hello))));
+  const TRequest requests[] = {{TEntry::InitGBPMode, 2, 0, 0, 0},
+                               {TEntry::ReadNVMFile, 0, 2, 16, 128},
+                               {TEntry::WriteNVMFile, 0, 2, 5, 5},
+                               {TEntry::GetNVMFileSize, 0, 2, 5, 0}};
+  for (const TRequest& r : requests) {
+    TFuzzWriter w;
+    w.Byte(1).Byte(5).Raw(raw(EncodeRequest(r)));
+    if (r.entry == TEntry::WriteNVMFile) w.Raw(std::string_view("hello"));
+    c.Add("fuzz_host_frames", std::string("request-") + EntryName(r.entry), w);
+  }
+  TFuzzWriter read;
+  read.Byte(2).Byte(4).Byte(static_cast<std::uint8_t>(TEntry::ReadNVMFile)).Byte(2).Byte(16);
+  read.U16(8).Raw(raw(EncodeReply({TStatus::Called, 5, 5}))).Raw(std::string_view("hello"));
+  c.Add("fuzz_host_frames", "reply-read", read);
+  TFuzzWriter size;
+  size.Byte(2).Byte(0).Byte(static_cast<std::uint8_t>(TEntry::GetNVMFileSize)).Byte(2).Byte(5);
+  size.U16(0).Raw(raw(EncodeReply({TStatus::Called, -153, 0})));
+  c.Add("fuzz_host_frames", "reply-size", size);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -346,6 +374,7 @@ int main(int argc, char** argv) {
     Texts(c, samples, dataDir);
     PrefRecord(c, sections);
     GridCells(c, sections);
+    HostFrames(c);
     for (const auto& [target, n] : c.Counts()) std::cout << target << ": " << n << " seeds\n";
   } catch (const std::exception& e) {
     std::cerr << "zub-fuzz-seeds: " << e.what() << "\n";

@@ -1,0 +1,215 @@
+// The tool's end of the device library host, against small shell scripts that play the host:
+// they send a hello, take requests and answer with good, broken or no replies, hang up, or die.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "core/device/DeviceTestSupport.h"
+#include "device/HostChannel.h"
+#include "device/HostProtocol.h"
+
+#if !defined(_WIN32)
+#include <signal.h>
+#endif
+
+namespace zub {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace hostproto;
+using Bytes = std::vector<std::uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+// A shell command that prints `bytes` exactly.
+template <typename Range>
+std::string PrintBytes(const Range& bytes) {
+  std::string out = "printf '";
+  for (const auto b : bytes) {
+    char octal[8];
+    std::snprintf(octal, sizeof octal, "\\%03o", static_cast<unsigned>(b));
+    out += octal;
+  }
+  return out + "'\n";
+}
+
+std::string PrintHello(std::uint16_t entries = kAllEntries) {
+  THello h;
+  h.entries = entries;
+  return PrintBytes(EncodeHello(h));
+}
+
+std::string PrintReply(TStatus status, std::int32_t result, const std::string& data = "") {
+  TReply r{status, result, static_cast<std::uint32_t>(data.size())};
+  Bytes frame;
+  const auto head = EncodeReply(r);
+  frame.assign(head.begin(), head.end());
+  frame.insert(frame.end(), data.begin(), data.end());
+  return PrintBytes(frame);
+}
+
+// A host played by /bin/sh running `body` in `dir`.
+THostCommand ScriptHost(const std::string& body, const fs::path& dir = test::FreshTestDir()) {
+  const fs::path script = dir / "host.sh";
+  std::ofstream(script) << "cd '" << dir.string() << "'\n" << body;
+  THostCommand c;
+  c.argv = {"/bin/sh", script.string()};
+  c.helloTimeoutMs = 5000;
+  return c;
+}
+
+Bytes ReadFileBytes(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+double SecondsSince(Clock::time_point t) {
+  return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+TEST(HostChannel, ServesCallsAndLeavesMissingEntryPointsAlone) {
+  // No WriteNVMFile; the script keeps what it was sent.
+  const fs::path dir = test::FreshTestDir();
+  THostCommand command = ScriptHost(
+      PrintHello(kAllEntries & ~(1u << 3)) + "echo \"$ZUB_PROBE\" > env.txt\n" +
+          "head -c 12 > first.bin\n" + PrintReply(TStatus::Called, 7) +
+          "head -c 12 > second.bin\n" + PrintReply(TStatus::Called, 5, "hello") +
+          "head -c 12 > third.bin\n" + PrintReply(TStatus::Missing, 0) + "cat > rest.bin\n",
+      dir);
+  command.env = {{"ZUB_PROBE", "probe 42"}};
+  THostChannel channel;
+  std::string error;
+  ASSERT_TRUE(channel.Start(command, &error)) << error;
+  EXPECT_TRUE(channel.Running());
+  EXPECT_FALSE(channel.Has(TEntry::WriteNVMFile));
+  EXPECT_TRUE(channel.Has(TEntry::ReadNVMFile));
+
+  EXPECT_EQ(channel.WriteNVMFile(2, 5, "abc", 3), THostChannel::kNotServed);
+  EXPECT_EQ(channel.GetNVMFileSize(2, 5), 7);
+  std::string buffer(16, '\xEE');
+  EXPECT_EQ(channel.ReadNVMFile(2, 6, buffer.data(), 16), 5);
+  EXPECT_EQ(buffer, "hello" + std::string(11, '\xEE'));
+  EXPECT_EQ(channel.ClearNVMFile(1, 1), THostChannel::kNotServed);  // the host says "missing"
+  EXPECT_TRUE(channel.Running());
+  channel.Stop();
+  EXPECT_FALSE(channel.Running());
+  EXPECT_EQ(channel.EndGBPMode(), THostChannel::kCommError);
+
+  const auto encoded = [](TRequest r) {
+    const auto h = EncodeRequest(r);
+    return Bytes(h.begin(), h.end());
+  };
+  // The write never went out; the size and read requests did, as encoded.
+  EXPECT_EQ(ReadFileBytes(dir / "first.bin"), encoded({TEntry::GetNVMFileSize, 0, 2, 5, 0}));
+  EXPECT_EQ(ReadFileBytes(dir / "second.bin"), encoded({TEntry::ReadNVMFile, 0, 2, 6, 16}));
+  EXPECT_EQ(ReadFileBytes(dir / "third.bin"), encoded({TEntry::ClearNVMFile, 0, 1, 1, 0}));
+  EXPECT_TRUE(ReadFileBytes(dir / "rest.bin").empty());
+  std::ifstream env(dir / "env.txt");
+  std::string probe;
+  std::getline(env, probe);
+  EXPECT_EQ(probe, "probe 42");
+}
+
+TEST(HostChannel, RefusesAHostWithoutAProperHello) {
+  THello other;
+  other.version = 2;
+  const auto otherVersion = EncodeHello(other);
+  struct TRow {
+    const char* name;
+    std::string body;
+  };
+  const TRow rows[] = {
+      {"ends at once", "exit 0\n"},
+      {"wrong magic", "printf 'ZGBX\\001\\000\\077\\000'\nexec sleep 20\n"},
+      {"other version", PrintBytes(otherVersion) + "exec sleep 20\n"},
+      {"half a hello, then silence", "printf 'ZGB'\nexec sleep 20\n"},
+      {"silence", "exec sleep 20\n"},
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    THostCommand command = ScriptHost(row.body);
+    command.helloTimeoutMs = 700;
+    THostChannel channel;
+    std::string error;
+    const auto start = Clock::now();
+    EXPECT_FALSE(channel.Start(command, &error));
+    EXPECT_LT(SecondsSince(start), 5.0);
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(channel.Running());
+    EXPECT_EQ(channel.InitGBPMode(1), THostChannel::kCommError);
+  }
+  THostChannel channel;
+  std::string error;
+  EXPECT_FALSE(channel.Start({{"/nonexistent/gbp-host"}, {}, 1000}, &error));
+  EXPECT_NE(error.find("/nonexistent/gbp-host"), std::string::npos) << error;
+}
+
+// A host that fails in the middle of a call: the call answers -5, the channel is dead, and
+// the next start makes a fresh host.
+TEST(HostChannel, AHostFailingInACallGivesCommErrorAndRestarts) {
+  struct TRow {
+    const char* name;
+    std::string afterRequest;
+  };
+  const TRow rows[] = {
+      {"hangs up", "exit 0\n"},
+      {"is killed", "kill -9 $$\n"},
+      {"reply cut off", PrintBytes(Bytes{'R', 0, 0, 0, 5, 0}) + "exit 0\n"},
+      {"more bytes than asked", PrintReply(TStatus::Called, 5, "abcde") + "exec sleep 20\n"},
+      {"data on a failure", PrintReply(TStatus::Called, -5, "a") + "exec sleep 20\n"},
+      {"unknown status", PrintReply(static_cast<TStatus>(9), 0) + "exec sleep 20\n"},
+      {"text", "echo 'Segmentation fault'\nexec sleep 20\n"},
+      {"closes its output and stays", "exec >&-\nexec sleep 20\n"},
+      // Something else still holds the pipe open: only the host's death tells.
+      {"dies, a helper keeps the pipe", "sleep 4 2>/dev/null &\nkill -9 $$\n"},
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    const THostCommand command =
+        ScriptHost(PrintHello() + "head -c 12 > /dev/null\n" + row.afterRequest);
+    THostChannel channel;
+    std::string error;
+    ASSERT_TRUE(channel.Start(command, &error)) << error;
+    const long first = channel.ChildId();
+    std::string buffer(4, '\xEE');
+    const auto start = Clock::now();
+    EXPECT_EQ(channel.ReadNVMFile(2, 5, buffer.data(), 4), -5);
+    EXPECT_LT(SecondsSince(start), 3.0);
+    EXPECT_FALSE(channel.Running());
+    EXPECT_EQ(channel.GetNVMFileSize(2, 5), -5);  // dead until started again
+    ASSERT_TRUE(channel.EnsureRunning(&error)) << error;
+    EXPECT_NE(channel.ChildId(), first);
+    EXPECT_TRUE(channel.Running());
+#if !defined(_WIN32)
+    ::kill(static_cast<pid_t>(channel.ChildId()), SIGKILL);  // no need to wait for its end
+#endif
+  }
+}
+
+// A host that stops reading: writing to it must not end the tool with SIGPIPE.
+TEST(HostChannel, AHostThatStopsReadingGivesCommError) {
+#if !defined(_WIN32)
+  struct sigaction old {};
+  struct sigaction defaults {};
+  defaults.sa_handler = SIG_DFL;
+  sigaction(SIGPIPE, &defaults, &old);
+#endif
+  const THostCommand command = ScriptHost(PrintHello() + "exec 0<&-\nexec sleep 20\n");
+  THostChannel channel;
+  std::string error;
+  ASSERT_TRUE(channel.Start(command, &error)) << error;
+  const std::string big(1 << 20, 'x');
+  EXPECT_EQ(channel.WriteNVMFile(2, 5, big.data(), static_cast<std::uint32_t>(big.size())), -5);
+  EXPECT_FALSE(channel.Running());
+#if !defined(_WIN32)
+  sigaction(SIGPIPE, &old, nullptr);
+#endif
+}
+
+}  // namespace
+}  // namespace zub
