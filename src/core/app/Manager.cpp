@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
+#include <set>
 
 #include "app/Convert.h"
 
@@ -93,11 +95,25 @@ void TManager::SettingsLoad() {
 }
 
 void TManager::SettingsSave() {
-  TProfileFile file(Options.SettingsPath);
-  for (const auto& k : kFormKeys) file.WriteInteger(kForm, k.key, Bounds.*k.field);
-  file.WriteInteger(kManager, kComPortKey, ComboBox1Index);
-  file.WriteInteger(kManager, kUfifFwKey, Experts.FWIndex);
-  file.WriteBool(kManager, kCteModeKey, Experts.CTECB);
+  // One replacement of the file for all the keys. A save that fails is told and the command
+  // that saved goes on; a file that is not text is told about once per run and per file.
+  static std::set<std::filesystem::path> notTextTold;
+  try {
+    TProfileFile file(Options.SettingsPath);
+    TProfileFile::TEdit edit(file);
+    for (const auto& k : kFormKeys) edit.WriteInteger(kForm, k.key, Bounds.*k.field);
+    edit.WriteInteger(kManager, kComPortKey, ComboBox1Index);
+    edit.WriteInteger(kManager, kUfifFwKey, Experts.FWIndex);
+    edit.WriteBool(kManager, kCteModeKey, Experts.CTECB);
+    edit.Commit();
+  } catch (const EProfileNotText&) {
+    if (notTextTold.insert(Options.SettingsPath).second)
+      UI.MessageBox("ERROR", "The settings file \"" + Options.SettingsPath.string() +
+                                 "\" is not a plain text file (it holds NUL bytes or is UTF-16)."
+                                 " The settings cannot be saved; the file is left as it is.");
+  } catch (const std::exception& e) {
+    UI.MessageBox("ERROR", std::string("The settings could not be saved. ") + e.what());
+  }
 }
 
 void TManager::RebuildCatalogue() {
