@@ -1,10 +1,12 @@
 #include "app/ProfileFile.h"
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "app/FileIO.h"
 
@@ -138,10 +140,11 @@ void SetValue(std::string& text, const std::string& section, const std::string& 
     text.replace(found->ValueBegin, found->ValueEnd - found->ValueBegin, value);
   } else if (header) {
     const TLine& after = lastKey ? *lastKey : *header;
-    if (after.Next > after.End) {
-      text.insert(after.Next, entry + text.substr(after.End, after.Next - after.End));
-    } else {  // the last line of a file without a final line ending
-      text.insert(after.End, FileEnding(text) + entry);
+    const std::string ending = text.substr(after.End, after.Next - after.End);
+    if (ending.ends_with('\n')) {
+      text.insert(after.Next, entry + ending);
+    } else {  // the last line of the file, without a final line ending or with a bare "\r"
+      text.insert(after.Next, (ending.empty() ? FileEnding(text) : "\n") + entry);
     }
   } else {
     const std::string eol = FileEnding(text);
@@ -174,22 +177,26 @@ struct TProfileFile::Impl {
   std::filesystem::file_time_type stamp{};
   std::uintmax_t size = 0;
   bool exists = false;
-  // The file's text and, per section (folded name, first occurrence), its keys (folded
-  // name, first occurrence) with their values as views into the text.
+  // The file's text, the sections it names (folded names) and the value of each key by
+  // "section\nkey" (folded names; the first section of a name, the first key in it) as a
+  // view into the text.
   std::string text;
-  std::unordered_map<std::string, std::unordered_map<std::string, std::string_view>> sections;
+  std::unordered_set<std::string> sections;
+  std::unordered_map<std::string, std::string_view> values;
 
   void Index() {
     sections.clear();
-    std::unordered_map<std::string, std::string_view>* current = nullptr;
+    values.clear();
+    values.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
+    std::string prefix;  // "section\n" of the section being read; empty in a repeated one
     ScanLines(text, [&](const TLine& line) {
       if (line.Kind == TLine::Header) {
-        const auto [it, added] = sections.try_emplace(Folded(line.Name));
-        current = added ? &it->second : nullptr;  // a repeated section is not read
-      } else if (line.Kind == TLine::Key && current) {
-        current->try_emplace(
-            Folded(line.Name),
-            std::string_view(text).substr(line.ValueBegin, line.ValueEnd - line.ValueBegin));
+        std::string name = Folded(line.Name);
+        prefix = sections.insert(name).second ? name + '\n' : std::string();
+      } else if (line.Kind == TLine::Key && !prefix.empty()) {
+        values.try_emplace(prefix + Folded(line.Name),
+                           std::string_view(text).substr(line.ValueBegin,
+                                                         line.ValueEnd - line.ValueBegin));
       }
       return true;
     });
@@ -231,10 +238,8 @@ void TProfileFile::Refresh() {
 std::string TProfileFile::ReadString(const std::string& section, const std::string& key,
                                      const std::string& defaultValue) {
   Refresh();
-  const auto s = impl_->sections.find(Folded(section));
-  if (s == impl_->sections.end()) return defaultValue;
-  const auto k = s->second.find(Folded(key));
-  return k == s->second.end() ? defaultValue : std::string(k->second);
+  const auto v = impl_->values.find(Folded(section) + '\n' + Folded(key));
+  return v == impl_->values.end() ? defaultValue : std::string(v->second);
 }
 
 std::int32_t TProfileFile::ReadInteger(const std::string& section, const std::string& key,

@@ -201,6 +201,7 @@ TEST_F(ProfileFileTest, WritingChangesOnlyTheValueOrAddsOneLine) {
        {{"Form", "Top", "1"}, {"Manager", "COM-Port", "0"}},
        "[Form]\r\nTop=1\r\n[Manager]\r\nCOM-Port=0\r\n"},
       {"KeyBeforeAnySection", "Top=1\n[Form]\n", {{"Form", "Top", "2"}}, "Top=1\n[Form]\nTop=2\n"},
+      {"HeaderLastWithABareCarriageReturn", "[A]\r", {{"A", "x", "1"}}, "[A]\r\nx=1"},
       {"LoneCarriageReturnAtTheEnd", "[A]\nx=1\r", {{"B", "y", "2"}}, "[A]\nx=1\r\n[B]\ny=2\n"},
   };
   for (const Case& c : cases) {
