@@ -194,9 +194,9 @@ struct TProfileFile::Impl {
         std::string name = Folded(line.Name);
         prefix = sections.insert(name).second ? name + '\n' : std::string();
       } else if (line.Kind == TLine::Key && !prefix.empty()) {
-        values.try_emplace(prefix + Folded(line.Name),
-                           std::string_view(text).substr(line.ValueBegin,
-                                                         line.ValueEnd - line.ValueBegin));
+        values.try_emplace(
+            prefix + Folded(line.Name),
+            std::string_view(text).substr(line.ValueBegin, line.ValueEnd - line.ValueBegin));
       }
       return true;
     });
