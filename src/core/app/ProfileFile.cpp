@@ -157,7 +157,7 @@ bool HasAny(std::string_view s, std::string_view chars) {
   return s.find_first_of(chars) != std::string_view::npos;
 }
 
-// Names and values that would not read back as written, or would break the file's lines.
+// Names that would not read back as written, and any text that would break the lines.
 void CheckWritable(const std::string& section, const std::string& key, const std::string& value) {
   using namespace std::string_view_literals;
   const auto bad = [&](const std::string& what) {
