@@ -5,15 +5,20 @@
 //
 // Reading never fails; ReadInteger agrees with TryStrToInt of ReadString and ReadBool with
 // ReadInteger; a value written under simple names reads back as written, by the same object
-// and by a new one, and leaves the other keys of the file as they were; a file rewritten
-// behind the object's back is read as it is now.
+// and by a new one, and leaves the other keys of the file as they were; the write changes
+// the file in one place only (part of one line replaced, or lines inserted), every other byte
+// stays; a file that is not 8-bit text (a NUL byte, a UTF-16 byte-order mark) is never
+// rewritten; a file rewritten behind the object's back is read as it is now.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <string_view>
 
 #include "FuzzSupport.h"
 #include "base/Convert.h"
@@ -67,6 +72,26 @@ bool SameName(const std::string& a, const std::string& b) {
   return true;
 }
 
+std::string ReadRaw(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The edit from `before` to `after` is one place: what it removed holds no line break, and
+// it added at most the lines of a new section with its key (and an ending for the last line).
+void CheckOneEdit(std::string_view before, std::string_view after) {
+  std::size_t p = 0;
+  while (p < before.size() && p < after.size() && before[p] == after[p]) ++p;
+  std::size_t s = 0;
+  while (s < before.size() - p && s < after.size() - p &&
+         before[before.size() - 1 - s] == after[after.size() - 1 - s])
+    ++s;
+  const std::string_view removed = before.substr(p, before.size() - s - p);
+  const std::string_view added = after.substr(p, after.size() - s - p);
+  ZUB_CHECK(removed.find('\n') == std::string_view::npos);
+  ZUB_CHECK(std::count(added.begin(), added.end(), '\n') <= 3);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -93,7 +118,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string simpleSection = SimpleName(section, "S");
     const std::string simpleKey = SimpleName(key, "K");
     const std::string simpleValue = SimpleValue(value);
+    const std::string_view raw(reinterpret_cast<const char*>(contents.data()), contents.size());
+    const bool eightBit = raw.find('\0') == std::string_view::npos &&
+                          !raw.starts_with("\xFF\xFE") && !raw.starts_with("\xFE\xFF");
+    if (!eightBit) {
+      bool refused = false;
+      try {
+        file.WriteString(simpleSection, simpleKey, simpleValue);
+      } catch (const EProfileNotText&) {
+        refused = true;
+      }
+      ZUB_CHECK(refused);
+      ZUB_CHECK(ReadRaw(path) == raw);
+      std::error_code ec;
+      std::filesystem::remove(path, ec);
+      return 0;
+    }
     file.WriteString(simpleSection, simpleKey, simpleValue);
+    const std::string written = ReadRaw(path);
+    CheckOneEdit(raw, written);
     ZUB_CHECK(file.ReadString(simpleSection, simpleKey, kAbsent) == simpleValue);
     ZUB_CHECK(TProfileFile(path).ReadString(simpleSection, simpleKey, kAbsent) == simpleValue);
     // The key of the input, when it is another one, kept its value through the write.
@@ -102,6 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const auto number = static_cast<std::int32_t>(std::hash<std::string>{}(value));
     file.WriteInteger(simpleSection, simpleKey, number);
+    CheckOneEdit(written, ReadRaw(path));
     ZUB_CHECK(file.ReadInteger(simpleSection, simpleKey, 0) == number);
     ZUB_CHECK(TProfileFile(path).ReadInteger(simpleSection, simpleKey, 0) == number);
   }

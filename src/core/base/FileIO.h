@@ -1,11 +1,16 @@
-// Files the commands read and write. Reading takes at most a given number of bytes from the
-// start; writing is whole or not at all: the bytes go to a temporary file beside the target,
-// which is then renamed over it, so a failure never leaves a half-written file and never
-// destroys the previous one. Failures raise EFileError with the toolkit's wording.
+// Files the commands read and write. Only regular files are read: a folder, a pipe or a
+// device is refused at once, before anything could wait on it. Reading takes at most a given
+// number of bytes from the start; a text file longer than its limit is refused. Writing is
+// whole or not at all: the bytes go to a new temporary file of an unpredictable name beside
+// the target (created afresh, never an existing name or link), are flushed to the disk, and
+// the temporary file is then renamed over the target, so a failure never leaves a
+// half-written file and never touches the previous one. Failures raise EFileError with the
+// toolkit's wording.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,10 +18,21 @@
 
 namespace zub {
 
+// The longest text file the commands read (a PRG3 library text, a library list).
+constexpr std::size_t kMaxTextFileSize = std::size_t{1} << 20;
+
 // Up to `maxBytes` bytes from the start of the file.
 std::vector<std::uint8_t> ReadFileHead(const std::string& path, std::size_t maxBytes);
-// The whole file as text.
-std::string ReadTextFile(const std::string& path);
+// The whole file as text; a file longer than `maxBytes` is refused.
+std::string ReadTextFile(const std::string& path, std::size_t maxBytes = kMaxTextFileSize);
+
+// Replaces the file, or creates it. An existing file keeps its permission bits; a file that
+// is read-only (no write permission for its owner, or none for this user) is not replaced.
+// A link is kept: the file it points to is replaced.
 void WriteFileAtomic(const std::string& path, Bytes data);
+// The same, with the temporary file's name (a bare name in the target's folder) taken from
+// `tempName`, which is asked again while a name is taken already.
+void WriteFileAtomic(const std::string& path, Bytes data,
+                     const std::function<std::string()>& tempName);
 
 }  // namespace zub

@@ -1,7 +1,15 @@
 // Profile ("INI") files with the platform's semantics: section and key names match without
-// regard to case, a missing file, section or key gives the default, and integers are read in
-// the toolkit's notation (decimal, or hexadecimal with "$", "0x" or "x"). Reads always see the
-// file as it is on disk now; writes keep everything else in the file.
+// regard to case, a missing file, section or key gives the default, the first section of a
+// name and the first key of a name in it count (later ones are never read), and integers are
+// read in the toolkit's notation (decimal, or hexadecimal with "$", "0x" or "x"). Reads
+// always see the file as it is on disk now.
+//
+// Writes edit the file's text rather than regenerate it: a key's value changes where it
+// stands (its spacing and line ending kept), a new key goes after the last key of its
+// section, a new section to the end of the file, and every other byte stays as it was. Each
+// write, or each batch of writes (TEdit), replaces the file once, atomically. A file that is
+// not 8-bit text (it holds NUL bytes, or starts with a UTF-16 byte-order mark) is read as far
+// as it goes but never rewritten: the write raises EProfileNotText.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +18,14 @@
 #include <string>
 #include <vector>
 
+#include "base/Convert.h"
+
 namespace zub {
+
+class EProfileNotText : public EFileError {
+ public:
+  using EFileError::EFileError;
+};
 
 class TProfileFile {
  public:
@@ -42,6 +57,25 @@ class TProfileFile {
     TProfileFile& file_;
   };
 
+  // Values collected and written together: Commit reads the file as it is then, applies
+  // every value in order, and replaces the file once. Nothing is written before Commit.
+  class TEdit {
+   public:
+    explicit TEdit(TProfileFile& file) : file_(file) {}
+    TEdit& WriteString(const std::string& section, const std::string& key,
+                       const std::string& value);
+    TEdit& WriteInteger(const std::string& section, const std::string& key, std::int32_t value);
+    TEdit& WriteBool(const std::string& section, const std::string& key, bool value);
+    void Commit();
+
+   private:
+    struct TValue {
+      std::string Section, Key, Value;
+    };
+    TProfileFile& file_;
+    std::vector<TValue> values_;
+  };
+
   // Writes go to the file at once, as the platform's profile functions do.
   void WriteString(const std::string& section, const std::string& key, const std::string& value);
   void WriteInteger(const std::string& section, const std::string& key, std::int32_t value);
@@ -50,7 +84,6 @@ class TProfileFile {
  private:
   struct Impl;
   void Refresh();
-  void Flush();
 
   std::filesystem::path path_;
   std::unique_ptr<Impl> impl_;

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "base/Convert.h"
+#include "commands/Messages.h"
 
 namespace zub {
 namespace {
@@ -72,11 +73,26 @@ void TCoreState::SettingsLoad() {
 }
 
 void TCoreState::SettingsSave() {
-  TProfileFile file(Options.SettingsPath);
-  for (const auto& k : kFormKeys) file.WriteInteger(kForm, k.key, Bounds.*k.field);
-  file.WriteInteger(kManager, kComPortKey, ComboBox1Index);
-  file.WriteInteger(kManager, kUfifFwKey, Experts.FWIndex);
-  file.WriteBool(kManager, kCteModeKey, Experts.CTECB);
+  // One replacement of the file for all the keys. A save that fails is told and the command
+  // that saved goes on; a file that is not text is told about once per run.
+  try {
+    TProfileFile file(Options.SettingsPath);
+    TProfileFile::TEdit edit(file);
+    for (const auto& k : kFormKeys) edit.WriteInteger(kForm, k.key, Bounds.*k.field);
+    edit.WriteInteger(kManager, kComPortKey, ComboBox1Index);
+    edit.WriteInteger(kManager, kUfifFwKey, Experts.FWIndex);
+    edit.WriteBool(kManager, kCteModeKey, Experts.CTECB);
+    edit.Commit();
+  } catch (const EProfileNotText&) {
+    if (!FNotTextTold)
+      UI.MessageBox(kErrorCaption, "The settings file \"" + Options.SettingsPath.string() +
+                                       "\" is not a plain text file (it holds NUL bytes or is "
+                                       "UTF-16). The settings cannot be saved; the file is left "
+                                       "as it is.");
+    FNotTextTold = true;
+  } catch (const std::exception& e) {
+    UI.MessageBox(kErrorCaption, std::string("The settings could not be saved. ") + e.what());
+  }
 }
 
 void TCoreState::RebuildCatalogue() {

@@ -109,6 +109,7 @@ class TCoreState : private INVMOwner {
 
   std::unique_ptr<TProfileFile> FSettings;
   bool FSuppressRepeatedLoadFailure = false;
+  bool FNotTextTold = false;  // the settings file is not text: said once
   std::vector<std::string> FLoadFailuresShown;
 };
 

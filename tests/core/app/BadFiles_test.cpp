@@ -1,11 +1,13 @@
 // Bad files for every upload command: empty, tiny, odd, filler only, at and one past each
 // limit, ELF files whose header fields point anywhere, save stores whose lengths lie, and
-// paths that cannot be opened. Each file meets each command; the expectation comes from the
+// paths that cannot be opened or are no regular file (a folder, a pipe with no writer, a
+// device). Each file meets each command; the expectation comes from the
 // command's own rules (an oracle per command below), and every run must end with the stated
 // message or the exception box, nothing written when the command refuses, and the
 // connection closed. The suite also runs under the sanitizers.
 #include <gtest/gtest.h>
 #include <lzo/lzo1x.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -75,14 +77,14 @@ Buf Text(const std::string& s) {
 
 // What a PRG3 library upload is to do with a file.
 struct TPrg3 {
-  enum Kind { Image, TooBig, BadRelease, Unknown } Kind = Unknown;
+  enum Kind { Image, TooBig, BadRelease, TextTooLong, Unknown } Kind = Unknown;
   Buf Words;
 };
 
 struct TFile {
   std::string Name;
   Buf Bytes;
-  enum Kind { Regular, Missing, Directory } Kind = Regular;
+  enum Kind { Regular, Missing, Directory, Pipe, Device } Kind = Regular;
   // Known by construction, for the oracles and the scripted answers:
   bool Ufif20 = false;                      // an upload offers the conversion
   std::optional<std::size_t> ImageAt;       // ELF: where the embedded image starts
@@ -164,6 +166,17 @@ TFile Prg3File(const std::string& name, std::size_t words) {
   return f;
 }
 
+// A PRG3 text of exactly `bytes` bytes: as many value lines as fit, then a comment line.
+TFile Prg3FileOfSize(const std::string& name, std::size_t bytes) {
+  const std::size_t head = 24, line = 16;  // "RELEASE=3", "; the table"; one value line
+  std::size_t words = 1 + (bytes - head) / line;
+  if ((bytes - head) % line < 3) --words;
+  TFile f = Prg3File(name, words);
+  const std::size_t rest = bytes - f.Bytes.size();
+  f.Bytes = Cat({f.Bytes, Text(";" + std::string(rest - 3, 'x') + "\r\n")});
+  return f;
+}
+
 // A random program part followed by one record, sized so that its LZO image (header,
 // compressed program, the record, the trailer) is exactly `imageLength` bytes.
 TFile LzoSized(const std::string& name, std::size_t imageLength) {
@@ -195,6 +208,8 @@ std::vector<TFile> Files() {
   add(File("LongerThanTheBuffer", Pattern(70000, 14)));
   add(File("Missing", {}, TFile::Missing));
   add(File("Directory", {}, TFile::Directory));
+  add(File("Pipe", {}, TFile::Pipe));
+  add(File("Device", {}, TFile::Device));  // a link to /dev/zero
 
   // Sizes at and one past each limit, counted after the filler words go.
   add(File("Upload34442AfterFiller", Cat({Pattern(kMaxUpload, 15), Filler(50)})));
@@ -206,6 +221,13 @@ std::vector<TFile> Files() {
   add(Prg3File("Prg3Words512", 512));
   add(Prg3File("Prg3Words513", 513));
   add(Prg3File("Prg3TextOver64KiB", 5000));  // 16 bytes a line
+  // Text files are read up to 1 MiB; the 1 MiB file is refused by its word count only.
+  add(Prg3FileOfSize("Prg3Text1MiB", 1 << 20));
+  {
+    TFile f = Prg3FileOfSize("Prg3Text1MiBAndOne", (1 << 20) + 1);
+    f.Prg3.Kind = TPrg3::TextTooLong;
+    add(f);
+  }
   {
     TFile f = File("Prg3ReleaseWithoutDigit", Text("RELEASE=\r\n0000ABCD value\r\n"));
     f.Prg3 = {TPrg3::BadRelease, {}};
@@ -400,6 +422,10 @@ const std::vector<TUploadCommand>& UploadCommands() {
              return Refused(kLibraryTooBig);
            case TPrg3::BadRelease:
              return Verdict(TVerdict::Exception, "'' is not a valid integer value");
+           case TPrg3::TextTooLong:
+             return Verdict(TVerdict::Exception,
+                            "Cannot open file \"{path}\". The file is too large: a text file "
+                            "may hold at most 1 MiB");
            case TPrg3::Unknown:
              break;
          }
@@ -471,6 +497,10 @@ TEST_P(BadFile, StatedMessageOrWrittenNothingUnsafe) {
   const fs::path path = phone.Dir() / ("file-" + f.Name);
   if (f.Kind == TFile::Regular) WriteFile(path, f.Bytes);
   if (f.Kind == TFile::Directory) fs::create_directories(path);
+  if (f.Kind == TFile::Pipe) {
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  }
+  if (f.Kind == TFile::Device) fs::create_symlink("/dev/zero", path);
 
   test::WatchingUI ui;
   test::CallLog log;
@@ -490,6 +520,8 @@ TEST_P(BadFile, StatedMessageOrWrittenNothingUnsafe) {
   TVerdict v = f.Kind == TFile::Regular
                    ? c.Expect(f)
                    : Verdict(TVerdict::Exception, "Cannot open file \"" + path.string() + "\"");
+  if (const auto at = v.Message.find("{path}"); at != std::string::npos)
+    v.Message.replace(at, 6, path.string());
   const auto hasBox = [&ui](const std::string& caption, const std::string& text) {
     for (const auto& b : ui.Boxes)
       if (b.Caption == caption && (text.empty() || b.Text == text)) return true;

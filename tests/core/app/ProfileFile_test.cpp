@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace zub {
 namespace {
@@ -111,6 +115,148 @@ TEST_F(ProfileFileTest, AHoldReadsOneStateOfTheFile) {
     EXPECT_EQ(reader.ReadInteger("Form", "Top", 0), 1);
   }
   EXPECT_EQ(reader.ReadInteger("Form", "Top", 0), 222);
+}
+
+}  // namespace
+}  // namespace zub
+
+namespace zub {
+namespace {
+
+using namespace std::string_literals;
+
+TEST_F(ProfileFileTest, TheFirstSectionAndTheFirstKeyAreRead) {
+  struct Case {
+    std::string text;
+    const char* section;
+    const char* key;
+    const char* value;  // "-" for the default
+  };
+  const Case cases[] = {
+      {"[Form]\nTop=1\nTop=2\n", "Form", "Top", "1"},
+      {"[Form]\nTop=1\n[form]\nTop=2\nLeft=3\n", "form", "Left", "-"},
+      {"[Form]\nTop=1\n[form]\nTop=2\nLeft=3\n", "FORM", "top", "1"},
+      {"; Top=1\n[Form]\n;Top=2\n#Top=5\nTop = 3 \n", "Form", "Top", "3"},
+      {"Top=1\n[Form]\n", "Form", "Top", "-"},
+      {"[ Form ] notes\r\n  Top\t=\t4\r\n", "Form", "Top", "4"},
+      {"[Form]\nno equals\nTop\n", "Form", "Top", "-"},
+      {"[Form\nTop=1\n", "Form", "Top", "-"},
+      {"\xEF\xBB\xBF[Form]\r\nTop=6\r\n", "Form", "Top", "6"},
+      {"[Form]\nTop=7\n\0[x]\n"s, "Form", "Top", "7"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    Write(c.text);
+    EXPECT_EQ(TProfileFile(path_).ReadString(c.section, c.key, "-"), c.value);
+  }
+}
+
+TEST_F(ProfileFileTest, WritingChangesOnlyTheValueOrAddsOneLine) {
+  struct Value {
+    const char *section, *key, *value;
+  };
+  struct Case {
+    const char* name;
+    std::string before;
+    std::vector<Value> writes;
+    std::string after;
+  };
+  const Case cases[] = {
+      {"InPlaceWithItsSpacing",
+       "[Form]\r\nTop = 5\r\nLeft=6\r\n",
+       {{"Form", "Top", "11"}, {"Form", "Left", "22"}},
+       "[Form]\r\nTop = 11\r\nLeft=22\r\n"},
+      {"FirstDuplicateOnly",
+       "[Form]\nTop=1\nTop=2\n",
+       {{"Form", "Top", "7"}},
+       "[Form]\nTop=7\nTop=2\n"},
+      {"RepeatedSectionUntouched",
+       "[Form]\nTop=1\n[Other]\nx=1\n[FORM]\nLeft=9\n",
+       {{"Form", "Left", "3"}},
+       "[Form]\nTop=1\nLeft=3\n[Other]\nx=1\n[FORM]\nLeft=9\n"},
+      {"NewKeyAfterTheLastKey",
+       "[Form]\r\nTop=1\r\n; note\r\nodd line\r\n\r\n[Sign]\r\n0x1=A\r\n",
+       {{"Form", "Width", "5"}},
+       "[Form]\r\nTop=1\r\nWidth=5\r\n; note\r\nodd line\r\n\r\n[Sign]\r\n0x1=A\r\n"},
+      {"NewKeyAfterTheHeader",
+       "[Manager]\n\n[Form]\n",
+       {{"Manager", "CTEMode", "1"}},
+       "[Manager]\nCTEMode=1\n\n[Form]\n"},
+      {"NewSectionAtTheEnd",
+       "; only a comment",
+       {{"Form", "Top", "1"}},
+       "; only a comment\r\n[Form]\r\nTop=1\r\n"},
+      {"LastLineWithoutEnding",
+       "[Form]\nTop=1",
+       {{"Form", "Left", "2"}, {"Form", "Top", "3"}},
+       "[Form]\nTop=3\nLeft=2"},
+      {"EmptyValues", "[M]\nA=\nB = \n", {{"M", "A", "1"}, {"M", "B", "2"}}, "[M]\nA=1\nB = 2\n"},
+      {"NamesKeepTheirCase", "[FORM]\ntop=1\n", {{"Form", "Top", "2"}}, "[FORM]\ntop=2\n"},
+      {"Utf8ByteOrderMark",
+       "\xEF\xBB\xBF[Form]\r\nTop=1\r\n",
+       {{"Form", "Top", "2"}},
+       "\xEF\xBB\xBF[Form]\r\nTop=2\r\n"},
+      {"EmptyFile",
+       "",
+       {{"Form", "Top", "1"}, {"Manager", "COM-Port", "0"}},
+       "[Form]\r\nTop=1\r\n[Manager]\r\nCOM-Port=0\r\n"},
+      {"KeyBeforeAnySection", "Top=1\n[Form]\n", {{"Form", "Top", "2"}}, "Top=1\n[Form]\nTop=2\n"},
+      {"HeaderLastWithABareCarriageReturn", "[A]\r", {{"A", "x", "1"}}, "[A]\r\nx=1"},
+      {"LoneCarriageReturnAtTheEnd", "[A]\nx=1\r", {{"B", "y", "2"}}, "[A]\nx=1\r\n[B]\ny=2\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Write(c.before);
+    {
+      TProfileFile f(path_);
+      TProfileFile::TEdit edit(f);
+      for (const Value& v : c.writes) edit.WriteString(v.section, v.key, v.value);
+      EXPECT_EQ(Read(), c.before) << "written before Commit";
+      edit.Commit();
+      for (const Value& v : c.writes) EXPECT_EQ(f.ReadString(v.section, v.key, "-"), v.value);
+    }
+    EXPECT_EQ(Read(), c.after);
+    // Written one at a time, the same result.
+    Write(c.before);
+    TProfileFile g(path_);
+    for (const Value& v : c.writes) g.WriteString(v.section, v.key, v.value);
+    EXPECT_EQ(Read(), c.after);
+  }
+}
+
+TEST_F(ProfileFileTest, AFileThatIsNotTextIsNeverRewritten) {
+  const std::string texts[] = {
+      "[Form]\r\nTop=1\r\n\0\0[Sections]\r\nsection1=0x0201\r\n"s,
+      "\xFF\xFE[\0F\0o\0r\0m\0]\0"s,
+      "\xFE\xFF\0[\0F\0o\0r\0m\0]"s,
+  };
+  for (const std::string& text : texts) {
+    Write(text);
+    TProfileFile f(path_);
+    EXPECT_THROW(f.WriteInteger("Form", "Top", 5), EProfileNotText);
+    EXPECT_EQ(Read(), text);
+  }
+  EXPECT_EQ(TProfileFile(path_).ReadString("Form", "Top", "-"), "-");
+}
+
+TEST_F(ProfileFileTest, NamesAndValuesThatWouldNotReadBackAreRefused) {
+  Write("[Form]\nTop=1\n");
+  const std::array<const char*, 3> bad[] = {
+      {"Fo]rm", "Top", "1"},
+      {"Form", "To=p", "1"},
+      {"Form", " Top", "1"},
+      {"Form", "[Top", "1"},
+      {"Form", ";Top", "1"},
+      {"Form", "", "1"},
+      {"Form", "Top", "1\r\n[Sections]"},
+      {"Fo\nrm", "Top", "1"},
+  };
+  for (const auto& b : bad) {
+    SCOPED_TRACE(std::string(b[0]) + "/" + b[1] + "=" + b[2]);
+    TProfileFile f(path_);
+    EXPECT_THROW(f.WriteString(b[0], b[1], b[2]), std::invalid_argument);
+    EXPECT_EQ(Read(), "[Form]\nTop=1\n");
+  }
 }
 
 }  // namespace

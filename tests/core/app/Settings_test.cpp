@@ -1,7 +1,17 @@
 // Settings load and save, the catalogue, the COM-port selector and the Options dialog, run on
 // the core with the simulator behind it.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/inotify.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "app/Actions.h"
 #include "app/Manager.h"
 #include "support/FakeInteraction.h"
 #include "support/SimTelephone.h"
@@ -196,6 +206,187 @@ TEST_F(SettingsTest, SelectionTextAndMenuFollowTheRow) {
   m->DrawGrid1Click(0);  // the title row: no section, nothing offered
   m->DrawGrid1MouseUpRight();
   EXPECT_TRUE(m->ActionEnabled.none());
+}
+
+// ---------------------------------------------------------------------------------------
+// The settings file is edited, not regenerated, and a save that cannot happen is told.
+
+using namespace std::string_literals;
+using Buf = std::vector<std::uint8_t>;
+namespace fs = std::filesystem;
+
+std::string Slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void Put(const fs::path& p, const std::string& bytes) {
+  std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// The files created in a folder and renamed into it while the watch lives.
+class TFolderWatch {
+ public:
+  explicit TFolderWatch(const fs::path& dir) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    ::inotify_add_watch(fd_, dir.c_str(), IN_CREATE | IN_MOVED_TO);
+  }
+  ~TFolderWatch() { ::close(fd_); }
+  std::map<std::string, int> Created, MovedIn;
+  void Drain() {
+    alignas(inotify_event) char buffer[4096];
+    for (;;) {
+      const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+      if (n <= 0) return;
+      for (ssize_t at = 0; at < n;) {
+        const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+        const std::string name = e->len ? e->name : "";
+        ++((e->mask & IN_CREATE) ? Created : MovedIn)[name];
+        at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+      }
+    }
+  }
+
+ private:
+  int fd_;
+};
+
+std::set<std::string> Names(const fs::path& dir) {
+  std::set<std::string> out;
+  for (const auto& e : fs::directory_iterator(dir)) out.insert(e.path().filename().string());
+  return out;
+}
+
+TEST_F(SettingsTest, SaveChangesTheValuesAndKeepsEveryOtherByte) {
+  struct Case {
+    const char* name;
+    std::string before;
+    int top;  // as read at start-up: the first occurrence
+    std::string after;
+  };
+  const Case cases[] = {
+      {"CommentsOddLinesDuplicates",
+       "; my settings\r\n[Form]\r\nTop = 5\r\nthis line has no equals sign\r\nTop=6\r\n"
+       "Left=7\r\n\r\n[Sections]\r\nsection1=0x0208\r\n[Sign]\r\n0x00000003=Counter ; kept\r\n"
+       "[Manager]\r\nCOM-Port=1\r\n",
+       5,
+       "; my settings\r\n[Form]\r\nTop = 11\r\nthis line has no equals sign\r\nTop=6\r\n"
+       "Left=22\r\nWidth=333\r\nHeight=444\r\n\r\n[Sections]\r\nsection1=0x0208\r\n[Sign]\r\n"
+       "0x00000003=Counter ; kept\r\n[Manager]\r\nCOM-Port=2\r\nUFIFFW=5\r\nCTEMode=0\r\n"},
+      {"LineFeedsOtherCaseNoFinalEnding", "[manager]\nctemode=1\n[form]\nHEIGHT=9\ntop=3", 3,
+       "[manager]\nctemode=0\nCOM-Port=2\nUFIFFW=5\n[form]\nHEIGHT=444\ntop=11\nLeft=22\n"
+       "Width=333"},
+      {"NoFile", "", 20,
+       "[Form]\r\nTop=11\r\nLeft=22\r\nWidth=333\r\nHeight=444\r\n[Manager]\r\nCOM-Port=2\r\n"
+       "UFIFFW=5\r\nCTEMode=0\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.before.empty()) {
+      fs::remove(phone.SettingsPath());
+    } else {
+      Put(phone.SettingsPath(), c.before);
+    }
+    auto m = Start();
+    EXPECT_EQ(m->Bounds.Top, c.top);
+    m->Bounds = {11, 22, 333, 444};
+    m->ComboBox1Change(2);
+    m->SetFWIndex(5);
+    m->SetCTECB(false);
+    const std::set<std::string> names = Names(phone.Dir());
+    TFolderWatch watch(phone.Dir());
+    m->FormClose();
+    watch.Drain();
+    EXPECT_EQ(Slurp(phone.SettingsPath()), c.after);
+    EXPECT_TRUE(ui.Boxes.empty());
+    // One replacement for the seven keys; its temporary file is gone.
+    EXPECT_EQ(watch.MovedIn, (std::map<std::string, int>{{"zubmanager.INI", 1}}));
+    ASSERT_EQ(watch.Created.size(), 1u);
+    EXPECT_EQ(watch.Created.begin()->second, 1);
+    std::set<std::string> expected = names;
+    expected.insert("zubmanager.INI");
+    EXPECT_EQ(Names(phone.Dir()), expected);
+  }
+}
+
+TEST_F(SettingsTest, ASaveThatCannotHappenIsToldAndTheCommandGoesOn) {
+  const std::string text =
+      "[Form]\r\nTop=5\r\n[Sections]\r\nsection1=520\r\n[Manager]\r\nCOM-Port=1\r\n";
+  const std::string notText =
+      "The settings file \"{path}\" is not a plain text file (it holds NUL bytes or is "
+      "UTF-16). The settings cannot be saved; the file is left as it is.";
+  const std::string failed = "The settings could not be saved. Cannot create file \"{path}\". ";
+  struct Case {
+    const char* name;
+    std::string bytes;
+    fs::perms perms;
+    bool diskFull;      // the close writes to a full disk, later saves do not
+    std::string box;    // the start of each box's text
+    std::size_t boxes;  // in all: the close, the Options dialog (two saves), the upload prompt
+    bool upload;        // a UFIF 2.0 upload runs through the prompt's save
+  };
+  const fs::perms rw = fs::perms::owner_read | fs::perms::owner_write;
+  const fs::perms ro = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+  const Case cases[] = {
+      {"NulByte", "; \0\r\n"s + text, rw, false, notText, 1, true},
+      {"Utf16LittleEndian", "\xFF\xFE[\0F\0o\0r\0m\0]\0\r\0\n\0"s, rw, false, notText, 1, false},
+      {"Utf16BigEndian", "\xFE\xFF\0[\0F\0o\0r\0m\0]\0\r\0\n"s, rw, false, notText, 1, false},
+      {"ReadOnly", text, ro, false, failed + "Permission denied", 4, true},
+      {"DiskFull", text + std::string(200, ';') + "\r\n", rw, true, failed + "File too large", 1,
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimTelephone home;  // a new file: "told once" counts per file
+    FakeInteraction face;
+    home.PutSection(2, 8, Buf(100, 7));
+    Put(home.SettingsPath(), c.bytes);
+    fs::permissions(home.SettingsPath(), c.perms);
+    std::string box = c.box;
+    box.replace(box.find("{path}"), 6, home.SettingsPath().string());
+
+    TManager m(face, home.Options());
+    m.FormShow();
+    m.Bounds = {11, 22, 333, 444};
+    {
+      rlimit old{};
+      ::getrlimit(RLIMIT_FSIZE, &old);
+      rlimit full = old;
+      if (c.diskFull) full.rlim_cur = 64;
+      const auto oldSignal = ::signal(SIGXFSZ, SIG_IGN);
+      ::setrlimit(RLIMIT_FSIZE, &full);
+      m.FormClose();
+      ::setrlimit(RLIMIT_FSIZE, &old);
+      ::signal(SIGXFSZ, oldSignal);
+    }
+    EXPECT_EQ(Slurp(home.SettingsPath()), c.bytes);
+    EXPECT_EQ(Names(home.Dir()).count("zubmanager.INI"), 1u);
+    face.AnswerModal(TFormId::ExpertsForm, mrOk, [&] { m.SetFWIndex(3); });
+    m.Run([&] { m.Button7Click(); });
+    // The load after the dialog ran, from the file as it is.
+    EXPECT_EQ(m.Experts.FWIndex, c.diskFull ? 3 : 0);
+    if (c.upload) {
+      ASSERT_EQ(m.RowCount(), 2);
+      Buf program(400, 0x11);
+      program[0] = program[1] = program[2] = 0, program[3] = 0x20;  // UFIF 2.0
+      Put(home.Dir() / "up.prg", std::string(program.begin(), program.end()));
+      face.OpenAnswers.push_back((home.Dir() / "up.prg").string());
+      face.AnswerModal(TFormId::OKBottomDlg, mrNo);
+      m.Row = 1;
+      m.Run([&] { ExecuteAction(m, TActionId::UploadAction); });
+      EXPECT_EQ(home.Section(2, 8), program);
+      EXPECT_EQ(face.LastStatus(), "Uploaded!");
+      EXPECT_EQ(face.Boxes.back(), (test::TBox{"OK!", "Section uploaded sucsessfully!"}));
+    }
+    EXPECT_TRUE(face.Exceptions.empty());
+    if (!c.diskFull) {
+      EXPECT_EQ(Slurp(home.SettingsPath()), c.bytes);
+    }
+    const auto told = face.BoxesWithCaption("ERROR");
+    EXPECT_EQ(told.size(), c.boxes);
+    for (const auto& b : told) EXPECT_TRUE(b.Text.starts_with(box)) << b.Text;
+  }
 }
 
 }  // namespace
