@@ -4,14 +4,54 @@
 #include "app/ProfileFile.h"
 
 #include <fstream>
+#include <iterator>
+#include <string_view>
 #include <system_error>
 
 #include "app/Convert.h"
 
 namespace zub {
 
+namespace {
+
+// Well-formed UTF-8: no stray continuation byte, no overlong form, no surrogate, nothing above
+// U+10FFFF.
+bool IsUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto b = static_cast<std::uint8_t>(text[i]);
+    std::size_t more = 0;
+    char32_t cp = 0;
+    char32_t least = 0;
+    if (b < 0x80) {
+      ++i;
+      continue;
+    } else if ((b & 0xE0) == 0xC0) {
+      more = 1, cp = b & 0x1Fu, least = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+      more = 2, cp = b & 0x0Fu, least = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+      more = 3, cp = b & 0x07u, least = 0x10000;
+    } else {
+      return false;
+    }
+    if (more >= text.size() - i) return false;
+    for (std::size_t k = 1; k <= more; ++k) {
+      const auto c = static_cast<std::uint8_t>(text[i + k]);
+      if ((c & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (c & 0x3Fu);
+    }
+    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += more + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
 struct TProfileFile::Impl {
   CSimpleIniA ini{/*isUtf8=*/false, /*multiKey=*/false, /*multiLine=*/false};
+  bool utf8 = true;
   bool loaded = false;
   std::filesystem::file_time_type stamp{};
   std::uintmax_t size = 0;
@@ -36,7 +76,13 @@ void TProfileFile::Refresh() {
   if (impl_->loaded && exists == impl_->exists && stamp == impl_->stamp && size == impl_->size)
     return;
   impl_->ini.Reset();
-  if (exists) impl_->ini.LoadFile(path_.string().c_str());
+  impl_->utf8 = true;
+  if (exists) {
+    std::ifstream in(path_, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    impl_->utf8 = IsUtf8(text);
+    impl_->ini.LoadData(text);
+  }
   impl_->loaded = true;
   impl_->exists = exists;
   impl_->stamp = stamp;
@@ -65,6 +111,11 @@ std::int32_t TProfileFile::ReadInteger(const std::string& section, const std::st
 bool TProfileFile::ReadBool(const std::string& section, const std::string& key,
                             bool defaultValue) {
   return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+bool TProfileFile::TextIsUtf8() {
+  Refresh();
+  return impl_->utf8;
 }
 
 bool TProfileFile::SectionExists(const std::string& section) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/FileIO.h"
+#include "browser/Cp1251.h"
 #include "browser/IconTable.h"
 #include "browser/Scan.h"
 #include "formats/Conversion.h"
@@ -55,9 +56,10 @@ std::optional<std::vector<std::uint8_t>> KeptRecords(TManager& m, const TSectInf
 }  // namespace
 
 bool IsSameProgram(Bytes lzoImage, std::string_view title) {
-  const std::string name = load_text(lzoImage, TLZOHeader::Name, kNameCompareLength);
+  // The header holds the name in the telephone's code page, the row's title is decoded text.
+  const std::string name = Cp1251ToUtf8(load_text(lzoImage, TLZOHeader::Name, kNameCompareLength));
   const std::string_view titleHead =
-      title.substr(0, std::min(title.find('\0'), kNameCompareLength));
+      Utf8Prefix(title.substr(0, title.find('\0')), kNameCompareLength);
   // A name that is empty (data, or a program without one) names nothing to compare.
   return !name.empty() && name == titleHead;
 }

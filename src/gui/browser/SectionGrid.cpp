@@ -165,7 +165,7 @@ void TSectionGrid::PaintCell(QPainter& painter, int col, int row, const QRect& r
                               : kNoRecord;
   const QFontMetrics metrics(font());
   const TTextMetrics textMetrics{
-      [&metrics](const std::string& text) { return metrics.horizontalAdvance(FromCp1251(text)); },
+      [&metrics](const std::string& text) { return metrics.horizontalAdvance(FromCore(text)); },
       metrics.height()};
   const TCellRect cell{rect.left(), rect.top(), rect.left() + rect.width(),
                        rect.top() + rect.height()};
@@ -181,7 +181,7 @@ void TSectionGrid::PaintCell(QPainter& painter, int col, int row, const QRect& r
   painter.setBackground(background);
   painter.setBackgroundMode(Qt::OpaqueMode);
   auto drawText = [&](const std::optional<TCellText>& t) {
-    if (t) painter.drawText(t->X, t->Y + metrics.ascent(), FromCp1251(t->Text));
+    if (t) painter.drawText(t->X, t->Y + metrics.ascent(), FromCore(t->Text));
   };
   drawText(d.Header);
   drawText(d.Address);

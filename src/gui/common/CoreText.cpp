@@ -1,20 +1,9 @@
 #include "gui/common/CoreText.h"
 
-#include <QStringDecoder>
-
-#include "browser/Cp1251.h"
-
 namespace zub {
 
-QString FromCp1251(std::string_view text) {
-  return QString::fromStdString(Cp1251ToUtf8(text));
-}
-
 QString FromCore(std::string_view text) {
-  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  QString decoded = utf8.decode(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
-  if (!utf8.hasError()) return decoded;
-  return FromCp1251(text);
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 std::string ToCore(const QString& text) {
