@@ -9,7 +9,8 @@
 int main(int argc, char* argv[]) {
   const auto started = std::chrono::steady_clock::now();
   QApplication app(argc, argv);
-  QApplication::setApplicationDisplayName(QStringLiteral("ZUB Manager"));
+  // The application's title. Not its display name: Qt would append that to every window title.
+  QApplication::setApplicationName(QStringLiteral("ZUB Manager"));
   if (const char* bench = std::getenv("ZUB_BENCH")) return zub::RunBench(bench, started);
   zub::TZubApp forms(zub::TForm1Options::ForExecutable());
   forms.Form1().show();

@@ -1,6 +1,7 @@
 #include "transfer/Transfer.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <vector>
 
 #include "app/FileIO.h"
@@ -145,7 +146,12 @@ void PlayGIFActionExecute(TManager& m) {
   if (!buffer) return;
   m.UI.Status("Downloaded!");
   WriteFileAtomic("temp.gif", *buffer);
-  m.UI.Launch("start temp.gif");
+  if (!m.UI.Launch("start temp.gif")) {
+    std::error_code ec;
+    const std::filesystem::path saved = std::filesystem::absolute("temp.gif", ec);
+    m.UI.MessageBox("ERROR",
+                    "Can't open the picture: no program could be started for " + saved.string());
+  }
 }
 
 void Button4Click(TManager& m) {

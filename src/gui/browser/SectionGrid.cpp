@@ -215,11 +215,15 @@ void TSectionGrid::SelectByUser(int row) {
   emit RowClicked(row);
 }
 
+// A right press selects the row under the pointer as a left one does, so that the menu that
+// opens on its release acts on the row the user pointed at.
 void TSectionGrid::mousePressEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) return;
+  if (event->button() != Qt::LeftButton && event->button() != Qt::RightButton) return;
   const QPoint pos = event->position().toPoint();
-  FSizingCol = SizingEdgeAt(pos);
-  if (FSizingCol >= 0) return;
+  if (event->button() == Qt::LeftButton) {
+    FSizingCol = SizingEdgeAt(pos);
+    if (FSizingCol >= 0) return;
+  }
   const int row = RowAt(pos);
   if (row >= 1) SelectByUser(row);
 }

@@ -15,9 +15,12 @@ QStringList QtFileFilters(std::string_view filter) {
       QString::fromUtf8(filter.data(), static_cast<qsizetype>(filter.size())).split(u'|');
   QStringList result;
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    QString patterns = parts[i + 1];
-    patterns.replace(u';', u' ');
-    result << parts[i] + QStringLiteral(" (") + patterns + u')';
+    QStringList patterns = parts[i + 1].split(u';');
+#ifndef Q_OS_WIN
+    for (QString& pattern : patterns)
+      if (pattern == QStringLiteral("*.*")) pattern = QStringLiteral("*");
+#endif
+    result << parts[i] + QStringLiteral(" (") + patterns.join(u' ') + u')';
   }
   return result;
 }

@@ -16,8 +16,9 @@ QString FromCore(std::string_view text);
 // Widget text handed to the core (file names, typed texts): UTF-8.
 std::string ToCore(const QString& text);
 
-// "Name|*.a;*.b|All files|*.*" -> {"Name (*.a *.b)", "All files (*.*)"}. An empty filter
-// gives no entries.
+// "Name|*.a;*.b|All files|*.*" -> {"Name (*.a *.b)", "All files (*)"}. An empty filter
+// gives no entries. "*.*" matches every file on Windows; elsewhere it would miss the names
+// without a dot, so it becomes "*".
 QStringList QtFileFilters(std::string_view filter);
 
 }  // namespace zub

@@ -1,0 +1,40 @@
+// The main window's bounds as the settings store them: its outer bounds, frame included, so
+// that they come back exactly under any window manager. A window manager frames a window only
+// when it is mapped, so the frame is known from the window's first expose on; bounds given
+// before are applied as if there were no frame and applied again once it is known.
+#pragma once
+
+#include <QObject>
+#include <QRect>
+#include <optional>
+
+class QWidget;
+
+namespace zub {
+
+class TWindowPlacer : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit TWindowPlacer(QWidget& window);
+
+  // From the first expose on; before, the window's frame (and so its outer bounds) is unknown.
+  bool FrameKnown() const { return FFrameKnown; }
+  // The outer bounds now.
+  QRect Outer() const;
+  // Gives the window these outer bounds. A window that has them already does not move.
+  void SetOuter(const QRect& outer);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void Watch();
+
+  QWidget& FWindow;
+  bool FFrameKnown = false;
+  bool FWatching = false;
+  std::optional<QRect> FPending;  // given before the frame was known
+};
+
+}  // namespace zub
