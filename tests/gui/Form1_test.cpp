@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTest>
@@ -247,6 +248,27 @@ TEST_F(Form1Test, RightClickSelectsTheRowUnderThePointerAndEnablesItsActions) {
     }
     form().PopupMenu1().hide();
   }
+}
+
+TEST_F(Form1Test, LongStatusTextIsCutToFitAndNeverWidensTheWindow) {
+  const std::string longText(400, 'w');
+  home.Write("SECTIONS.INI", "[0x0210]\nDescription=" + longText + "\n");
+  QTest::mouseClick(form().findChild<QAbstractButton*>("Button7"), Qt::LeftButton);  // reload
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form()));
+  // As narrow as the default outer width of 330 pixels.
+  const int frame = form().frameGeometry().width() - form().width();
+  form().resize(330 - frame, form().height());
+  QApplication::processEvents();
+  QTest::mouseClick(grid().viewport(), Qt::LeftButton, {}, RowPoint(1));
+  QApplication::processEvents();
+  EXPECT_EQ(form().frameGeometry().width(), 330);
+  const QString full = QString::fromStdString("By default section 2-16 is used for " + longText);
+  EXPECT_EQ(form().StatusText(), full);
+  auto* line = form().findChild<QLabel*>("StatusText");
+  ASSERT_NE(line, nullptr);
+  EXPECT_EQ(line->toolTip(), full);
+  EXPECT_TRUE(line->text().endsWith(QChar(0x2026))) << line->text().toStdString();
+  EXPECT_LE(line->fontMetrics().horizontalAdvance(line->text()), line->contentsRect().width());
 }
 
 TEST_F(Form1Test, ExceptionInACommandGoesToTheExceptionBoxAndTheWindowGoesOn) {
