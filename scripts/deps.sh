@@ -6,6 +6,8 @@ zub_packages=(
   liblzo2-dev libsimpleini-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth fonts-liberation
+  libxcb1-dev
+  openbox wmctrl x11-utils imagemagick
 )
 
 zub_install_missing() {

@@ -1,11 +1,17 @@
 #include "gui/app/WindowPlacer.h"
 
 #include <QEvent>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
 
 namespace zub {
+namespace {
+// How long a window may be without a frame after its first expose: kPolls times kPollMs.
+constexpr int kPollMs = 20;
+constexpr int kPolls = 50;
+}  // namespace
 
 TWindowPlacer::TWindowPlacer(QWidget& window) : QObject(&window), FWindow(window) {}
 
@@ -32,16 +38,36 @@ void TWindowPlacer::Watch() {
 }
 
 bool TWindowPlacer::eventFilter(QObject* watched, QEvent* event) {
-  if (!FFrameKnown && event->type() == QEvent::Expose && watched == FWindow.windowHandle() &&
-      FWindow.windowHandle()->isExposed()) {
-    FFrameKnown = true;
-    if (FPending) {
-      const QRect outer = *FPending;
-      FPending.reset();
-      SetOuter(outer);
-    }
-  }
+  if (!FFrameKnown && !FAwaiting && event->type() == QEvent::Expose &&
+      watched == FWindow.windowHandle() && FWindow.windowHandle()->isExposed())
+    AwaitFrame();
   return QObject::eventFilter(watched, event);
+}
+
+void TWindowPlacer::AwaitFrame() {
+  if (!FWindow.windowHandle()->frameMargins().isNull()) {  // framed already
+    FrameSettled();
+    return;
+  }
+  FAwaiting = true;
+  auto* poll = new QTimer(this);
+  poll->setInterval(kPollMs);
+  connect(poll, &QTimer::timeout, this, [this, poll, polls = 0]() mutable {
+    const QWindow* window = FWindow.windowHandle();
+    if (window && window->frameMargins().isNull() && ++polls < kPolls) return;
+    poll->deleteLater();
+    FrameSettled();
+  });
+  poll->start();
+}
+
+void TWindowPlacer::FrameSettled() {
+  FAwaiting = false;
+  FFrameKnown = true;
+  if (!FPending) return;
+  const QRect outer = *FPending;
+  FPending.reset();
+  SetOuter(outer);
 }
 
 }  // namespace zub

@@ -1,7 +1,8 @@
 // The main window's bounds as the settings store them: its outer bounds, frame included, so
-// that they come back exactly under any window manager. A window manager frames a window only
-// when it is mapped, so the frame is known from the window's first expose on; bounds given
-// before are applied as if there were no frame and applied again once it is known.
+// that they come back exactly under any window manager. A window manager frames a window when
+// it is mapped, and tells its frame a moment later; until then bounds are applied as if there
+// were no frame, and again once the frame is known. A window that is still without a frame a
+// while after its first expose has none.
 #pragma once
 
 #include <QObject>
@@ -18,7 +19,7 @@ class TWindowPlacer : public QObject {
  public:
   explicit TWindowPlacer(QWidget& window);
 
-  // From the first expose on; before, the window's frame (and so its outer bounds) is unknown.
+  // Before, the window's frame (and so its outer bounds) is unknown.
   bool FrameKnown() const { return FFrameKnown; }
   // The outer bounds now.
   QRect Outer() const;
@@ -30,10 +31,13 @@ class TWindowPlacer : public QObject {
 
  private:
   void Watch();
+  void AwaitFrame();
+  void FrameSettled();
 
   QWidget& FWindow;
   bool FFrameKnown = false;
   bool FWatching = false;
+  bool FAwaiting = false;
   std::optional<QRect> FPending;  // given before the frame was known
 };
 
