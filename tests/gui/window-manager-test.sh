@@ -75,14 +75,21 @@ for cycle in 1 2 3 4 5; do
   if [ -z "$id" ]; then
     echo "FAILED: cycle $cycle: no window"; cat "$work/run$cycle.log"; kill "$app"; exit 1
   fi
-  sleep 0.5  # the window settles at its place
+  # The window may first show as if it had no frame and take its place once the frame is
+  # known; it has a few seconds to get there.
+  expected="Left=$(value Left) Top=$(value Top) Width=$(value Width) Height=$(value Height)"
+  for _ in $(seq 50); do
+    read -r fl fr ft fb < <(xprop -id "$id" _NET_FRAME_EXTENTS | sed -e 's/.*= *//' -e 's/,//g')
+    geometry="$(xwininfo -id "$id")"
+    x="$(awk '/Absolute upper-left X/ {print $4}' <<<"$geometry")"
+    y="$(awk '/Absolute upper-left Y/ {print $4}' <<<"$geometry")"
+    w="$(awk '/^ *Width:/ {print $2}' <<<"$geometry")"
+    h="$(awk '/^ *Height:/ {print $2}' <<<"$geometry")"
+    outer="Left=$((x - fl)) Top=$((y - ft)) Width=$((w + fl + fr)) Height=$((h + ft + fb))"
+    [ "$outer" = "$expected" ] && break
+    sleep 0.1
+  done
   title="$(xprop -id "$id" _NET_WM_NAME | sed -e 's/^[^"]*"//' -e 's/"$//')"
-  read -r fl fr ft fb < <(xprop -id "$id" _NET_FRAME_EXTENTS | sed -e 's/.*= *//' -e 's/,//g')
-  x="$(xwininfo -id "$id" | awk '/Absolute upper-left X/ {print $4}')"
-  y="$(xwininfo -id "$id" | awk '/Absolute upper-left Y/ {print $4}')"
-  w="$(xwininfo -id "$id" | awk '/^ *Width:/ {print $2}')"
-  h="$(xwininfo -id "$id" | awk '/^ *Height:/ {print $2}')"
-  outer="Left=$((x - fl)) Top=$((y - ft)) Width=$((w + fl + fr)) Height=$((h + ft + fb))"
   echo "cycle $cycle: title \"$title\", outer bounds $outer"
   [ "$title" = "ZUB Manager 3" ] || { echo "FAILED: title \"$title\""; failed=1; }
   for k in Left Top Width Height; do
