@@ -6,6 +6,8 @@ zub_packages=(
   liblzo2-dev libsimpleini-dev libssl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth fonts-liberation
+  libxcb1-dev
+  openbox wmctrl x11-utils imagemagick
 )
 
 # The 32-bit Windows side: the cross compiler for gbp-host.exe and the Windows simulator, and

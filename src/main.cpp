@@ -5,7 +5,8 @@
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
-  QApplication::setApplicationDisplayName(QStringLiteral("ZUB Manager"));
+  // The application's title. Not its display name: Qt would append that to every window title.
+  QApplication::setApplicationName(QStringLiteral("ZUB Manager"));
   zub::TZubApp forms(zub::TForm1Options::ForExecutable());
   forms.Form1().show();
   return QApplication::exec();

@@ -281,6 +281,8 @@ std::vector<TNamedBytes> SampleFiles() {
   };
   add("snake2.prg", WithFiller(UfifProgram(0x20000000, "Snake II", 2000, 11), 6));
   add("tetris-v2.prg", UfifProgram(0x20010000, "Tetris v2", 1400, 12));
+  // A name in the telephone's code page, Windows-1251: "Змейка №2".
+  add("zmeyka.prg", UfifProgram(0x20010000, "\xC7\xEC\xE5\xE9\xEA\xE0 \xB9\x32", 900, 14));
   add("elfgame.elf", ElfWrap(UfifProgram(0x20000000, "ElfGame", 1000, 13), 0xE80B));
   add("extlib.lib", UfifLibrary(4000));
   add("prg3lib.txt", Text(Prg3LibraryText(60)));

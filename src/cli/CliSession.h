@@ -60,7 +60,7 @@ class TCliUI : public IInteraction {
   std::optional<std::string> OpenFile(const std::string&) override { return std::nullopt; }
   std::optional<std::string> SaveFile() override { return std::nullopt; }
   int ShowModal(TFormId) override { return mrCancel; }
-  void Launch(const std::string&) override {}
+  bool Launch(const std::string&) override { return false; }
   void ShowException(const std::string& text) override { MessageBox("ERROR", text); }
   void RepaintGrid() override {}
   void ControlsChanged() override {}

@@ -28,7 +28,7 @@ class TBenchPrompts final : public IModalPrompts {
   void ShowException(QWidget*, const QString& text) override {
     std::fprintf(stderr, "exception: %s\n", text.toUtf8().constData());
   }
-  void OpenWithSystem(const QString&) override {}
+  bool OpenWithSystem(const QString&) override { return true; }
   int Exec(QDialog&) override { return QDialog::Rejected; }
 };
 

@@ -68,6 +68,7 @@ bool AnswerWordsValid(const TAnswer& a) {
   if (a.Kind == "options") return first({"OK", "Cancel"});
   if (a.Kind == "prefs") return first({"Update", "Cancel"});
   if (a.Kind == "about") return first({"OK"});
+  if (a.Kind == "launch") return first({"ok", "fail"});
   return false;
 }
 

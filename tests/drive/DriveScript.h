@@ -16,7 +16,8 @@ namespace zub::drive {
 enum class TVerb { Row, Menu, Action, Click, Set, Answer, Close, Rows, Form, Cells };
 
 struct TAnswer {
-  std::string Kind;                 // open, save, confirm, convert, icon, slots, options, prefs, about
+  // open, save, confirm, convert, icon, slots, options, prefs, about, launch
+  std::string Kind;
   std::vector<std::string> Words;   // the plain words after the kind
   std::vector<std::pair<std::string, std::string>> Settings;  // KEY=VALUE words, in order
   std::string Rest;                 // everything after the kind (paths may hold blanks)

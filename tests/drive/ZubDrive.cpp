@@ -48,11 +48,13 @@ class TScriptedUser : public IInteraction, public INVMObserver {
  public:
   explicit TScriptedUser(std::ostream& out) : out_(out) {}
   TManager* Core = nullptr;
+  // The home folder; transcripts show it as "<home>" so that they do not depend on it.
+  std::string Home;
   std::map<std::string, std::deque<TAnswer>> Answers;
 
   void Status(const std::string& text) override { out_ << "status: " << Escape(text) << "\n"; }
   void MessageBox(const std::string& caption, const std::string& text) override {
-    out_ << "box " << caption << ": " << Escape(text) << "\n";
+    out_ << "box " << caption << ": " << Escape(WithoutHome(text)) << "\n";
   }
   bool Confirm(const std::string&, const std::string& text) override {
     out_ << "confirm: " << Escape(text) << "\n";
@@ -68,8 +70,14 @@ class TScriptedUser : public IInteraction, public INVMObserver {
     return PathAnswer("save");
   }
   int ShowModal(TFormId form) override;
-  void Launch(const std::string& commandLine) override {
+  // The desktop starts a viewer unless the script answered "launch fail".
+  bool Launch(const std::string& commandLine) override {
     out_ << "launch: " << commandLine << "\n";
+    auto& q = Answers["launch"];
+    if (q.empty()) return true;
+    const bool started = q.front().Words.at(0) == "ok";
+    q.pop_front();
+    return started;
   }
   void ShowException(const std::string& text) override {
     out_ << "exception: " << Escape(text) << "\n";
@@ -86,6 +94,12 @@ class TScriptedUser : public IInteraction, public INVMObserver {
   }
 
  private:
+  std::string WithoutHome(std::string text) const {
+    if (Home.empty()) return text;
+    for (std::size_t at; (at = text.find(Home)) != std::string::npos;)
+      text.replace(at, Home.size(), "<home>");
+    return text;
+  }
   std::optional<TAnswer> Take(const std::string& kind) {
     auto& q = Answers[kind];
     if (q.empty()) {
@@ -279,6 +293,7 @@ int Run(const TScript& script, const fs::path& homeArg, std::ostream& out) {
     return 2;
   }
   TScriptedUser user(out);
+  user.Home = home.string();
   TManagerOptions options;
   options.HomeDir = home;
   options.SettingsPath = options.HomeDir / "zubmanager.INI";

@@ -14,7 +14,7 @@ bin="$1" data="$2" script="$3" expected="$4" home="$5"
 
 rm -rf "$home"
 mkdir -p "$home"
-directives="$(grep -E '^#!' "$script" | sed -e 's/^#! *//' || true)"
+directives="$(grep -aE '^#!' "$script" | sed -e 's/^#! *//' || true)"
 has() { grep -qx "$1" <<<"$directives"; }
 
 has no-library || cp "$bin/gbp.dll" "$home/"

@@ -7,8 +7,8 @@
 //
 // The rows are the header placeholder and one row per catalogue key up to the first missing or
 // empty one, skipping keys that are no integers; each row's numbers are the key's value
-// shifted right by 8 and its low 8 bits, its texts come from SECTIONS.INI, and there is no row
-// beyond the list.
+// shifted right by 8 and its low 8 bits, its texts come from SECTIONS.INI (as UTF-8), and there is
+// no row beyond the list.
 #include <unistd.h>
 
 #include <cstdint>
@@ -20,6 +20,7 @@
 #include "FuzzSupport.h"
 #include "app/Manager.h"
 #include "base/Convert.h"
+#include "base/Cp1251.h"
 #include "base/ProfileFile.h"
 
 using namespace zub;
@@ -36,7 +37,7 @@ class TSilentInteraction : public IInteraction {
   std::optional<std::string> OpenFile(const std::string&) override { return std::nullopt; }
   std::optional<std::string> SaveFile() override { return std::nullopt; }
   int ShowModal(TFormId) override { return mrCancel; }
-  void Launch(const std::string&) override {}
+  bool Launch(const std::string&) override { return true; }
   void ShowException(const std::string&) override {}
   void RepaintGrid() override {}
   void ControlsChanged() override {}
@@ -150,7 +151,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const TSectInfo& row = rows[r++];
     ZUB_CHECK(row.Section == (*key >> 8));
     ZUB_CHECK(row.SubSection == (*key & 255));
-    ZUB_CHECK(row.Description == catalogue.ReadString(text, "Description", "Free"));
+    ZUB_CHECK(row.Description ==
+              SettingsTextToUtf8(catalogue.ReadString(text, "Description", "Free"),
+                                 catalogue.TextIsUtf8()));
     ZUB_CHECK(row.MaxSize ==
               static_cast<std::uint16_t>(catalogue.ReadInteger(text, "MaxSize", 65535)));
     ZUB_CHECK(row.Size == 0 && row.Icon == -1 && row.Kind == skEmpty && row.Format == 0 &&

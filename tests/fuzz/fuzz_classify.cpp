@@ -84,8 +84,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ZUB_CHECK((c.Compression == 1) == (first == 0x004F5A4Cu));
   if (c.Compression == 1) ZUB_CHECK(c.Format.has_value() && c.UnpackedSize.has_value());
   if (c.Compression == 0) ZUB_CHECK(!c.UnpackedSize.has_value());
-  // Program names are 16-byte fields.
-  if (c.Kind == skProgram) ZUB_CHECK(c.Title.size() <= 16);
+  // Program names are 16-byte fields of Windows-1251 text, decoded to UTF-8: at most 16
+  // characters of at most three bytes each.
+  if (c.Kind == skProgram) ZUB_CHECK(c.Title.size() <= 48);
   // The PRG3 library is recognised in its own section only (a description may read the same).
   if (a.SignatureCalls == 0 && c.Title.starts_with("< PRG3 ExtLibrary ver."))
     ZUB_CHECK(in.Section == 2 && in.SubSection == 16 && exact.size() > 16);

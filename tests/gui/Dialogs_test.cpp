@@ -175,7 +175,6 @@ TEST_F(DialogTest, ConversionPromptIsLaidOutAndBorrowsTheFirmwareBox) {
       EXPECT_EQ(fw->parentWidget(), &d);
       EXPECT_EQ(fw->geometry(), QRect(16, 107, 233, fw->height()));
       EXPECT_FALSE(fw->isHidden());
-      EXPECT_TRUE(core().Experts.FWBorrowed);
       QTest::keyClick(fw, Qt::Key_Down);  // picked in the prompt, kept by the options dialog
       d.show();
       if (c.button)
@@ -186,10 +185,13 @@ TEST_F(DialogTest, ConversionPromptIsLaidOutAndBorrowsTheFirmwareBox) {
       return d.result();
     };
     const int before = core().Experts.FWIndex;
+    // The command marks the box as lent before it shows the prompt; the prompt takes it all
+    // the same.
+    core().Experts.FWBorrowed = true;
     EXPECT_EQ(app.Form1().ShowModal(TFormId::OKBottomDlg), c.result);
+    core().Experts.FWBorrowed = false;
     EXPECT_EQ(fw->parentWidget(), &app.ExpertsForm());
     EXPECT_EQ(fw->pos(), homePos);
-    EXPECT_FALSE(core().Experts.FWBorrowed);
     EXPECT_EQ(core().Experts.FWIndex, before + 1);
   }
 }

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTest>
@@ -146,11 +147,16 @@ TEST_F(Form1Test, UploadOpensTheFileDialogWithTheFilterFirstEntrySelected) {
   QTest::mouseClick(grid().viewport(), Qt::LeftButton, {}, RowPoint(1));
   form().Action(TActionId::UploadAction)->trigger();
   ASSERT_EQ(boxes.OpenFilters.size(), 1u);
+#ifdef Q_OS_WIN
+  const QString allFiles = "All files (*.*)";
+#else
+  const QString allFiles = "All files (*)";  // "*.*" would miss the names without a dot
+#endif
   EXPECT_EQ(boxes.OpenFilters[0],
             QStringList({"All known (*.bin *.prg *.lzo *.lib *.sec *.elf *.ep)",
                          "Binary files (*.bin)", "PRG-Programs (*.prg)",
                          "LZO-Compressed progs (*.lzo)", "Library (*.lib)", "Sections data (*.sec)",
-                         "ELF-Executables (*.elf)", "All files (*.*)", "Talon3D episode (*.ep)"}));
+                         "ELF-Executables (*.elf)", allFiles, "Talon3D episode (*.ep)"}));
   EXPECT_FALSE(form().OpenFile("").has_value());
   EXPECT_TRUE(boxes.OpenFilters.back().isEmpty());  // no filter
 }
@@ -191,7 +197,7 @@ TEST_F(Form1Test, ClickAndKeyboardSelectARowAndShowItsDescription) {
   EXPECT_EQ(form().StatusText(), "By default section 17-1 is used for Free");
 }
 
-TEST_F(Form1Test, RightClickEnablesTheActionsOfTheRowsKindWithoutMovingTheRow) {
+TEST_F(Form1Test, RightClickSelectsTheRowUnderThePointerAndEnablesItsActions) {
   TManager& core = form().Core();
   core.Sections[1].Kind = skGIF;
   core.Sections[2].Kind = skProgram;
@@ -203,27 +209,35 @@ TEST_F(Form1Test, RightClickEnablesTheActionsOfTheRowsKindWithoutMovingTheRow) {
   struct Case {
     int row;
     std::vector<TActionId> enabled;
+    const char* status;  // what a left click on the row shows
   };
   using A = TActionId;
   const Case cases[] = {
       {1,
        {A::RefreshAction, A::UploadAction, A::UploadLZOAction, A::ClearAction, A::DownloadAction,
-        A::PlayGIFAction}},
+        A::PlayGIFAction},
+       "By default section 2-16 is used for PRG3 library"},
       {2,
        {A::RefreshAction, A::UploadAction, A::UploadLZOAction, A::ClearAction, A::DownloadAction,
-        A::UploadSaveAction, A::DownloadSaveAction, A::EraseSaveAction}},
+        A::UploadSaveAction, A::DownloadSaveAction, A::EraseSaveAction},
+       "By default section 2-17 is used for UFIF2 library"},
       {3,
        {A::RefreshAction, A::UploadAction, A::UploadLZOAction, A::ClearAction, A::DownloadAction,
-        A::ConvertAction, A::UploadSaveAction, A::DownloadSaveAction, A::EraseSaveAction}},
-      {4, {A::RefreshAction, A::UploadAction, A::UploadLZOAction, A::UploadSaveAction}},
+        A::ConvertAction, A::UploadSaveAction, A::DownloadSaveAction, A::EraseSaveAction},
+       "By default section 2-18 is used for Free"},
+      {4,
+       {A::RefreshAction, A::UploadAction, A::UploadLZOAction, A::UploadSaveAction},
+       "By default section 17-1 is used for Free"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.row);
-    QTest::mouseClick(grid().viewport(), Qt::LeftButton, {}, RowPoint(c.row));
-    // The right click lands on another row: the menu is still for the current one.
+    // Another row is current; the right click makes the row under the pointer current first.
     const int other = c.row == 1 ? 2 : 1;
-    QTest::mouseClick(grid().viewport(), Qt::RightButton, {}, RowPoint(other));
+    QTest::mouseClick(grid().viewport(), Qt::LeftButton, {}, RowPoint(other));
+    QTest::mouseClick(grid().viewport(), Qt::RightButton, {}, RowPoint(c.row));
     EXPECT_EQ(core.Row, c.row);
+    EXPECT_EQ(grid().Row(), c.row);
+    EXPECT_EQ(form().StatusText(), c.status);
     EXPECT_TRUE(form().PopupMenu1().isVisible());
     for (QAction* a : form().PopupMenu1().actions()) {
       const bool expected = std::find_if(c.enabled.begin(), c.enabled.end(), [&](A id) {
@@ -234,6 +248,27 @@ TEST_F(Form1Test, RightClickEnablesTheActionsOfTheRowsKindWithoutMovingTheRow) {
     }
     form().PopupMenu1().hide();
   }
+}
+
+TEST_F(Form1Test, LongStatusTextIsCutToFitAndNeverWidensTheWindow) {
+  const std::string longText(400, 'w');
+  home.Write("SECTIONS.INI", "[0x0210]\nDescription=" + longText + "\n");
+  QTest::mouseClick(form().findChild<QAbstractButton*>("Button7"), Qt::LeftButton);  // reload
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form()));
+  // As narrow as the default outer width of 330 pixels.
+  const int frame = form().frameGeometry().width() - form().width();
+  form().resize(330 - frame, form().height());
+  QApplication::processEvents();
+  QTest::mouseClick(grid().viewport(), Qt::LeftButton, {}, RowPoint(1));
+  QApplication::processEvents();
+  EXPECT_EQ(form().frameGeometry().width(), 330);
+  const QString full = QString::fromStdString("By default section 2-16 is used for " + longText);
+  EXPECT_EQ(form().StatusText(), full);
+  auto* line = form().findChild<QLabel*>("StatusText");
+  ASSERT_NE(line, nullptr);
+  EXPECT_EQ(line->toolTip(), full);
+  EXPECT_TRUE(line->text().endsWith(QChar(0x2026))) << line->text().toStdString();
+  EXPECT_LE(line->fontMetrics().horizontalAdvance(line->text()), line->contentsRect().width());
 }
 
 TEST_F(Form1Test, ExceptionInACommandGoesToTheExceptionBoxAndTheWindowGoesOn) {

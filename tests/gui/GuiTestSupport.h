@@ -31,6 +31,7 @@ class TBoxRecorder : public IModalPrompts {
   bool ConfirmAnswer = false;
   std::optional<QString> OpenAnswer;
   std::optional<QString> SaveAnswer;
+  bool LaunchAnswer = true;  // false: no program could be started
   // Stands in for the modal run of a dialog: may work the dialog's widgets, returns the result.
   std::function<int(QDialog&)> OnExec = [](QDialog&) { return 2; };
 
@@ -41,7 +42,7 @@ class TBoxRecorder : public IModalPrompts {
   std::optional<QString> OpenFile(QWidget*, const QStringList& filters) override;
   std::optional<QString> SaveFile(QWidget*) override;
   void ShowException(QWidget*, const QString& text) override;
-  void OpenWithSystem(const QString& filePath) override;
+  bool OpenWithSystem(const QString& filePath) override;
   int Exec(QDialog& dialog) override;
 };
 

@@ -36,8 +36,9 @@ void TBoxRecorder::ShowException(QWidget*, const QString& text) {
   Exceptions.push_back(text);
 }
 
-void TBoxRecorder::OpenWithSystem(const QString& filePath) {
+bool TBoxRecorder::OpenWithSystem(const QString& filePath) {
   Launched.push_back(filePath);
+  return LaunchAnswer;
 }
 
 int TBoxRecorder::Exec(QDialog& dialog) {
@@ -77,7 +78,7 @@ TForm1Options TTempHome::Options(IModalPrompts& prompts) const {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  QApplication::setApplicationDisplayName(QStringLiteral("ZUB Manager"));
+  QApplication::setApplicationName(QStringLiteral("ZUB Manager"));
   ::testing::InitGoogleMock(&argc, argv);
   return RUN_ALL_TESTS();
 }

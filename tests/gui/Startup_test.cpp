@@ -79,8 +79,9 @@ TEST(Startup, ShowAppliesTheSettingsAndCloseWritesThemBack) {
   TZubApp app(home.Options(boxes));
   TForm1& form = app.Form1();
   form.show();
-  EXPECT_EQ(form.pos(), QPoint(60, 50));
-  EXPECT_EQ(form.size(), QSize(400, 450));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  // The stored bounds are the outer ones, frame included.
+  EXPECT_EQ(form.frameGeometry(), QRect(60, 50, 400, 450));
   auto* com = form.findChild<QComboBox*>("ComboBox1");
   ASSERT_NE(com, nullptr);
   EXPECT_EQ(com->currentText(), "COM3");
@@ -93,12 +94,15 @@ TEST(Startup, ShowAppliesTheSettingsAndCloseWritesThemBack) {
   com->setCurrentIndex(3);
   form.move(70, 80);
   form.resize(420, 460);
+  QApplication::processEvents();
+  const QRect outer = form.frameGeometry();
+  EXPECT_EQ(outer.topLeft(), QPoint(70, 80));
   form.close();
   TProfileFile ini(home.SettingsPath());
   EXPECT_EQ(ini.ReadInteger("Form", "Top", 0), 80);
   EXPECT_EQ(ini.ReadInteger("Form", "Left", 0), 70);
-  EXPECT_EQ(ini.ReadInteger("Form", "Width", 0), 420);
-  EXPECT_EQ(ini.ReadInteger("Form", "Height", 0), 460);
+  EXPECT_EQ(ini.ReadInteger("Form", "Width", 0), outer.width());
+  EXPECT_EQ(ini.ReadInteger("Form", "Height", 0), outer.height());
   EXPECT_EQ(ini.ReadInteger("Manager", "COM-Port", 0), 3);
   EXPECT_EQ(ini.ReadString("Sections", "section1", ""), "0x0210");
 }
@@ -109,13 +113,17 @@ TEST(Startup, OptionsDialogKeepsTheWindowWhereTheUserPutIt) {
   TZubApp app(home.Options(boxes));
   TForm1& form = app.Form1();
   form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
   form.move(100, 110);
   form.resize(500, 400);
+  QApplication::processEvents();
+  const QRect outer = form.frameGeometry();
   QTest::mouseClick(form.findChild<QAbstractButton*>("Button7"), Qt::LeftButton);
+  QApplication::processEvents();
   EXPECT_EQ(boxes.Executed, std::vector<QString>{"ExpertsForm"});
-  EXPECT_EQ(form.pos(), QPoint(100, 110));
+  EXPECT_EQ(form.frameGeometry(), outer);
   EXPECT_EQ(form.size(), QSize(500, 400));
-  EXPECT_EQ(TProfileFile(home.SettingsPath()).ReadInteger("Form", "Width", 0), 500);
+  EXPECT_EQ(TProfileFile(home.SettingsPath()).ReadInteger("Form", "Width", 0), outer.width());
 }
 
 TEST(Startup, EmptyCatalogueShowsOnlyTheTitleRow) {

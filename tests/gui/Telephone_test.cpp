@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QMenu>
 #include <QTest>
 #include <fstream>
@@ -95,6 +96,47 @@ TEST_F(TelephoneTest, UploadFromTheMenuWritesTheChosenFileIntoTheCurrentRow) {
   EXPECT_EQ(form().StatusText(), "Uploaded!");
   EXPECT_EQ(phone.Section(2, 2)->size(), 1000u);
   EXPECT_EQ(form().Core().Sections[2].Size, 1000);
+}
+
+TEST_F(TelephoneTest, RightClickedRowIsTheOneTheMenuActsOn) {
+  QTest::mouseClick(Button("Button1"), Qt::LeftButton);  // Full Refresh
+  ClickRow(1);                                           // Tetris is current...
+  QTest::mouseClick(form().Grid().viewport(), Qt::RightButton, {},
+                    form().Grid().CellRect(1, 4).center());  // ...the user points at 17-1
+  EXPECT_EQ(form().StatusText(), "By default section 17-1 is used for Data");
+  form().PopupMenu1().hide();
+  form().Action(TActionId::ClearAction)->trigger();
+  const auto cleared = phone.Section(17, 1);
+  EXPECT_TRUE(!cleared || cleared->empty());
+  EXPECT_EQ(phone.Section(2, 1)->size(), 4000u);
+  EXPECT_EQ(form().StatusText(), "Erased!");
+}
+
+TEST_F(TelephoneTest, PlayGifWithoutAViewerNamesTheSavedFile) {
+  boxes.LaunchAnswer = false;
+  QTest::mouseClick(Button("Button1"), Qt::LeftButton);
+  boxes.Boxes.clear();
+  QTest::mouseClick(form().Grid().viewport(), Qt::RightButton, {},
+                    form().Grid().CellRect(1, 3).center());
+  form().PopupMenu1().hide();
+  form().Action(TActionId::PlayGIFAction)->trigger();
+  const QString saved = QDir::current().absoluteFilePath("temp.gif");
+  ASSERT_EQ(boxes.Launched, std::vector<QString>{saved});
+  ASSERT_EQ(boxes.Boxes.size(), 1u);
+  EXPECT_EQ(boxes.Boxes[0].Caption, "ERROR");
+  EXPECT_TRUE(boxes.Boxes[0].Text.endsWith(" " + saved)) << boxes.Boxes[0].Text.toStdString();
+  QFile::remove(saved);
+}
+
+TEST_F(TelephoneTest, TextsOfEveryOriginShowAlike) {
+  // A description in Windows-1251 and a program name as the telephone keeps it (Windows-1251).
+  phone.SetCatalogue({SimTelephone::Entry(2, 1, "\xC8\xE3\xF0\xFB")});
+  phone.PutSection(2, 1, UfifProgram("\xC7\xEC\xE5\xE9\xEA\xE0", 1000));
+  QTest::mouseClick(Button("Button7"), Qt::LeftButton);  // Options: the catalogue is read again
+  QTest::mouseClick(Button("Button1"), Qt::LeftButton);
+  ClickRow(1);
+  EXPECT_EQ(form().StatusText(), QString::fromUtf8("By default section 2-1 is used for Игры"));
+  EXPECT_EQ(QString::fromStdString(form().Core().Sections[1].Title), QString::fromUtf8("Змейка"));
 }
 
 TEST_F(TelephoneTest, ZubxPreferencesReadsTheRecordIntoTheDialog) {

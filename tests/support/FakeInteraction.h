@@ -48,6 +48,7 @@ class FakeInteraction : public IInteraction {
   std::deque<std::optional<std::string>> OpenAnswers;
   std::deque<std::optional<std::string>> SaveAnswers;
   std::deque<TModalAnswer> ModalAnswers;
+  std::deque<bool> LaunchAnswers;
 
   void AnswerModal(TFormId form, int result, std::function<void()> before = {}) {
     ModalAnswers.push_back({form, result, std::move(before)});
@@ -104,7 +105,14 @@ class FakeInteraction : public IInteraction {
     if (a.Before) a.Before();
     return a.Result;
   }
-  void Launch(const std::string& commandLine) override { Launched.push_back(commandLine); }
+  // Launches succeed unless a test queued a failure.
+  bool Launch(const std::string& commandLine) override {
+    Launched.push_back(commandLine);
+    if (LaunchAnswers.empty()) return true;
+    const bool started = LaunchAnswers.front();
+    LaunchAnswers.pop_front();
+    return started;
+  }
   void ShowException(const std::string& text) override { Exceptions.push_back(text); }
   void RepaintGrid() override { ++Repaints; }
   void ControlsChanged() override { ++ControlsChanges; }

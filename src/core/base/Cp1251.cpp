@@ -27,8 +27,13 @@ void AppendUtf8(std::string& out, char32_t cp) {
   } else if (cp < 0x800) {
     out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
     out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
+  } else if (cp < 0x10000) {
     out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
     out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
     out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
   }
@@ -76,6 +81,35 @@ std::string Cp1251ToUtf8(std::string_view text) {
   out.reserve(text.size() * 2);
   for (const char c : text) AppendUtf8(out, Cp1251ToUnicode(static_cast<std::uint8_t>(c)));
   return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+  constexpr char32_t kReplacement = 0xFFFD;
+  std::string out;
+  out.reserve(text.size() * 2);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char32_t unit = text[i];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (text[++i] - 0xDC00u));
+    } else {
+      AppendUtf8(out, IsSurrogate(unit) ? kReplacement : unit);
+    }
+  }
+  return out;
+}
+
+std::string SettingsTextToUtf8(std::string_view text, bool fileIsUtf8) {
+  return fileIsUtf8 ? std::string(text) : Cp1251ToUtf8(text);
+}
+
+std::string_view Utf8Prefix(std::string_view text, std::size_t count) {
+  std::size_t end = 0;
+  for (std::size_t chars = 0; end < text.size() && chars < count; ++chars) {
+    ++end;  // a character is its lead byte and the continuation bytes after it
+    while (end < text.size() && (static_cast<std::uint8_t>(text[end]) & 0xC0) == 0x80) ++end;
+  }
+  return text.substr(0, end);
 }
 
 }  // namespace zub

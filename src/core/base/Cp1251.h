@@ -1,5 +1,7 @@
-// The grid's 8-bit code page, Windows-1251 (Cyrillic): conversion from UTF-16 for texts the
-// telephone stores as UTF-16LE, and to UTF-8 for showing 8-bit texts on screen.
+// Text inside the program is UTF-8. The telephone stores 8-bit names in the modification's code
+// page, Windows-1251 (Cyrillic), and ringer names as UTF-16LE; the settings files are UTF-8 or,
+// when their text is not valid UTF-8, Windows-1251. These conversions decode them where they
+// come in.
 #pragma once
 
 #include <cstdint>
@@ -24,5 +26,15 @@ char32_t Cp1251ToUnicode(std::uint8_t byte);
 
 // Windows-1251 text to UTF-8.
 std::string Cp1251ToUtf8(std::string_view text);
+
+// UTF-16 text to UTF-8; a surrogate half without its partner becomes U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view text);
+
+// A text value of a settings file as UTF-8: as it is when the file's text is UTF-8, else read
+// as Windows-1251.
+std::string SettingsTextToUtf8(std::string_view text, bool fileIsUtf8);
+
+// The first `count` characters of UTF-8 text (all of it when it has fewer).
+std::string_view Utf8Prefix(std::string_view text, std::size_t count);
 
 }  // namespace zub

@@ -172,7 +172,41 @@ void CheckWritable(const std::string& section, const std::string& key, const std
 
 }  // namespace
 
+// Well-formed UTF-8: no stray continuation byte, no overlong form, no surrogate, nothing above
+// U+10FFFF.
+static bool IsUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto b = static_cast<std::uint8_t>(text[i]);
+    std::size_t more = 0;
+    char32_t cp = 0;
+    char32_t least = 0;
+    if (b < 0x80) {
+      ++i;
+      continue;
+    } else if ((b & 0xE0) == 0xC0) {
+      more = 1, cp = b & 0x1Fu, least = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+      more = 2, cp = b & 0x0Fu, least = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+      more = 3, cp = b & 0x07u, least = 0x10000;
+    } else {
+      return false;
+    }
+    if (more >= text.size() - i) return false;
+    for (std::size_t k = 1; k <= more; ++k) {
+      const auto c = static_cast<std::uint8_t>(text[i + k]);
+      if ((c & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (c & 0x3Fu);
+    }
+    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += more + 1;
+  }
+  return true;
+}
+
 struct TProfileFile::Impl {
+  bool utf8 = true;
   bool loaded = false;
   std::filesystem::file_time_type stamp{};
   std::uintmax_t size = 0;
@@ -228,11 +262,17 @@ void TProfileFile::Refresh() {
       impl_->text.clear();  // unreadable: every value takes its default
     }
   }
+  impl_->utf8 = IsUtf8(impl_->text);
   impl_->Index();
   impl_->loaded = true;
   impl_->exists = exists;
   impl_->stamp = stamp;
   impl_->size = size;
+}
+
+bool TProfileFile::TextIsUtf8() {
+  Refresh();
+  return impl_->utf8;
 }
 
 std::string TProfileFile::ReadString(const std::string& section, const std::string& key,

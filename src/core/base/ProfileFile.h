@@ -42,6 +42,9 @@ class TProfileFile {
                            std::int32_t defaultValue);
   bool ReadBool(const std::string& section, const std::string& key, bool defaultValue);
   bool SectionExists(const std::string& section);
+  // Whether the file's text is valid UTF-8 (every ASCII file is). The values of a file that is
+  // not are Windows-1251 text; ReadString hands out the bytes as they are.
+  bool TextIsUtf8();
 
   // While a hold lives, reads use the file as it was at the hold's first read instead of
   // looking at the disk again for every key: one operation that reads many keys (the

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "base/Convert.h"
+#include "base/Cp1251.h"
 #include "commands/Messages.h"
 
 namespace zub {
@@ -111,7 +112,8 @@ void TCoreState::RebuildCatalogue() {
     e.Section = *key >> 8;
     e.SubSection = *key & 255;
     e.MaxSize = static_cast<std::uint16_t>(catalogue.ReadInteger(keyText, "MaxSize", 65535));
-    e.Description = catalogue.ReadString(keyText, "Description", "Free");
+    e.Description = SettingsTextToUtf8(catalogue.ReadString(keyText, "Description", "Free"),
+                                       catalogue.TextIsUtf8());
     e.Size = 0;
     e.Icon = -1;
     Sections.push_back(std::move(e));
@@ -172,7 +174,11 @@ TSectInfo* TCoreState::CurrentSection() {
 std::string TCoreState::SignatureName(std::uint32_t first, const std::string& defaultText) {
   char key[16];
   std::snprintf(key, sizeof key, "0x%08X", first);
-  return Settings().ReadString("Sign", key, defaultText);
+  // No value read from a file holds a zero byte: this default tells a missing key apart.
+  const std::string missing(1, '\0');
+  const std::string name = Settings().ReadString("Sign", key, missing);
+  if (name == missing) return defaultText;
+  return SettingsTextToUtf8(name, Settings().TextIsUtf8());
 }
 
 }  // namespace zub

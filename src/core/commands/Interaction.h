@@ -55,8 +55,9 @@ class IInteraction {
   // Shows a form modally over the core's model of that form and returns its modal result.
   // Whoever answers may change the form's model through the core's handlers first.
   virtual int ShowModal(TFormId form) = 0;
-  // Hands a command line to the system's program launcher; does not wait.
-  virtual void Launch(const std::string& commandLine) = 0;
+  // Hands a command line to the system's program launcher; does not wait. False when the
+  // system reports that no program could be started for it.
+  virtual bool Launch(const std::string& commandLine) = 0;
   // The standard exception box: a command ended with an exception.
   virtual void ShowException(const std::string& text) = 0;
 

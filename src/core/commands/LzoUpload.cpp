@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/Convert.h"
+#include "base/Cp1251.h"
 #include "base/FileIO.h"
 #include "commands/Conversion.h"
 #include "commands/Messages.h"
@@ -59,9 +60,10 @@ std::uint32_t ChooseIconCode(TCoreState& m) {
 }
 
 bool IsSameProgram(Bytes lzoImage, std::string_view title) {
-  const std::string name = load_text(lzoImage, TLZOHeader::Name, kNameCompareLength);
+  // The header holds the name in the telephone's code page, the row's title is decoded text.
+  const std::string name = Cp1251ToUtf8(load_text(lzoImage, TLZOHeader::Name, kNameCompareLength));
   const std::string_view titleHead =
-      title.substr(0, std::min(title.find('\0'), kNameCompareLength));
+      Utf8Prefix(title.substr(0, title.find('\0')), kNameCompareLength);
   // A name that is empty (data, or a program without one) names nothing to compare.
   return !name.empty() && name == titleHead;
 }

@@ -15,8 +15,8 @@ namespace zub {
 // The carry-over of save items is offered only for LZO images up to this length.
 inline constexpr std::size_t kMaxCarryOverImage = 21000;
 
-// Whether an LZO image's program name and a row's title name the same program: their first
-// five characters (each up to its first NUL) are equal and not empty.
+// Whether an LZO image's program name (Windows-1251 bytes) and a row's title (UTF-8) name the
+// same program: their first five characters (each up to its first NUL) are equal and not empty.
 bool IsSameProgram(Bytes lzoImage, std::string_view title);
 
 // Shows the icon picker; the chosen item's code after OK with an item selected, else E852.

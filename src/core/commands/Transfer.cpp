@@ -1,5 +1,7 @@
 #include "commands/Transfer.h"
 
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "base/FileIO.h"
@@ -78,7 +80,12 @@ void PlayGIFActionExecute(TCoreState& m) {
   if (!content) return;
   m.UI.Status(kStatusDownloaded);
   WriteFileAtomic("temp.gif", content->Data);
-  m.UI.Launch("start temp.gif");
+  if (!m.UI.Launch("start temp.gif")) {
+    std::error_code ec;
+    const std::filesystem::path saved = std::filesystem::absolute("temp.gif", ec);
+    m.UI.MessageBox(kErrorCaption,
+                    "Can't open the picture: no program could be started for " + saved.string());
+  }
 }
 
 void Button4Click(TCoreState& m) {

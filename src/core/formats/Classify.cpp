@@ -17,9 +17,10 @@ std::uint32_t U32At(Bytes head, std::uint64_t offset) {
   return u32le_or0(head, static_cast<std::size_t>(offset));
 }
 
+// A program's 16-byte name, in the telephone's code page.
 std::string NameAt(Bytes head, std::uint64_t offset) {
   if (offset > head.size()) return {};
-  return load_text(head, static_cast<std::size_t>(offset), kNameWidth);
+  return Cp1251ToUtf8(load_text(head, static_cast<std::size_t>(offset), kNameWidth));
 }
 
 // UTF-16LE units from offset 4 up to the first zero unit or the end of the head.
@@ -29,7 +30,7 @@ std::string RingerName(Bytes head) {
     if (*unit == 0) break;
     text.push_back(static_cast<char16_t>(*unit));
   }
-  return Utf16ToCp1251(text);
+  return Utf16ToUtf8(text);
 }
 
 THeadClass Program(std::uint32_t format, std::string title, std::int32_t icon) {

@@ -18,7 +18,7 @@ struct TSectInfo {
   std::int32_t Section = 0;
   std::int32_t SubSection = 0;
   TSectKind Kind = skEmpty;
-  std::string Title;  // 8-bit text, kept as the telephone's bytes
+  std::string Title;  // UTF-8, decoded from the telephone's bytes by the scan
   std::uint32_t Format = 0;
   std::int32_t Size = 0;
   std::int32_t Compression = 0;

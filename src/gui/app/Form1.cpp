@@ -3,7 +3,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QLabel>
 #include <QMenu>
 #include <QSignalBlocker>
 #include <algorithm>
@@ -11,8 +10,10 @@
 #include "app/Actions.h"
 #include "app/Manager.h"
 #include "device/DeviceLibrary.h"
+#include "gui/app/WindowPlacer.h"
 #include "gui/browser/SectionGrid.h"
 #include "gui/common/CoreText.h"
+#include "gui/common/ElidedLabel.h"
 #include "gui/common/ZubDialog.h"
 #include "ui_Form1.h"
 
@@ -35,10 +36,11 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
   setObjectName(QString::fromLatin1(FormName(TFormId::Form1)));
   setWindowTitle(QString::fromLatin1(FormCaption(TFormId::Form1)));
   setFont(DialogFont());
-  FStatusText = new QLabel(ui->StatusBar);
+  FStatusText = new TElidedLabel(ui->StatusBar);
   FStatusText->setObjectName(QStringLiteral("StatusText"));
   ui->StatusBar->addWidget(FStatusText, 1);
   CreateActions();
+  FPlacer = new TWindowPlacer(*this);
 
   // The core loads the device library now: a missing one is reported before the window shows.
   FCore = std::make_unique<TManager>(
@@ -65,7 +67,7 @@ QAction* TForm1::Action(TActionId id) const {
 }
 
 QString TForm1::StatusText() const {
-  return FStatusText->text();
+  return FStatusText->FullText();
 }
 
 void TForm1::CreateActions() {
@@ -127,11 +129,11 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 }
 
 void TForm1::KeepBounds() {
-  // Before the first show the settings have not been applied yet.
-  if (!FCore || !FShown || FApplyingBounds) return;
-  // Left and top are the frame's position, width and height the client size: frames differ
-  // between desktops, and this way the size never drifts from one run to the next.
-  FCore->Bounds = {pos().y(), pos().x(), width(), height()};
+  // Before the first show the settings have not been applied yet, and until the window manager
+  // has framed the window its outer bounds are not known.
+  if (!FCore || !FShown || FApplyingBounds || !FPlacer->FrameKnown()) return;
+  const QRect outer = FPlacer->Outer();
+  FCore->Bounds = {outer.y(), outer.x(), outer.width(), outer.height()};
 }
 
 void TForm1::FormResize() {
@@ -155,7 +157,7 @@ void TForm1::SyncGrid() {
 }
 
 void TForm1::Status(const std::string& text) {
-  FStatusText->setText(FromCore(text));
+  FStatusText->SetFullText(FromCore(text));
   // Commands run to their end in one handler: paint now so the user sees the progress text.
   if (FStatusText->isVisible()) FStatusText->repaint();
 }
@@ -189,12 +191,12 @@ int TForm1::ShowModal(TFormId form) {
   return result;
 }
 
-void TForm1::Launch(const std::string& commandLine) {
+bool TForm1::Launch(const std::string& commandLine) {
   // The launcher's "start FILE" opens FILE (in the current folder) with its viewer.
   constexpr std::string_view kStart = "start ";
   std::string file = commandLine;
   if (file.starts_with(kStart)) file.erase(0, kStart.size());
-  FPrompts->OpenWithSystem(QDir::current().absoluteFilePath(FromCore(file)));
+  return FPrompts->OpenWithSystem(QDir::current().absoluteFilePath(FromCore(file)));
 }
 
 void TForm1::ShowException(const std::string& text) {
@@ -212,8 +214,7 @@ void TForm1::RepaintGrid() {
 void TForm1::ControlsChanged() {
   const TWindowBounds b = FCore->Bounds;
   FApplyingBounds = true;
-  move(b.Left, b.Top);
-  resize(std::max(1, b.Width), std::max(1, b.Height));
+  FPlacer->SetOuter(QRect(b.Left, b.Top, b.Width, b.Height));
   FApplyingBounds = false;
   {
     const QSignalBlocker block(ui->ComboBox1);

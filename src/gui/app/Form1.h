@@ -13,12 +13,13 @@
 #include "commands/Interaction.h"
 #include "gui/common/ModalPrompts.h"
 
-class QLabel;
 class QMenu;
 
 namespace zub {
 
 class TManager;
+class TElidedLabel;
+class TWindowPlacer;
 class TSectionGrid;
 class TZubDialog;
 namespace Ui {
@@ -59,7 +60,7 @@ class TForm1 : public QMainWindow, public IInteraction {
   std::optional<std::string> OpenFile(const std::string& filter) override;
   std::optional<std::string> SaveFile() override;
   int ShowModal(TFormId form) override;
-  void Launch(const std::string& commandLine) override;
+  bool Launch(const std::string& commandLine) override;
   void ShowException(const std::string& text) override;
   void RepaintGrid() override;
   void ControlsChanged() override;
@@ -77,13 +78,15 @@ class TForm1 : public QMainWindow, public IInteraction {
   void DrawGrid1Click(int row);
   void DrawGrid1MouseUp(const QPoint& globalPos);
   void SyncGrid();
-  // The core's Bounds follow the window, so that every settings save stores where it is.
+  // The core's Bounds follow the window's outer bounds, so that every settings save stores
+  // where it is.
   void KeepBounds();
 
   std::unique_ptr<Ui::TForm1> ui;
   TQtPrompts FQtPrompts;
   IModalPrompts* FPrompts;
-  QLabel* FStatusText = nullptr;
+  TElidedLabel* FStatusText = nullptr;
+  TWindowPlacer* FPlacer = nullptr;
   QObject* FActionList1 = nullptr;
   std::array<QAction*, kActionCount> FActions{};
   QMenu* FPopupMenu1 = nullptr;

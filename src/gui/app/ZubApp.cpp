@@ -33,7 +33,7 @@ TZubApp::TZubApp(TForm1Options options) {
   Register(FExpertsForm);
   FStatusForm = std::make_unique<TStatusForm>(owner);
   Register(FStatusForm);
-  FOKBottomDlg = std::make_unique<TOKBottomDlg>(core, owner);
+  FOKBottomDlg = std::make_unique<TOKBottomDlg>(owner);
   Register(FOKBottomDlg);
   TExpertsForm* experts = FExpertsForm.get();
   FOKBottomDlg->SetFWComboBox(experts->FWComboBox(), [experts] { experts->LoadFW(); });

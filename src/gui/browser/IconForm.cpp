@@ -19,6 +19,9 @@ TIconForm::TIconForm(TManager& core, QWidget* parent)
         QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())));
   }
   ui->ComboBoxEx1->setCurrentIndex(-1);
+  // Styles that open a combo box as a menu (Fusion among them) ignore the limit of eight items
+  // and fill the screen; the list popup honours it.
+  ui->ComboBoxEx1->setStyleSheet(QStringLiteral("combobox-popup: 0;"));
   connect(ui->ComboBoxEx1, &QComboBox::currentIndexChanged, this,
           [this](int index) { FCore.IconForm.ItemIndex = index; });
   connect(ui->Button1, &QPushButton::clicked, this, [this] { done(mrOk); });

@@ -165,7 +165,7 @@ void TSectionGrid::PaintCell(QPainter& painter, int col, int row, const QRect& r
                               : kNoRecord;
   const QFontMetrics metrics(font());
   const TTextMetrics textMetrics{
-      [&metrics](const std::string& text) { return metrics.horizontalAdvance(FromCp1251(text)); },
+      [&metrics](const std::string& text) { return metrics.horizontalAdvance(FromCore(text)); },
       metrics.height()};
   const TCellRect cell{rect.left(), rect.top(), rect.left() + rect.width(),
                        rect.top() + rect.height()};
@@ -181,7 +181,7 @@ void TSectionGrid::PaintCell(QPainter& painter, int col, int row, const QRect& r
   painter.setBackground(background);
   painter.setBackgroundMode(Qt::OpaqueMode);
   auto drawText = [&](const std::optional<TCellText>& t) {
-    if (t) painter.drawText(t->X, t->Y + metrics.ascent(), FromCp1251(t->Text));
+    if (t) painter.drawText(t->X, t->Y + metrics.ascent(), FromCore(t->Text));
   };
   drawText(d.Header);
   drawText(d.Address);
@@ -215,11 +215,15 @@ void TSectionGrid::SelectByUser(int row) {
   emit RowClicked(row);
 }
 
+// A right press selects the row under the pointer as a left one does, so that the menu that
+// opens on its release acts on the row the user pointed at.
 void TSectionGrid::mousePressEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) return;
+  if (event->button() != Qt::LeftButton && event->button() != Qt::RightButton) return;
   const QPoint pos = event->position().toPoint();
-  FSizingCol = SizingEdgeAt(pos);
-  if (FSizingCol >= 0) return;
+  if (event->button() == Qt::LeftButton) {
+    FSizingCol = SizingEdgeAt(pos);
+    if (FSizingCol >= 0) return;
+  }
   const int row = RowAt(pos);
   if (row >= 1) SelectByUser(row);
 }

@@ -42,7 +42,7 @@ class TSectionGrid : public QAbstractScrollArea {
   int RowAt(const QPoint& pos) const;
 
  signals:
-  // The user selected a row with the mouse or the keyboard (DrawGrid1Click).
+  // The user selected a row with the mouse (either button) or the keyboard (DrawGrid1Click).
   void RowClicked(int row);
   // The right mouse button was released over the grid (DrawGrid1MouseUp).
   void RightMouseUp(const QPoint& globalPos);

@@ -1,4 +1,4 @@
-// Texts between the core (8-bit std::string) and the widgets (QString), and the core's file
+// Texts between the core (UTF-8 std::string) and the widgets (QString), and the core's file
 // dialog filters in Qt's notation.
 #pragma once
 
@@ -9,18 +9,16 @@
 
 namespace zub {
 
-// Bytes the telephone stores (titles): Windows-1251.
-QString FromCp1251(std::string_view text);
-
-// Texts of the tool and of its settings files: UTF-8 when the bytes are valid UTF-8 (every
-// ASCII text is), else Windows-1251, the code page the catalogue files were written in.
+// Text of the core: UTF-8. The core decodes the telephone's bytes and the settings files'
+// texts where they come in, so every front end shows the same characters.
 QString FromCore(std::string_view text);
 
 // Widget text handed to the core (file names, typed texts): UTF-8.
 std::string ToCore(const QString& text);
 
-// "Name|*.a;*.b|All files|*.*" -> {"Name (*.a *.b)", "All files (*.*)"}. An empty filter
-// gives no entries.
+// "Name|*.a;*.b|All files|*.*" -> {"Name (*.a *.b)", "All files (*)"}. An empty filter
+// gives no entries. "*.*" matches every file on Windows; elsewhere it would miss the names
+// without a dot, so it becomes "*".
 QStringList QtFileFilters(std::string_view filter);
 
 }  // namespace zub

@@ -7,11 +7,14 @@
 #include <QMessageBox>
 #include <QUrl>
 
+#include "gui/common/WindowTitle.h"
+
 namespace zub {
 
 void TQtPrompts::MessageBox(QWidget* owner, const QString& caption, const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner);
   box.setTextFormat(Qt::PlainText);
+  KeepExactTitle(box);
   box.exec();
 }
 
@@ -19,6 +22,7 @@ bool TQtPrompts::Confirm(QWidget* owner, const QString& caption, const QString& 
   QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
                   owner);
   box.setTextFormat(Qt::PlainText);
+  KeepExactTitle(box);
   return box.exec() == QMessageBox::Ok;
 }
 
@@ -40,11 +44,12 @@ void TQtPrompts::ShowException(QWidget* owner, const QString& text) {
   QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text,
                   QMessageBox::Ok, owner);
   box.setTextFormat(Qt::PlainText);
+  KeepExactTitle(box);
   box.exec();
 }
 
-void TQtPrompts::OpenWithSystem(const QString& filePath) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(filePath));
+bool TQtPrompts::OpenWithSystem(const QString& filePath) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(filePath));
 }
 
 int TQtPrompts::Exec(QDialog& dialog) {

@@ -25,8 +25,9 @@ class IModalPrompts {
   virtual std::optional<QString> SaveFile(QWidget* owner) = 0;
   // The standard exception box: a command ended with an exception.
   virtual void ShowException(QWidget* owner, const QString& text) = 0;
-  // Opens a file with the system's viewer for it; does not wait.
-  virtual void OpenWithSystem(const QString& filePath) = 0;
+  // Opens a file with the system's viewer for it; does not wait. False when the desktop
+  // reports that no program could be started.
+  virtual bool OpenWithSystem(const QString& filePath) = 0;
   // Runs a prepared dialog modally and returns its modal result.
   virtual int Exec(QDialog& dialog) = 0;
 };
@@ -38,7 +39,7 @@ class TQtPrompts final : public IModalPrompts {
   std::optional<QString> OpenFile(QWidget* owner, const QStringList& filters) override;
   std::optional<QString> SaveFile(QWidget* owner) override;
   void ShowException(QWidget* owner, const QString& text) override;
-  void OpenWithSystem(const QString& filePath) override;
+  bool OpenWithSystem(const QString& filePath) override;
   int Exec(QDialog& dialog) override;
 };
 

@@ -4,15 +4,12 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "app/Manager.h"
 #include "ui_OKBottomDlg.h"
 
 namespace zub {
 
-TOKBottomDlg::TOKBottomDlg(TManager& core, QWidget* parent)
-    : TZubDialog(TFormId::OKBottomDlg, parent),
-      FCore(core),
-      ui(std::make_unique<Ui::TOKBottomDlg>()) {
+TOKBottomDlg::TOKBottomDlg(QWidget* parent)
+    : TZubDialog(TFormId::OKBottomDlg, parent), ui(std::make_unique<Ui::TOKBottomDlg>()) {
   ui->setupUi(this);
   QFont heading;
   heading.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
@@ -37,7 +34,9 @@ void TOKBottomDlg::FormShow() {
           parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
 
-  if (!FFWComboBox || FCore.Experts.FWBorrowed) return;
+  // The command marks the box as lent in the core before the prompt shows; the widget moves
+  // here on every show, whatever that mark says.
+  if (!FFWComboBox || FOwner) return;
   FOwner = FFWComboBox->parentWidget();
   FOwnerPos = FFWComboBox->pos();
   FOwnerVisible = !FFWComboBox->isHidden();
@@ -45,17 +44,17 @@ void TOKBottomDlg::FormShow() {
   const QRect text1 = ui->StaticText1->geometry();
   FFWComboBox->move(text1.x(), text1.y() + text1.height() + 2);
   FFWComboBox->show();
-  FCore.Experts.FWBorrowed = true;
   if (FRefresh) FRefresh();
 }
 
+// Whichever button closed the prompt; the command saves the settings after it.
 void TOKBottomDlg::FormHide(int modalResult) {
   (void)modalResult;
-  if (!FFWComboBox || !FCore.Experts.FWBorrowed) return;
+  if (!FFWComboBox || !FOwner) return;
   FFWComboBox->setParent(FOwner);
   FFWComboBox->move(FOwnerPos);
   FFWComboBox->setVisible(FOwnerVisible);
-  FCore.Experts.FWBorrowed = false;
+  FOwner = nullptr;
 }
 
 }  // namespace zub

@@ -14,7 +14,6 @@ class QComboBox;
 
 namespace zub {
 
-class TManager;
 namespace Ui {
 class TOKBottomDlg;
 }
@@ -23,7 +22,7 @@ class TOKBottomDlg : public TZubDialog {
   Q_OBJECT
 
  public:
-  TOKBottomDlg(TManager& core, QWidget* parent);
+  explicit TOKBottomDlg(QWidget* parent);
   ~TOKBottomDlg() override;
 
   // The combo box to borrow on show, and how to make it show the core's firmware choice.
@@ -33,7 +32,6 @@ class TOKBottomDlg : public TZubDialog {
   void FormHide(int modalResult) override;
 
  private:
-  TManager& FCore;
   std::unique_ptr<Ui::TOKBottomDlg> ui;
   QPointer<QComboBox> FFWComboBox;
   std::function<void()> FRefresh;

@@ -2,6 +2,7 @@
 
 #include <QListWidgetItem>
 #include <QSignalBlocker>
+#include <algorithm>
 
 #include "app/Manager.h"
 #include "commands/SaveSlotSelection.h"
@@ -25,13 +26,27 @@ TSaveSlotForm::TSaveSlotForm(TManager& core, QWidget* parent)
   connect(ui->Button1, &QPushButton::clicked, this, [this] { done(mrOk); });
   connect(ui->Button2, &QPushButton::clicked, this, [this] { done(mrCancel); });
   InitForm();
+  FDesignedSize = size();
+  FDesignedLabelHeight = ui->Label1->height();
+  for (QWidget* w : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+    if (w != ui->Label1 && w->y() >= ui->Label1->geometry().bottom())
+      FBelowLabel.emplace_back(w, w->pos());
 }
 
 TSaveSlotForm::~TSaveSlotForm() = default;
 
 void TSaveSlotForm::FormShow() {
   ui->Label1->setText(FromCore(FCore.SaveSlotForm.Label1));
+  FitPrompt();
   ShowLines();
+}
+
+void TSaveSlotForm::FitPrompt() {
+  QLabel& label = *ui->Label1;
+  const int extra = std::max(0, label.heightForWidth(label.width()) - FDesignedLabelHeight);
+  label.resize(label.width(), FDesignedLabelHeight + extra);
+  for (const auto& [widget, designed] : FBelowLabel) widget->move(designed + QPoint(0, extra));
+  setFixedSize(FDesignedSize + QSize(0, extra));
 }
 
 void TSaveSlotForm::ShowLines() {

@@ -45,6 +45,25 @@ TEST_F(ProfileFileTest, MissingFileAndKeysGiveDefaults) {
   EXPECT_FALSE(f.SectionExists("Form"));
 }
 
+TEST_F(ProfileFileTest, TellsWhetherItsTextIsUtf8) {
+  const std::pair<std::string, bool> cases[] = {
+      {"[0x0210]\r\nDescription=PRG3 library\r\n", true},
+      {"[0x0210]\nDescription=Библиотека €\n", true},
+      {"[0x0210]\nDescription=\xC1\xE8\xE1\xEB\xE8\xEE\xF2\xE5\xEA\xE0\n", false},
+      {"[a]\nb=\xD0\n", false},          // a sequence cut off by the line end
+      {"[a]\nb=\xC0\xAF\n", false},      // an overlong form
+      {"[a]\nb=\xED\xA0\x80\n", false},  // a surrogate
+      {"[a]\nb=\xF0\x9F\x98\x80\n", true},
+  };
+  for (const auto& [text, utf8] : cases) {
+    Write(text);
+    TProfileFile f(path_);
+    EXPECT_EQ(f.TextIsUtf8(), utf8) << text;
+  }
+  std::filesystem::remove(path_);
+  EXPECT_TRUE(TProfileFile(path_).TextIsUtf8());
+}
+
 TEST_F(ProfileFileTest, NamesMatchWithoutRegardToCase) {
   Write("[form]\r\nTOP=15\r\n[Sections]\r\nSection1=0x0201\r\n");
   TProfileFile f(path_);

@@ -13,6 +13,7 @@
 
 #include "app/Actions.h"
 #include "app/Manager.h"
+#include "commands/Scan.h"
 #include "support/FakeInteraction.h"
 #include "support/SimTelephone.h"
 
@@ -78,6 +79,26 @@ TEST_F(SettingsTest, CatalogueKeysNameTheirOwnDescriptions) {
   // The placeholder carries nothing.
   EXPECT_EQ(m->Sections[0].Section + m->Sections[0].SubSection, 0);
   EXPECT_TRUE(m->Sections[0].Description.empty());
+}
+
+TEST_F(SettingsTest, TextsOfTheSettingsFilesComeInAsUtf8) {
+  // SECTIONS.INI in Windows-1251, the program settings in UTF-8: each file is read in its own.
+  phone.SetCatalogue({{"0x0205", std::string("\xC8\xE3\xF0\xFB"), std::nullopt},
+                      {"0x0206", std::string("\xC4\xE0\xED\xED\xFB\xE5"), std::nullopt}});
+  phone.SetSign(0x4B4F4F42, "Книга");
+  phone.PutSection(2, 5, std::string_view("BOOK and more", 13));
+  phone.PutSection(2, 6, std::string_view("\x01\x02\x03\x04 unknown", 12));
+  auto m = Start();
+  ASSERT_EQ(m->RowCount(), 3);
+  EXPECT_EQ(m->Sections[1].Description, "Игры");
+  m->DrawGrid1Click(1);
+  EXPECT_EQ(ui.LastStatus(), "By default section 2-5 is used for Игры");
+  ASSERT_TRUE(m->NVM->InitGBP());
+  ScanSection(*m, m->Sections[1]);
+  ScanSection(*m, m->Sections[2]);
+  m->NVM->EndGBP();
+  EXPECT_EQ(m->Sections[1].Title, "< Книга >");
+  EXPECT_EQ(m->Sections[2].Title, "< Данные or unknown data >");
 }
 
 TEST_F(SettingsTest, CatalogueStopsAtTheFirstMissingKey) {

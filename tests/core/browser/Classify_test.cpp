@@ -119,6 +119,12 @@ std::vector<Case> Cases() {
       std::nullopt, -1);
   add("ufif", Head().U32(0, 0x20000000).Text(4, "Hello"), 1, "Hello", 0x20000000, 0, std::nullopt,
       107);
+  add("name in the telephone's code page",
+      Head().U32(0, 0x20000000).Text(4, "\xC7\xEC\xE5\xE9\xEA\xE0 \xB9\x31"), 1, "Змейка №1",
+      0x20000000, 0, std::nullopt, 107);
+  add("lzo name in the telephone's code page",
+      Head().U32(0, LZO).Text(4, "\xD8\xE0\xF5\xEC\xE0\xF2\xFB").U32(20, 0x20010000), 1, "Шахматы",
+      0x20010000, 1, 0, 0);
   add("16 name bytes without a zero", Head().U32(0, 0x20010000).Text(4, "ABCDEFGHIJKLMNOPQR"), 1,
       "ABCDEFGHIJKLMNOP", 0x20010000, 0, std::nullopt, 107);
   add("LIB and a blank is a program", Head().Text(0, "LIB Game"), 1, "Game", 0x2042494C, 0,
@@ -129,10 +135,12 @@ std::vector<Case> Cases() {
   add("gif", Head().Text(0, "GIF89a"), 3, "< GIF-File >", std::nullopt, 0, std::nullopt, -1);
   add("gif of three bytes", Head(3).Text(0, "GIF"), 3, "< GIF-File >", std::nullopt, 0,
       std::nullopt, -1);
-  add("ringer", Head().Utf16(4, u"Звонок 1"), 4, "ringer: \xC7\xE2\xEE\xED\xEE\xEA 1", std::nullopt,
-      0, std::nullopt, -1);
-  add("ringer with characters the code page lacks", Head().Utf16(4, u"a\u4E2D\U0001F600b\u20AC"), 4,
-      "ringer: a??b\x88", std::nullopt, 0, std::nullopt, -1);
+  add("ringer", Head().Utf16(4, u"Звонок 1"), 4, "ringer: Звонок 1", std::nullopt, 0, std::nullopt,
+      -1);
+  add("ringer with characters outside the code page", Head().Utf16(4, u"a\u4E2D\U0001F600b\u20AC"),
+      4, "ringer: a中😀b€", std::nullopt, 0, std::nullopt, -1);
+  add("ringer with a lone surrogate", Head().Utf16(4, std::u16string_view(u"x\xDC00y", 3)), 4,
+      "ringer: x\uFFFDy", std::nullopt, 0, std::nullopt, -1);
   add("ringer to the end of an odd head", Head(11).Utf16(4, u"xyz").Text(10, "q"), 4, "ringer: xyz",
       std::nullopt, 0, std::nullopt, -1);
   add("photo pack", Head().Text(0, "PHF1"), 4, "< imagoVELA pack >", std::nullopt, 0, std::nullopt,

@@ -32,5 +32,22 @@ TEST(Cp1251, Texts) {
   EXPECT_EQ(Cp1251ToUtf8(""), "");
 }
 
+TEST(Cp1251, EverythingComingInBecomesUtf8) {
+  EXPECT_EQ(Utf16ToUtf8(u"Мелодия 1"), "Мелодия 1");
+  // Outside the basic plane through its pair; a half without its partner is U+FFFD.
+  EXPECT_EQ(Utf16ToUtf8(u"a\U0001F600\u4E2D"), "a😀中");
+  EXPECT_EQ(Utf16ToUtf8(std::u16string_view(u"\xD83Dx\xDC00", 3)), "\uFFFDx\uFFFD");
+  // A settings file's text: UTF-8 stays, Windows-1251 is decoded.
+  EXPECT_EQ(SettingsTextToUtf8("Игры", true), "Игры");
+  EXPECT_EQ(SettingsTextToUtf8("\xC8\xE3\xF0\xFB", false), "Игры");
+}
+
+TEST(Cp1251, PrefixCountsCharactersNotBytes) {
+  const std::pair<const char*, std::string_view> cases[] = {
+      {"Tetris", "Tetri"}, {"Змейка", "Змейк"}, {"a€b", "a€b"}, {"", ""}, {"ab😀cdef", "ab😀cd"},
+  };
+  for (const auto& [text, prefix] : cases) EXPECT_EQ(Utf8Prefix(text, 5), prefix) << text;
+}
+
 }  // namespace
 }  // namespace zub

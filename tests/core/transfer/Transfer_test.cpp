@@ -420,6 +420,18 @@ TEST_F(Transfer, PlayGifWritesTempGifAndLaunchesTheViewer) {
   EXPECT_THAT(ui.Launched, IsEmpty());
   EXPECT_FALSE(fs::exists(phone.Dir() / "temp.gif"));
   ExpectClosed();
+
+  // No program could be started for the picture: the box names the file it is in.
+  phone.SetFault("ReadError", "");
+  ui.ClearRecords();
+  ui.LaunchAnswers.push_back(false);
+  On(kPictureRow, PlayGIFActionExecute);
+  EXPECT_EQ(ReadFile(phone.Dir() / "temp.gif"), gif);
+  EXPECT_THAT(ui.Launched, ElementsAre("start temp.gif"));
+  EXPECT_THAT(ui.Boxes,
+              ElementsAre(TBox{"ERROR", "Can't open the picture: no program could be started for " +
+                                            fs::absolute(phone.Dir() / "temp.gif").string()}));
+  EXPECT_EQ(ui.LastStatus(), "Downloaded!");
 }
 
 TEST_F(Transfer, SummSizeAddsSubSections1To31OfSection18) {

@@ -1,0 +1,73 @@
+#include "gui/app/WindowPlacer.h"
+
+#include <QEvent>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+#include <algorithm>
+
+namespace zub {
+namespace {
+// How long a window may be without a frame after its first expose: kPolls times kPollMs.
+constexpr int kPollMs = 20;
+constexpr int kPolls = 50;
+}  // namespace
+
+TWindowPlacer::TWindowPlacer(QWidget& window) : QObject(&window), FWindow(window) {}
+
+QRect TWindowPlacer::Outer() const {
+  return FWindow.frameGeometry();
+}
+
+void TWindowPlacer::SetOuter(const QRect& outer) {
+  Watch();
+  if (!FFrameKnown) FPending = outer;
+  if (FFrameKnown && Outer() == outer) return;
+  const QMargins frame =
+      FFrameKnown && FWindow.windowHandle() ? FWindow.windowHandle()->frameMargins() : QMargins();
+  // The client area: the outer bounds less the frame.
+  FWindow.setGeometry(outer.x() + frame.left(), outer.y() + frame.top(),
+                      std::max(1, outer.width() - frame.left() - frame.right()),
+                      std::max(1, outer.height() - frame.top() - frame.bottom()));
+}
+
+void TWindowPlacer::Watch() {
+  if (FWatching || !FWindow.windowHandle()) return;
+  FWindow.windowHandle()->installEventFilter(this);
+  FWatching = true;
+}
+
+bool TWindowPlacer::eventFilter(QObject* watched, QEvent* event) {
+  if (!FFrameKnown && !FAwaiting && event->type() == QEvent::Expose &&
+      watched == FWindow.windowHandle() && FWindow.windowHandle()->isExposed())
+    AwaitFrame();
+  return QObject::eventFilter(watched, event);
+}
+
+void TWindowPlacer::AwaitFrame() {
+  if (!FWindow.windowHandle()->frameMargins().isNull()) {  // framed already
+    FrameSettled();
+    return;
+  }
+  FAwaiting = true;
+  auto* poll = new QTimer(this);
+  poll->setInterval(kPollMs);
+  connect(poll, &QTimer::timeout, this, [this, poll, polls = 0]() mutable {
+    const QWindow* window = FWindow.windowHandle();
+    if (window && window->frameMargins().isNull() && ++polls < kPolls) return;
+    poll->deleteLater();
+    FrameSettled();
+  });
+  poll->start();
+}
+
+void TWindowPlacer::FrameSettled() {
+  FAwaiting = false;
+  FFrameKnown = true;
+  if (!FPending) return;
+  const QRect outer = *FPending;
+  FPending.reset();
+  SetOuter(outer);
+}
+
+}  // namespace zub
