@@ -221,6 +221,21 @@ class CallLog : public INVMObserver {
     Calls.clear();
     Loads.clear();
   }
+
+  // "GetNVMFileSize(2,5)": the entry and the numbers handed over. The port of InitGBPMode is
+  // left out: the tests that compare these are about how many calls go where.
+  static std::string Call(const std::string& entry, const std::vector<std::int64_t>& args = {}) {
+    std::string s = entry + "(";
+    for (std::size_t i = 0; i < args.size(); ++i) s += (i ? "," : "") + std::to_string(args[i]);
+    return s + ")";
+  }
+  // Every call so far in that form.
+  std::vector<std::string> Seen() const {
+    std::vector<std::string> out;
+    for (const auto& c : Calls)
+      out.push_back(c.Entry == "InitGBPMode" ? Call(c.Entry) : Call(c.Entry, c.Args));
+    return out;
+  }
 };
 
 }  // namespace zub::test

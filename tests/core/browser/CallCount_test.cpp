@@ -24,19 +24,8 @@ struct TRowContent {
   std::size_t Length = 0;  // for Bytes
 };
 
-// "GetNVMFileSize(2,5)": the entry and the numbers handed over; the port of InitGBPMode is
-// left out, the tests here are about how many calls go where.
-std::string Call(const std::string& entry, std::vector<std::int64_t> args = {}) {
-  std::string s = entry + "(";
-  for (std::size_t i = 0; i < args.size(); ++i) s += (i ? "," : "") + std::to_string(args[i]);
-  return s + ")";
-}
-
-std::vector<std::string> Seen(const test::CallLog& log) {
-  std::vector<std::string> out;
-  for (const auto& c : log.Calls)
-    out.push_back(c.Entry == "InitGBPMode" ? Call(c.Entry) : Call(c.Entry, c.Args));
-  return out;
+std::string Call(const std::string& entry, const std::vector<std::int64_t>& args = {}) {
+  return test::CallLog::Call(entry, args);
 }
 
 // A telephone whose rows cycle through every case the scan tells apart: absent, empty, a
@@ -132,7 +121,7 @@ TEST_P(RefreshCallCount, ExactlyTheCallsOfTheRows) {
     expected.push_back(Call("EndGBPMode"));
 
     Button1Click(*m);
-    EXPECT_THAT(Seen(log), ElementsAreArray(expected));
+    EXPECT_THAT(log.Seen(), ElementsAreArray(expected));
     EXPECT_EQ(log.Count("GetNVMFileSize"), n);
     EXPECT_LE(log.Count("ReadNVMFile"), n);
     EXPECT_EQ(log.Count("ReadNVMFile"), reads);

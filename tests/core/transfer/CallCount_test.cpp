@@ -22,18 +22,8 @@ namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
-// "ReadNVMFile(17,1,220000)"; the port of InitGBPMode is left out.
-std::string Call(const std::string& entry, std::vector<std::int64_t> args = {}) {
-  std::string s = entry + "(";
-  for (std::size_t i = 0; i < args.size(); ++i) s += (i ? "," : "") + std::to_string(args[i]);
-  return s + ")";
-}
-
-std::vector<std::string> Seen(const test::CallLog& log) {
-  std::vector<std::string> out;
-  for (const auto& c : log.Calls)
-    out.push_back(c.Entry == "InitGBPMode" ? Call(c.Entry) : Call(c.Entry, c.Args));
-  return out;
+std::string Call(const std::string& entry, const std::vector<std::int64_t>& args = {}) {
+  return test::CallLog::Call(entry, args);
 }
 
 std::string Pattern(std::size_t n) {
@@ -137,7 +127,7 @@ TEST_F(TransferCallCount, EachCommandMakesExactlyItsCalls) {
     c.prepare();
     Run(c.command);
     EXPECT_THAT(ui.Exceptions, ::testing::IsEmpty());
-    EXPECT_THAT(Seen(log), ElementsAreArray(c.calls));
+    EXPECT_THAT(log.Seen(), ElementsAreArray(c.calls));
     EXPECT_FALSE(m->NVM->PortOpen());
   }
 }
@@ -174,7 +164,7 @@ TEST_F(TransferCallCount, ARefusedConnectionIsTriedOnce) {
     phone.SetSim("Link", "Answer", "0");
     Start();
     Run(command);
-    EXPECT_THAT(Seen(log), ElementsAre(Call("InitGBPMode")));
+    EXPECT_THAT(log.Seen(), ElementsAre(Call("InitGBPMode")));
     EXPECT_THAT(ui.Boxes, ElementsAre(test::TBox{"ERROR", "GBP Error: No AT response!"}));
   }
   EXPECT_EQ(phone.Section(2, 7)->size(), 3000u);
