@@ -87,13 +87,17 @@ void TNVMSection::Report(std::string_view entry, std::vector<std::int64_t> args,
   if (FObserver) FObserver->OnLibraryCall(entry, args, hasResult, result);
 }
 
+std::int32_t TNVMSection::Call(const std::function<std::int32_t()>& call) {
+  return FRunner ? FRunner->Run(call) : call();
+}
+
 bool TNVMSection::InitGBP() {
   if (FPortOpen) return true;
   FPortOpen = false;
   std::int32_t result = -1;
   const auto port = static_cast<std::uint8_t>(static_cast<std::uint8_t>(FCOMPort) + 1);
   if (FLoaded && FInitGBPMode) {
-    result = FInitGBPMode(port);
+    result = Call([this, port] { return FInitGBPMode(port); });
     Report("InitGBPMode", {port}, true, result);
   } else {
     // No usable library: fail like an opening the telephone refused, without a call.
@@ -110,7 +114,10 @@ bool TNVMSection::InitGBP() {
 
 void TNVMSection::EndGBP() {
   if (FLoaded && FEndGBPMode) {
-    FEndGBPMode();
+    Call([this] {
+      FEndGBPMode();
+      return 0;
+    });
     Report("EndGBPMode", {}, false, 0);
   }
   FPortOpen = false;
@@ -128,7 +135,7 @@ bool TNVMSection::EnsureOpen(const void* entry) {
 std::int32_t TNVMSection::Read(void* buffer, std::uint32_t length) {
   if (!EnsureOpen(reinterpret_cast<const void*>(FReadNVMFile))) return -1;
   const auto s = static_cast<std::uint8_t>(FSection), ss = static_cast<std::uint8_t>(FSubSection);
-  const std::int32_t r = FReadNVMFile(s, ss, buffer, length);
+  const std::int32_t r = Call([&] { return FReadNVMFile(s, ss, buffer, length); });
   Report("ReadNVMFile", {s, ss, length}, true, r);
   return r;
 }
@@ -136,7 +143,7 @@ std::int32_t TNVMSection::Read(void* buffer, std::uint32_t length) {
 std::int32_t TNVMSection::Write(const void* buffer, std::uint32_t length) {
   if (!EnsureOpen(reinterpret_cast<const void*>(FWriteNVMFile))) return -1;
   const auto s = static_cast<std::uint8_t>(FSection), ss = static_cast<std::uint8_t>(FSubSection);
-  const std::int32_t r = FWriteNVMFile(s, ss, buffer, length);
+  const std::int32_t r = Call([&] { return FWriteNVMFile(s, ss, buffer, length); });
   Report("WriteNVMFile", {s, ss, length}, true, r);
   return r;
 }
@@ -144,7 +151,7 @@ std::int32_t TNVMSection::Write(const void* buffer, std::uint32_t length) {
 std::int32_t TNVMSection::GetSize() {
   if (!EnsureOpen(reinterpret_cast<const void*>(FGetNVMFileSize))) return -1;
   const auto s = static_cast<std::uint8_t>(FSection), ss = static_cast<std::uint8_t>(FSubSection);
-  const std::int32_t r = FGetNVMFileSize(s, ss);
+  const std::int32_t r = Call([&] { return FGetNVMFileSize(s, ss); });
   Report("GetNVMFileSize", {s, ss}, true, r);
   return r;
 }
@@ -152,7 +159,7 @@ std::int32_t TNVMSection::GetSize() {
 std::int32_t TNVMSection::Clear() {
   if (!EnsureOpen(reinterpret_cast<const void*>(FClearNVMFile))) return 0;
   const auto s = static_cast<std::uint8_t>(FSection), ss = static_cast<std::uint8_t>(FSubSection);
-  const std::int32_t r = FClearNVMFile(s, ss);
+  const std::int32_t r = Call([&] { return FClearNVMFile(s, ss); });
   Report("ClearNVMFile", {s, ss}, true, r);
   return r;
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "device/DeviceCallRunner.h"
 #include "device/DeviceLibrary.h"
 #include "device/GbpApi.h"
 
@@ -73,6 +74,8 @@ class TNVMSection {
   bool Loaded() const { return FLoaded; }
   bool PortOpen() const { return FPortOpen; }
   void SetObserver(INVMObserver* observer) { FObserver = observer; }
+  // Every library call goes through `runner` (nullptr: run at once on the calling thread).
+  void SetCallRunner(IDeviceCallRunner* runner) { FRunner = runner; }
   std::string LibraryFileName() const { return FCTEMode ? "cte_gbp.dll" : "gbp.dll"; }
 
  private:
@@ -80,12 +83,14 @@ class TNVMSection {
   // point the operation needs is missing.
   bool EnsureOpen(const void* entry);
   void ForgetEntryPoints();
+  std::int32_t Call(const std::function<std::int32_t()>& call);
   void Report(std::string_view entry, std::vector<std::int64_t> args, bool hasResult,
               std::int32_t result);
 
   INVMOwner& FOwner;
   std::filesystem::path FProgramDir;
   INVMObserver* FObserver;
+  IDeviceCallRunner* FRunner = nullptr;
 
   gbp::InitGBPModeFn FInitGBPMode = nullptr;
   gbp::EndGBPModeFn FEndGBPMode = nullptr;

@@ -13,6 +13,7 @@
 #include "gui/app/WindowPlacer.h"
 #include "gui/browser/SectionGrid.h"
 #include "gui/common/CoreText.h"
+#include "gui/common/DeviceThread.h"
 #include "gui/common/ElidedLabel.h"
 #include "gui/common/ZubDialog.h"
 #include "ui_Form1.h"
@@ -45,12 +46,16 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
   // The core loads the device library now: a missing one is reported before the window shows.
   FCore = std::make_unique<TManager>(
       *this, TManagerOptions{options.HomeDir, options.SettingsPath, nullptr});
+  FDeviceThread = std::make_unique<TDeviceThread>();
+  FCore->NVM->SetCallRunner(FDeviceThread.get());
   ui->DrawGrid1->SetSource(&FCore->Sections);
   ConnectControls();
   SyncGrid();
 }
 
 TForm1::~TForm1() {
+  // The window is going: its events are no longer run while the last calls wait.
+  FDeviceThread->StopPainting();
   ui->DrawGrid1->SetSource(nullptr);
 }
 

@@ -18,6 +18,7 @@ class QMenu;
 namespace zub {
 
 class TManager;
+class TDeviceThread;
 class TElidedLabel;
 class TWindowPlacer;
 class TSectionGrid;
@@ -45,6 +46,8 @@ class TForm1 : public QMainWindow, public IInteraction {
   ~TForm1() override;
 
   TManager& Core() { return *FCore; }
+  // Runs the device library's calls while the window goes on painting.
+  TDeviceThread& DeviceThread() { return *FDeviceThread; }
   // The dialogs that ShowModal can show, registered once they exist.
   void RegisterForm(TZubDialog* dialog);
 
@@ -93,6 +96,8 @@ class TForm1 : public QMainWindow, public IInteraction {
   std::array<TZubDialog*, std::size(kAllForms)> FForms{};
   bool FShown = false;
   bool FApplyingBounds = false;
+  // Outlives the core, whose last closing of the connection still runs on it.
+  std::unique_ptr<TDeviceThread> FDeviceThread;
   // Last: created after the window's widgets, destroyed before them.
   std::unique_ptr<TManager> FCore;
 };
