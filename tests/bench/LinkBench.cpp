@@ -11,6 +11,7 @@
 
 #include "BenchPhone.h"
 #include "DemoContent.h"
+#include "LinkModel.h"
 #include "app/Manager.h"
 #include "commands/Scan.h"
 #include "commands/Transfer.h"
@@ -23,19 +24,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kBaud = 115200;
-// The simulator's timing constants, taken from its source when the build is configured.
-constexpr double kBitsPerByte = ZUB_SIM_BITS_PER_BYTE;
-constexpr double kCallCostBytes = ZUB_SIM_CALL_COST_BYTES;
-
 double ModelSeconds(const test::CallLog& log) {
-  double bytes = 0;
-  for (const auto& c : log.Calls) {
-    if (c.Entry == "EndGBPMode") continue;  // the simulator charges nothing for it
-    bytes += kCallCostBytes;
-    if (c.Entry == "ReadNVMFile" && c.Result > 0) bytes += c.Result;
-    if (c.Entry == "WriteNVMFile" && c.Args.size() == 3) bytes += static_cast<double>(c.Args[2]);
-  }
-  return bytes * kBitsPerByte / kBaud;
+  return LinkModelSeconds(log, kBaud);
 }
 
 // The demo telephone with the catalogue that ships with the program, the link at 115200.

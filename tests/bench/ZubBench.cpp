@@ -40,6 +40,20 @@ int main(int argc, char** argv) {
                "BM_FullRefreshNoLink", TClock::Cpu),
       CounterAtMost("upload of 34,442 bytes, 115200 bit/s: time / link model [wall]",
                     "BM_LinkUpload34442", "ratio", 1.02, "<= 1.02", 3),
+      {"128-byte read through gbp-host.exe under Wine, warm, minus in-process [wall]", "<= 0.3 ms",
+       [](const TResults& r) -> TVerdict {
+         const auto host = r.find("BM_HeadReadThroughHost");
+         const auto native = r.find("BM_HeadReadInProcess");
+         if (host == r.end() || native == r.end())
+           return {"not measured (no Wine or no win32 build)", std::nullopt};
+         const double overhead = host->second.Seconds - native->second.Seconds;
+         return {FormatSeconds(overhead), overhead <= 0.3e-3};
+       }},
+      CounterAtMost("full refresh, demo telephone, 115200 bit/s, through the host: time / link "
+                    "model [wall]",
+                    "BM_HostLinkFullRefresh", "ratio", 1.03, "<= 1.03", 3),
+      TimeInfo("start of the host, new Wine prefix (cold)", "BM_HostStartColdWine", TClock::Wall),
+      TimeInfo("start of the host, Wine running (warm)", "BM_HostStartWarmWine", TClock::Wall),
   };
   return RunAndReport(argc, argv, figures);
 }

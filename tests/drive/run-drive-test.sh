@@ -9,16 +9,38 @@
 #   #! rm FILE               remove a file of the home folder (e.g. phone/2-5.bin)
 #   #! copy FROM TO          copy a file inside the home folder
 # With ZUB_UPDATE_EXPECTED=1 the transcript replaces the expected file.
+#
+# With ZUB_DRIVE_WIN32=DIR the simulator built as 32-bit Windows libraries (DIR/gbp.dll,
+# DIR/cte_gbp.dll) stands in for the native one, with DIR/gbp-host.exe beside it, so the tool
+# serves it through the host under Wine, in the prefix ZUB_DRIVE_WINEPREFIX (shared by all such
+# runs; its first set-up is done under a lock). The transcript must be the same. Exits 77
+# (skipped) when Wine or the Windows build is missing.
 set -euo pipefail
 bin="$1" data="$2" script="$3" expected="$4" home="$5"
+
+lib="$bin"
+if [ -n "${ZUB_DRIVE_WIN32:-}" ]; then
+  lib="$ZUB_DRIVE_WIN32"
+  for f in gbp.dll cte_gbp.dll gbp-host.exe; do
+    [ -f "$lib/$f" ] || { echo "skipped: no $lib/$f (no MinGW-w64 cross compiler)"; exit 77; }
+  done
+  command -v wine >/dev/null || { echo "skipped: wine is not installed"; exit 77; }
+  export WINEPREFIX="$ZUB_DRIVE_WINEPREFIX" WINEDEBUG=-all
+  mkdir -p "$WINEPREFIX"
+  # The host run without arguments only lets Wine set the prefix up, then ends.
+  flock "$WINEPREFIX.lock" bash -c '[ -e "$WINEPREFIX/dosdevices/c:" ] ||
+    WINEDLLOVERRIDES="mscoree,mshtml=" wine "$1" </dev/null >/dev/null 2>&1 || true' _ \
+    "$lib/gbp-host.exe"
+fi
 
 rm -rf "$home"
 mkdir -p "$home"
 directives="$(grep -aE '^#!' "$script" | sed -e 's/^#! *//' || true)"
 has() { grep -qx "$1" <<<"$directives"; }
 
-has no-library || cp "$bin/gbp.dll" "$home/"
-has no-cte || cp "$bin/cte_gbp.dll" "$home/"
+has no-library || cp "$lib/gbp.dll" "$home/"
+has no-cte || cp "$lib/cte_gbp.dll" "$home/"
+[ -z "${ZUB_DRIVE_WIN32:-}" ] || cp "$lib/gbp-host.exe" "$home/"
 has no-settings || cp "$data/zubmanager.INI" "$data/SECTIONS.INI" "$home/"
 has no-phone || "$bin/zub-demo-phone" "$home" >/dev/null
 

@@ -3,6 +3,7 @@
 #include "commands/CoreState.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 #include "base/Convert.h"
@@ -29,6 +30,8 @@ constexpr FormKey kFormKeys[] = {
 constexpr const char* kComPortKey = "COM-Port";
 constexpr const char* kUfifFwKey = "UFIFFW";
 constexpr const char* kCteModeKey = "CTEMode";
+// The devices a Windows device library's COM1..COM4 lead to under Wine (e.g. /dev/ttyACM0).
+constexpr const char* kDevice = "Device";
 
 }  // namespace
 
@@ -64,6 +67,11 @@ void TCoreState::SettingsLoad() {
   ComboBox1Change(ComboBox1Index);
 
   SetFWIndex(ini.ReadInteger(kManager, kUfifFwKey, 0));
+
+  std::array<std::string, 4> devices;
+  for (std::size_t i = 0; i < devices.size(); ++i)
+    devices[i] = ini.ReadString(kDevice, "COM" + std::to_string(i + 1), "");
+  NVM->SetComDevices(devices);
 
   SetCTECB(ini.ReadBool(kManager, kCteModeKey, false));
   NVM->SetCTEMode(Experts.CTECB);

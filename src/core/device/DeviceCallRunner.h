@@ -1,6 +1,7 @@
-// How the device component runs one call into the device library (or the host): the front end
-// may run it elsewhere and keep its window alive meanwhile. The default runs it at once on the
-// calling thread.
+// Where the device component runs each call into the device library or its host. The default
+// runs the call inline on the calling thread; a front end may set one that keeps its window
+// painted while the call is in flight. Whatever it does, it must run the calls one at a time,
+// in the order given, and return each call's result.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +12,13 @@ namespace zub {
 class IDeviceCallRunner {
  public:
   virtual ~IDeviceCallRunner() = default;
-  // Runs `call` once and returns its result; returns only when the call has ended.
   virtual std::int32_t Run(const std::function<std::int32_t()>& call) = 0;
+};
+
+// Runs every call at once, on the calling thread.
+class TInlineCallRunner : public IDeviceCallRunner {
+ public:
+  std::int32_t Run(const std::function<std::int32_t()>& call) override { return call(); }
 };
 
 }  // namespace zub

@@ -1,10 +1,17 @@
 // TNVMSection: the single path between the tool and the telephone. It loads the device
 // library, opens and ends its connection, and reads, writes, sizes and clears one section at a
 // time. Nothing else in the tool calls the device library.
+//
+// The library file decides how it is reached: a library built for the tool's own platform is
+// loaded into the process; a 32-bit Windows library is served by gbp-host.exe, run through
+// Wine on Linux and directly on Windows. The host starts at the first InitGBP and lives until
+// the library is released, so Wine starts once; the six calls answer the same either way.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,11 +49,13 @@ std::string FormatLibraryCall(std::string_view entry, const std::vector<std::int
 // The InitGBPMode failure text ("GBP Error: ...") for a non-zero result.
 std::string GBPErrorText(std::int32_t code);
 
+class THostChannel;
+struct TPeFile;
+
 class TNVMSection {
  public:
   // Loads gbp.dll at once (from `programDir` first), reporting a failure to `owner`.
-  TNVMSection(INVMOwner& owner, std::filesystem::path programDir,
-              INVMObserver* observer = nullptr);
+  TNVMSection(INVMOwner& owner, std::filesystem::path programDir, INVMObserver* observer = nullptr);
   ~TNVMSection();
   TNVMSection(const TNVMSection&) = delete;
   TNVMSection& operator=(const TNVMSection&) = delete;
@@ -74,23 +83,38 @@ class TNVMSection {
   bool Loaded() const { return FLoaded; }
   bool PortOpen() const { return FPortOpen; }
   void SetObserver(INVMObserver* observer) { FObserver = observer; }
-  // Every library call goes through `runner` (nullptr: run at once on the calling thread).
-  void SetCallRunner(IDeviceCallRunner* runner) { FRunner = runner; }
   std::string LibraryFileName() const { return FCTEMode ? "cte_gbp.dll" : "gbp.dll"; }
 
+  // Every call into the library or its host (the host's start and stop included) goes through
+  // `runner`; nullptr restores the default, which calls inline.
+  void SetCallRunner(IDeviceCallRunner* runner) { FRunner = runner ? runner : &FInlineRunner; }
+  // The devices the Windows library's COM1..COM4 lead to under Wine (e.g. "/dev/ttyACM0"); an
+  // empty entry leaves Wine's own mapping. Used when the host next starts.
+  void SetComDevices(const std::array<std::string, 4>& devices) { FComDevices = devices; }
+  const std::array<std::string, 4>& ComDevices() const { return FComDevices; }
+  // Whether the loaded library is served through gbp-host.exe.
+  bool Hosted() const { return FHosted; }
+  // The process id of the running host; 0 when none runs.
+  long HostProcessId() const;
+
  private:
-  // Opens the connection when it is closed; false when it could not be opened or the entry
-  // point the operation needs is missing.
-  bool EnsureOpen(const void* entry);
+  // Opens the connection when it is closed; false when it could not be opened.
+  bool EnsureOpen();
+  bool LoadInProcess(const std::string& name);
+  bool LoadHosted(const std::filesystem::path& file, const TPeFile& pe);
+  // Starts the host when none runs; false (after its message) when it cannot.
+  bool StartHost();
+  void StopHost();
+  // A host that went away during a call took the connection with it.
+  void AfterCall();
+  std::int32_t Run(const std::function<std::int32_t()>& call) { return FRunner->Run(call); }
   void ForgetEntryPoints();
-  std::int32_t Call(const std::function<std::int32_t()>& call);
   void Report(std::string_view entry, std::vector<std::int64_t> args, bool hasResult,
               std::int32_t result);
 
   INVMOwner& FOwner;
   std::filesystem::path FProgramDir;
   INVMObserver* FObserver;
-  IDeviceCallRunner* FRunner = nullptr;
 
   gbp::InitGBPModeFn FInitGBPMode = nullptr;
   gbp::EndGBPModeFn FEndGBPMode = nullptr;
@@ -99,6 +123,13 @@ class TNVMSection {
   gbp::ClearNVMFileFn FClearNVMFile = nullptr;
   gbp::GetNVMFileSizeFn FGetNVMFileSize = nullptr;
   TDeviceLibrary FLibrary;
+  bool FHosted = false;
+  std::filesystem::path FHostedFile;
+  std::unique_ptr<THostChannel> FHost;
+  std::array<std::string, 4> FComDevices;
+  TInlineCallRunner FInlineRunner;
+  IDeviceCallRunner* FRunner = &FInlineRunner;
+  bool FWineMissingTold = false;
   bool FLoaded = false;
   bool FPortOpen = false;
 

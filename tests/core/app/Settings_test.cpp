@@ -130,6 +130,19 @@ TEST_F(SettingsTest, OutOfRangeStoredIndexesSelectNothingAndPortOneIsUsed) {
   EXPECT_EQ(calls.Calls.back().Args, std::vector<std::int64_t>{1});
 }
 
+// The serial devices a Windows library's ports lead to under Wine come from [Device]; a port
+// not named keeps Wine's own mapping (an empty entry), and the save leaves the keys alone.
+TEST_F(SettingsTest, DeviceKeysNameTheSerialDevicesOfTheFourPorts) {
+  phone.SetSetting("Device", "COM1", "/dev/ttyACM0");
+  phone.SetSetting("Device", "COM4", "/dev/ttyUSB1");
+  auto m = Start();
+  EXPECT_EQ(m->NVM->ComDevices(),
+            (std::array<std::string, 4>{"/dev/ttyACM0", "", "", "/dev/ttyUSB1"}));
+  m->FormClose();
+  EXPECT_EQ(Saved("Device", "COM1"), "/dev/ttyACM0");
+  EXPECT_EQ(Saved("Device", "COM2"), "<none>");
+}
+
 TEST_F(SettingsTest, SaveWritesTheListedKeysOnly) {
   phone.SetCatalogue({SimTelephone::Entry(2, 8, "x")});
   phone.SetSign(3, "Counter");

@@ -1,11 +1,18 @@
-// What every device library behind the loader must do alike: the scripted fake and the
-// telephone simulator run the same table of calls and must give the same answers.
+// What every device library behind the loader must do alike: the scripted fake, the
+// telephone simulator and the Windows simulator served by gbp-host.exe under Wine (the way the
+// device component reaches a Windows library) run the same table of calls and must give the
+// same answers.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "core/device/DeviceTestSupport.h"
+#include "device/HostChannel.h"
+#include "device/WineHost.h"
 
 namespace zub {
 namespace {
@@ -64,24 +71,65 @@ const TStep kSteps[] = {
 };
 // clang-format on
 
+// The six calls, whichever way they reach the library.
+struct TCalls {
+  std::function<std::int32_t(std::uint8_t)> Init;
+  std::function<std::int32_t()> End;
+  std::function<std::int32_t(std::uint8_t, std::uint8_t, void*, std::uint32_t)> Read;
+  std::function<std::int32_t(std::uint8_t, std::uint8_t, const void*, std::uint32_t)> Write;
+  std::function<std::int32_t(std::uint8_t, std::uint8_t)> Clear;
+  std::function<std::int32_t(std::uint8_t, std::uint8_t)> Size;
+};
+
+TCalls InProcess(const TGbpEntries& e) {
+  return {e.Init, e.End, e.Read, e.Write, e.Clear, e.Size};
+}
+
+TCalls Hosted(THostChannel& c) {
+  return {[&c](std::uint8_t port) { return c.InitGBPMode(port); },
+          [&c] { return c.EndGBPMode(); },
+          [&c](std::uint8_t s, std::uint8_t ss, void* b, std::uint32_t n) {
+            return c.ReadNVMFile(s, ss, b, n);
+          },
+          [&c](std::uint8_t s, std::uint8_t ss, const void* b, std::uint32_t n) {
+            return c.WriteNVMFile(s, ss, b, n);
+          },
+          [&c](std::uint8_t s, std::uint8_t ss) { return c.ClearNVMFile(s, ss); },
+          [&c](std::uint8_t s, std::uint8_t ss) { return c.GetNVMFileSize(s, ss); }};
+}
+
 class DeviceContractTest : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
-    if (GetParam() == "fake") {
+    if (GetParam() == "win32") {
+      if (const std::string skip = test::UseTestWinePrefix(); !skip.empty()) GTEST_SKIP() << skip;
+      const auto dir = test::FreshTestDir();
+      std::filesystem::copy_file(test::Win32File("gbp.dll"), dir / "gbp.dll");
+      std::string error;
+      const auto command = MakeWineHostCommand(test::Win32File("gbp-host.exe"), dir / "gbp.dll",
+                                               {std::getenv("WINEPREFIX"), {}}, error);
+      ASSERT_TRUE(command) << error;
+      host_ = std::make_unique<THostChannel>();
+      ASSERT_TRUE(host_->Start(*command, &error)) << error;
+      api_ = Hosted(*host_);
+    } else if (GetParam() == "fake") {
       fake_.emplace(test::FakeDir("fake"), "gbp.dll");
       ASSERT_TRUE(fake_->Loaded());
       fake_->Reset();
-      ASSERT_TRUE(api_.Resolve(fake_->Library()));
+      TGbpEntries entries;
+      ASSERT_TRUE(entries.Resolve(fake_->Library()));
+      api_ = InProcess(entries);
     } else {
       phone_.emplace();  // no gbp-sim.ini: the defaults
       ASSERT_TRUE(phone_->Load());
-      api_ = phone_->Api();
+      api_ = InProcess(phone_->Api());
     }
   }
 
   std::optional<test::TFakeControl> fake_;
   std::optional<test::TSimPhone> phone_;
-  TGbpEntries api_;
+  std::unique_ptr<THostChannel> host_;
+  TCalls api_;
 };
 
 TEST_P(DeviceContractTest, AnswersTheTableOfCalls) {
@@ -123,7 +171,8 @@ TEST_P(DeviceContractTest, AnswersTheTableOfCalls) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Libraries, DeviceContractTest, ::testing::Values("fake", "simulator"),
+INSTANTIATE_TEST_SUITE_P(Libraries, DeviceContractTest,
+                         ::testing::Values("fake", "simulator", "win32"),
                          [](const auto& info) { return info.param; });
 
 }  // namespace

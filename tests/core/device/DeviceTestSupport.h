@@ -110,6 +110,14 @@ class TSimPhone {
   TGbpEntries api_;
 };
 
+// A file of the win32 cross build (gbp-host.exe, gbp.dll, cte_gbp.dll).
+std::filesystem::path Win32File(const char* name);
+// Why the win32 cross build cannot be used (empty when it can).
+std::string Win32BuildMissing();
+// Points WINEPREFIX at the Wine prefix all device tests of this build tree share, and sets it
+// up on first use under a file lock. Returns why Wine tests must be skipped (empty: run them).
+std::string UseTestWinePrefix();
+
 // Bytes 0, 1, 2, ... (mod 251) plus `seed`.
 std::vector<unsigned char> Pattern(std::size_t size, unsigned seed = 0);
 

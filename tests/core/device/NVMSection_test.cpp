@@ -276,24 +276,30 @@ TEST_F(NVMSectionTest, ALibraryWithoutReadNVMFileCountsAsNotLoaded) {
   }
 }
 
-// The three entry points the loader insists on are there, the others are not: the operations
-// that need a missing one fail before anything reaches the library.
-TEST_F(NVMSectionTest, OperationsWhoseEntryPointIsMissingFailWithoutCallingTheLibrary) {
+// A library that lacks any of the six entry points is reported once, at load, and then not
+// used at all: every operation fails as with no library (as a failed opening does), and
+// nothing reaches the library, not even the opening.
+TEST_F(NVMSectionTest, ALibraryLackingAnOptionalEntryPointIsNotUsedEither) {
   TFakeControl minimal(FakeDir("fake-minimal"), "gbp.dll");
   ASSERT_TRUE(minimal.Loaded());
   minimal.Reset();
   auto nvm = Make("fake-minimal");
-  EXPECT_TRUE(nvm->Loaded());
-  EXPECT_TRUE(owner.messages.empty());
+  EXPECT_FALSE(nvm->Loaded());
+  EXPECT_EQ(owner.messages, (TMessages{{"ERROR", "Unable to open gbp.dll"}}));
+  EXPECT_EQ(observer.loads, (std::vector<std::pair<std::string, bool>>{{"gbp.dll", false}}));
+  owner.messages.clear();
   unsigned char buffer[8] = {};
   EXPECT_EQ(nvm->Write(buffer, sizeof buffer), -1);
   EXPECT_EQ(nvm->GetSize(), -1);
   EXPECT_EQ(nvm->Clear(), 0);
-  EXPECT_EQ(owner.messages.size(), 3u);
-  EXPECT_EQ(minimal.CallCount("InitGBPMode"), 0);
+  EXPECT_EQ(nvm->Read(buffer, sizeof buffer), -1);
+  nvm->EndGBP();
+  // One box per operation, from its failed opening, exactly as with no library at all.
+  EXPECT_EQ(owner.messages, TMessages(4, {"ERROR", "Unable to open gbp.dll"}));
   EXPECT_FALSE(nvm->PortOpen());
-  EXPECT_EQ(nvm->Read(buffer, sizeof buffer), gbp::kNoSection);
-  EXPECT_EQ(minimal.CallCount("InitGBPMode"), 1);
+  for (const char* entry : {"InitGBPMode", "EndGBPMode", "ReadNVMFile"})
+    EXPECT_EQ(minimal.CallCount(entry), 0) << entry;
+  EXPECT_TRUE(observer.calls.empty());
 }
 
 TEST_F(NVMSectionTest, ObserverSeesLoadsAndCalls) {
