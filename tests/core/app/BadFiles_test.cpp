@@ -538,7 +538,7 @@ TEST_P(BadFile, StatedMessageOrWrittenNothingUnsafe) {
     if (log.Count("WriteNVMFile") == 0) {
       v.Kind = TVerdict::Refused;
       // Binary bytes yield too many words, or none at all.
-      v.Message = !ui.Exceptions.empty()         ? ""
+      v.Message = !ui.Exceptions.empty()        ? ""
                   : hasBox("ERROR", kNoNumbers) ? kNoNumbers
                                                 : kLibraryTooBig;
     } else {

@@ -53,9 +53,9 @@ enum class TFault {
   DropBeforeWrite,  // the telephone stops answering once the command got to its write
   WriteFail,        // the write answers a COMM error (-5) and the section stays as it was
 };
-constexpr std::array kFaults = {TFault::WriteKeep,   TFault::Capacity,  TFault::ReadError,
-                                TFault::SizeError,   TFault::ClearFails, TFault::NoAnswer,
-                                TFault::NoPort,      TFault::MaxTransfer, TFault::DropBeforeWrite,
+constexpr std::array kFaults = {TFault::WriteKeep, TFault::Capacity,    TFault::ReadError,
+                                TFault::SizeError, TFault::ClearFails,  TFault::NoAnswer,
+                                TFault::NoPort,    TFault::MaxTransfer, TFault::DropBeforeWrite,
                                 TFault::WriteFail};
 constexpr std::size_t kFaultCount = kFaults.size();
 
@@ -659,8 +659,9 @@ TEST(FaultCases, ConversionThatCannotWriteBackSaysWhereTheProgramIs) {
   const TRun run = RunCommand(CommandNamed("Convert"), TFault::DropBeforeWrite);
   EXPECT_EQ(run.Clears, 1);
   EXPECT_EQ(run.Writes, 0);
-  EXPECT_TRUE(HasBox(run, "Section uploaded with error or out of memory!\nTry to upload again or "
-                          "free some NVM memory.\nConverted program stored at temp.prg file!!!"));
+  EXPECT_TRUE(HasBox(run,
+                     "Section uploaded with error or out of memory!\nTry to upload again or "
+                     "free some NVM memory.\nConverted program stored at temp.prg file!!!"));
   EXPECT_EQ(run.LastStatus, "Upload error!");
   EXPECT_TRUE(run.TempPrg.has_value());
 }

@@ -39,9 +39,11 @@ TEST(ReadClamp, ACountBeyondTheBufferIsClampedByEveryCommand) {
       // 65,536 zero bytes parse as a store of empty items; the dialog is cancelled.
       {"Download Save Slot", TActionId::DownloadSaveAction, {}},
       // A section longer than the buffer is never written back shortened.
-      {"Erase Save Slot", TActionId::EraseSaveAction,
+      {"Erase Save Slot",
+       TActionId::EraseSaveAction,
        {"ERROR", "Can't erase save slot - section 2-5 too big!"}},
-      {"Upload Save Slot", TActionId::UploadSaveAction,
+      {"Upload Save Slot",
+       TActionId::UploadSaveAction,
        {"ERROR", "Can't upload save slot - section 2-5 too big!"}},
       {"Convert", TActionId::ConvertAction, {"ERROR", "Can't convert - section 2-5 too big!"}},
   };
