@@ -157,6 +157,7 @@ TSimConfig ParseSimConfig(std::string_view text, bool serviceCable) {
   if (const auto v = get("faults/readerror")) c.readError = ParseKeyedMap<std::int32_t>(*v);
   if (const auto v = get("faults/sizeerror")) c.sizeError = ParseKeyedMap<std::int32_t>(*v);
   if (const auto v = get("faults/writekeep")) c.writeKeep = ParseKeyedMap<std::uint64_t>(*v);
+  if (const auto v = get("faults/writefail")) c.writeFail = ParseKeyedMap<std::int32_t>(*v);
   if (const auto v = get("faults/clearfails")) {
     if (const auto keys = ParseList<TSectionKey>(*v, ParseSectionKey)) {
       c.clearFails = std::set<TSectionKey>(keys->begin(), keys->end());

@@ -41,6 +41,7 @@ struct TSimConfig {
   std::map<TSectionKey, std::int32_t> readError;
   std::map<TSectionKey, std::int32_t> sizeError;
   std::map<TSectionKey, std::uint64_t> writeKeep;
+  std::map<TSectionKey, std::int32_t> writeFail;  // the write returns the code, the section stays
   std::set<TSectionKey> clearFails;
 };
 

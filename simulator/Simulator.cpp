@@ -242,7 +242,8 @@ ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL ReadNVMFile(std::uint8_t section, std::
 }
 
 // Answers the number of bytes handed over; a WriteKeep fault loses bytes without saying so,
-// as a telephone that runs out of room mid-transfer would.
+// as a telephone that runs out of room mid-transfer would, and a WriteFail fault answers its
+// code and leaves the section as it was.
 ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL WriteNVMFile(std::uint8_t section, std::uint8_t subSection,
                                                       const void* buffer, std::uint32_t length) {
   const TPhone& phone = Phone();
@@ -252,6 +253,9 @@ ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL WriteNVMFile(std::uint8_t section, std:
   SpendLinkTime(length);
   std::uint64_t keep = length;
   const auto key = zub::sim::MakeSectionKey(section, subSection);
+  if (const auto fault = phone.config.writeFail.find(key); fault != phone.config.writeFail.end()) {
+    return fault->second;
+  }
   if (const auto fault = phone.config.writeKeep.find(key); fault != phone.config.writeKeep.end()) {
     keep = std::min(keep, fault->second);
   }

@@ -310,6 +310,7 @@ std::string SimulatorIni() {
          "ReadError=         ; S-SS:code list: ReadNVMFile returns code\n"
          "SizeError=         ; S-SS:code list: GetNVMFileSize returns code\n"
          "WriteKeep=         ; S-SS:bytes list: a write stores only its first bytes\n"
+         "WriteFail=         ; S-SS:code list: WriteNVMFile returns code, stores nothing\n"
          "ClearFails=        ; S-SS list: ClearNVMFile leaves the section\n";
 }
 

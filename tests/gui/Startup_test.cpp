@@ -4,6 +4,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTest>
 
 #include "GuiTestSupport.h"
@@ -105,6 +107,24 @@ TEST(Startup, ShowAppliesTheSettingsAndCloseWritesThemBack) {
   EXPECT_EQ(ini.ReadInteger("Form", "Height", 0), outer.height());
   EXPECT_EQ(ini.ReadInteger("Manager", "COM-Port", 0), 3);
   EXPECT_EQ(ini.ReadString("Sections", "section1", ""), "0x0210");
+}
+
+// Bounds saved on a screen that is gone, or bigger than this one: the window comes up on the
+// screen, no bigger than its free area.
+TEST(Startup, StoredBoundsOffTheScreenAreBroughtOntoIt) {
+  TTempHome home;
+  home.Write("zubmanager.INI", "[Form]\nTop=9000\nLeft=-9000\nWidth=16000\nHeight=300\n");
+  TBoxRecorder boxes;
+  TZubApp app(home.Options(boxes));
+  TForm1& form = app.Form1();
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  QApplication::processEvents();
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_TRUE(area.contains(form.frameGeometry()))
+      << form.frameGeometry().x() << "," << form.frameGeometry().y() << " "
+      << form.frameGeometry().width() << "x" << form.frameGeometry().height();
+  EXPECT_EQ(form.frameGeometry().width(), area.width());
 }
 
 TEST(Startup, OptionsDialogKeepsTheWindowWhereTheUserPutIt) {

@@ -77,7 +77,12 @@ void ConvertActionExecute(TCoreState& m) {
 
   m.UI.Status(kStatusUploading);
   const auto r = WriteAndRescan(m, *row, buffer);
-  if (!r) return;
+  if (!r) {
+    // The section is erased and the program is not back: the user must know where it is.
+    m.UI.MessageBox(kErrorCaption, kConvertUploadErrorText);
+    m.UI.Status(kStatusUploadError);
+    return;
+  }
   ReportUpload(m, *r, n, kUploadedSuccessfully, kStatusUploaded, kConvertUploadErrorText);
 }
 

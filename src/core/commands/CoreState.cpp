@@ -27,6 +27,11 @@ constexpr FormKey kFormKeys[] = {
     {"Width", &TWindowBounds::Width, 330},
     {"Height", &TWindowBounds::Height, 420},
 };
+// Bounds a window can have: big enough to use, small enough for any screen. A file that says
+// otherwise (a hand edit, a window saved while minimised) gets the nearest such bounds.
+constexpr int kMinWidth = 160;
+constexpr int kMinHeight = 120;
+constexpr int kMaxExtent = 16384;
 constexpr const char* kComPortKey = "COM-Port";
 constexpr const char* kUfifFwKey = "UFIFFW";
 constexpr const char* kCteModeKey = "CTEMode";
@@ -60,6 +65,10 @@ void TCoreState::NVMMessage(const std::string& caption, const std::string& text)
 void TCoreState::SettingsLoad() {
   auto& ini = Settings();
   for (const auto& k : kFormKeys) Bounds.*k.field = ini.ReadInteger(kForm, k.key, k.defaultValue);
+  Bounds.Width = std::clamp(Bounds.Width, kMinWidth, kMaxExtent);
+  Bounds.Height = std::clamp(Bounds.Height, kMinHeight, kMaxExtent);
+  Bounds.Left = std::clamp(Bounds.Left, -kMaxExtent, kMaxExtent);
+  Bounds.Top = std::clamp(Bounds.Top, -kMaxExtent, kMaxExtent);
   UI.ControlsChanged();
 
   const int com = ini.ReadInteger(kManager, kComPortKey, 0);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -36,6 +37,7 @@ struct TPrefModel {
   // The record as last read from the telephone (bytes beyond what was read are 0), kept so
   // that bytes the dialog does not show are written back unchanged.
   std::optional<std::array<std::uint8_t, 12>> LastRecord;
+  std::size_t LastRecordLength = 0;  // how many of its bytes the telephone delivered
 };
 
 // One line of SaveSlotForm's check list.

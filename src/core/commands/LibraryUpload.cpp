@@ -49,6 +49,11 @@ void UploadLibFile(TCoreState& m, std::int32_t section, std::int32_t subSection)
     m.UI.MessageBox(kErrorCaption, kLibraryTooBig);
     return;
   }
+  // Writing nothing would only leave an empty section behind that looks like a success.
+  if (content.empty()) {
+    m.UI.MessageBox(kErrorCaption, kFileEmpty);
+    return;
+  }
   WriteAndVerify(m, section, subSection, content);
 }
 
@@ -59,6 +64,10 @@ void UploadPRG3Lib(TCoreState& m, std::int32_t section, std::int32_t subSection)
   const TPRG3Image image = BuildPRG3Image(ReadTextFile(*path));
   if (image.TooBig) {
     m.UI.MessageBox(kErrorCaption, kLibraryTooBig);
+    return;
+  }
+  if (image.Image.empty()) {
+    m.UI.MessageBox(kErrorCaption, "Can't uplod - no numbers in library file!");
     return;
   }
   WriteAndVerify(m, section, subSection, image.Image);

@@ -51,6 +51,7 @@ void GetPrefAction(TCoreState& m) {
   p.sEdit.clear();
   p.ssEdit.clear();
   p.LastRecord.reset();
+  p.LastRecordLength = 0;
   TReadOptions options;
   options.Capacity = kPrefRecordSize;
   const auto content = ReadWholeSection(m, kPrefSection, kPrefSubSection, options);
@@ -60,6 +61,7 @@ void GetPrefAction(TCoreState& m) {
   std::copy(content->Data.begin(), content->Data.end(), buffer.begin());
   const auto n = static_cast<std::int32_t>(content->Data.size());
   p.LastRecord = buffer;
+  p.LastRecordLength = content->Data.size();
   const TPrefRecord record = DecodePrefRecord(buffer);
 
   if (n >= static_cast<std::int32_t>(kPrefRecordSize) && record.AutorunSubSection != 0) {
@@ -95,11 +97,12 @@ void SetPrefAction(TCoreState& m) {
     record.AutorunSection = LowByte(StrToInt(p.AsEdit));
     record.AutorunSubSection = LowByte(StrToInt(p.AssEdit));
   }
-  // With no radio item selected the stored mode is kept; with nothing stored there is no mode
-  // to write, and a record without one would leave the modification's menu undefined.
+  // With no radio item selected the stored mode is kept; with nothing stored (no record read,
+  // or one too short to hold the mode) there is no mode to write, and a record without one
+  // would leave the modification's menu undefined.
   if (const auto mode = MenuModeOfRadioIndex(p.RG1)) {
     record.MenuMode = *mode;
-  } else if (p.LastRecord) {
+  } else if (p.LastRecord && p.LastRecordLength > kPrefMenuModeAt) {
     record.MenuMode = (*p.LastRecord)[kPrefMenuModeAt];
   } else {
     m.UI.MessageBox(kErrorCaption, "Please select the menu show mode!");

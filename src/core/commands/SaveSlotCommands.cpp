@@ -20,13 +20,21 @@ const char* const kRemovePrompt = "Please select items you want to be removed fr
 const char* const kFromFilePrompt = "Please select items you want to be uploaded from file.";
 
 // The whole section, read before the user is asked anything; with `absentIsEmpty` a section
-// that does not exist reads as empty.
+// that does not exist reads as empty. With `command` ("upload save slot") a section longer
+// than the buffer is refused: writing back its head would cut off its tail.
 std::optional<std::vector<std::uint8_t>> ReadSection(TCoreState& m, const TSectInfo& row,
-                                                     bool absentIsEmpty = false) {
+                                                     bool absentIsEmpty = false,
+                                                     const char* command = nullptr) {
   TReadOptions options;
   options.AbsentIsEmpty = absentIsEmpty;
+  options.DetectLonger = command != nullptr;
   auto content = ReadWholeSection(m, row.Section, row.SubSection, options);
   if (!content) return std::nullopt;
+  if (content->Longer) {
+    m.UI.MessageBox(kErrorCaption, std::string("Can't ") + command + " - section " +
+                                       SectionAddress(row.Section, row.SubSection) + " too big!");
+    return std::nullopt;
+  }
   return std::move(content->Data);
 }
 
@@ -61,7 +69,7 @@ void UploadSaveActionExecute(TCoreState& m) {
   TSectInfo* row = m.CurrentSection();
   if (!row) return;
   m.UI.Status("Reading Slot data...");
-  auto image = ReadSection(m, *row, /*absentIsEmpty=*/true);
+  auto image = ReadSection(m, *row, /*absentIsEmpty=*/true, "upload save slot");
   if (!image) return;
 
   m.SaveSlotForm.Label1 = kRemovePrompt;
@@ -78,7 +86,13 @@ void UploadSaveActionExecute(TCoreState& m) {
   if (const auto path = m.UI.OpenFile(kOpenDialog1Filter)) {
     const std::vector<std::uint8_t> file = ReadFileHead(*path, kSectionBufferSize);
     m.SaveSlotForm.Label1 = kFromFilePrompt;
-    if (SelectSaveSlots(m, file) > 0) {
+    const std::int32_t fromFile = SelectSaveSlots(m, file);
+    // A file without records has nothing to upload; writing would only report a success.
+    if (fromFile == 0) {
+      m.UI.MessageBox(kErrorCaption, "Can't uplod - no save slots in file!");
+      return;
+    }
+    if (fromFile > 0) {
       for (const TSaveSlot& slot : m.FSaveSlots)
         if (slot.Selected) store.AddFrom(file, slot);
     }
@@ -100,7 +114,7 @@ void EraseSaveActionExecute(TCoreState& m) {
   TSectInfo* row = m.CurrentSection();
   if (!row) return;
   m.UI.Status("Reading Slot data...");
-  auto image = ReadSection(m, *row);
+  auto image = ReadSection(m, *row, /*absentIsEmpty=*/false, "erase save slot");
   if (!image) return;
 
   m.SaveSlotForm.Label1 = kRemovePrompt;

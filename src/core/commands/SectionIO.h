@@ -24,10 +24,17 @@ struct TReadOptions {
   // When the read fills the whole buffer, ask the size too, to tell a section that holds
   // more than the buffer.
   bool DetectLonger = false;
+  // Ask the size first and read that many bytes (at most kMaxWholeSection; the capacity when
+  // the size cannot be asked); a read that delivers other than the size is a failure, so a
+  // copy the user keeps is never shortened.
+  bool SizeFirst = false;
   // The read opens the connection itself: when it cannot be opened, the component's message
   // is followed by the failed read's own.
   bool ReadOpensConnection = false;
 };
+
+// The most bytes a SizeFirst read takes from one section.
+inline constexpr std::size_t kMaxWholeSection = std::size_t{16} << 20;
 
 struct TSectionContent {
   std::vector<std::uint8_t> Data;  // what the telephone delivered, never more than Capacity
@@ -50,20 +57,27 @@ std::int32_t ReadInto(TNVMSection& nvm, std::vector<std::uint8_t>& buffer);
 // cancelled the dialog.
 std::optional<std::vector<std::uint8_t>> OpenProgramFile(TCoreState& m);
 
-// Writes the image into the row's section on a connection of its own and scans the row again
-// before the connection closes, then repaints: the size the scan found, or nullopt when the
-// connection could not be opened.
-std::optional<std::int32_t> WriteAndRescan(TCoreState& m, TSectInfo& row, Bytes image);
+struct TWriteResult {
+  std::int32_t Written = 0;  // what the library answered to the write; negative: it failed
+  std::int32_t Size = 0;     // the section's size the rescan found afterwards
+};
 
-// The upload's verdict: r is what the rescan found, n what was written.
-void ReportUpload(TCoreState& m, std::int32_t r, std::int32_t n,
+// Writes the image into the row's section on a connection of its own and scans the row again
+// before the connection closes, then repaints: the write's answer and the size the scan
+// found, or nullopt when the connection could not be opened.
+std::optional<TWriteResult> WriteAndRescan(TCoreState& m, TSectInfo& row, Bytes image);
+
+// The upload's verdict: r is what the write answered and the rescan found, n what was
+// written. A failed write is a failed upload even when the section kept its size.
+void ReportUpload(TCoreState& m, const TWriteResult& r, std::int32_t n,
                   const char* success = kUploadedSuccessfully, const char* done = kStatusUploaded,
                   const char* failure = kUploadErrorText);
 
 // The check after a library upload, on the open connection: the section's size on success
-// (with the "OK!" box), -1 on failure (with the "ERROR" box).
+// (with the "OK!" box), -1 on failure (with the "ERROR" box). `written` is what the write
+// answered: a negative answer is a failure whatever the size.
 std::int32_t VerifyUpload(TCoreState& m, std::int32_t section, std::int32_t subSection,
-                          std::int32_t expected);
+                          std::int32_t expected, std::int32_t written = 0);
 
 // Writes a library image on a connection of its own and checks it; the status line tells
 // whether the telephone kept it.

@@ -41,8 +41,10 @@ void DownloadActionExecute(TCoreState& m) {
   TSectInfo* row = m.CurrentSection();
   if (!row) return;
   m.UI.Status(kStatusDownloading);
-  // The whole section: a copy the user keeps must not lose data.
-  const auto content = ReadWholeSection(m, row->Section, row->SubSection);
+  // The whole section, however long: a copy the user keeps must not lose data.
+  TReadOptions options;
+  options.SizeFirst = true;
+  const auto content = ReadWholeSection(m, row->Section, row->SubSection, options);
   if (!content) return;
   if (const auto path = m.UI.SaveFile()) WriteFileAtomic(*path, content->Data);
   m.UI.Status(kStatusDownloaded);

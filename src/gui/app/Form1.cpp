@@ -219,7 +219,7 @@ void TForm1::RepaintGrid() {
 void TForm1::ControlsChanged() {
   const TWindowBounds b = FCore->Bounds;
   FApplyingBounds = true;
-  FPlacer->SetOuter(QRect(b.Left, b.Top, b.Width, b.Height));
+  FPlacer->SetOuter(KeepOnScreen(QRect(b.Left, b.Top, b.Width, b.Height)));
   FApplyingBounds = false;
   {
     const QSignalBlocker block(ui->ComboBox1);

@@ -1,6 +1,8 @@
 #include "gui/app/WindowPlacer.h"
 
 #include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -12,6 +14,18 @@ namespace {
 constexpr int kPollMs = 20;
 constexpr int kPolls = 50;
 }  // namespace
+
+QRect KeepOnScreen(const QRect& outer) {
+  QScreen* screen = QGuiApplication::screenAt(outer.center());
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  if (!screen) return outer;
+  const QRect area = screen->availableGeometry();
+  if (area.isEmpty()) return outer;
+  QRect r(outer.topLeft(), outer.size().boundedTo(area.size()));
+  r.moveLeft(std::clamp(r.left(), area.left(), area.left() + area.width() - r.width()));
+  r.moveTop(std::clamp(r.top(), area.top(), area.top() + area.height() - r.height()));
+  return r;
+}
 
 TWindowPlacer::TWindowPlacer(QWidget& window) : QObject(&window), FWindow(window) {}
 

@@ -13,6 +13,11 @@ class QWidget;
 
 namespace zub {
 
+// The outer bounds moved (and, when larger, shrunk) onto the available area of the screen
+// they are mostly on, or of the primary screen: bounds from the settings file may come from
+// a screen that is gone.
+QRect KeepOnScreen(const QRect& outer);
+
 class TWindowPlacer : public QObject {
   Q_OBJECT
 

@@ -40,6 +40,8 @@ constexpr std::size_t kMaxUpload = 34442;
 constexpr std::size_t kMaxLibrary = 21504;
 constexpr const char* kTooBig = "Can't uplod - file too big!";
 constexpr const char* kLibraryTooBig = "Can't uplod - library file too big!";
+constexpr const char* kFileEmpty = "Can't uplod - file is empty!";
+constexpr const char* kNoNumbers = "Can't uplod - no numbers in library file!";
 
 // ---------------------------------------------------------------------------------------
 // Files
@@ -396,6 +398,7 @@ const std::vector<TUploadCommand>& UploadCommands() {
            s.insert(s.end(), item.begin(), item.end());
          }
          s = Cat({s, Trailer(100)});
+         if (f.Items.empty()) return Refused("Can't uplod - no save slots in file!");
          if (s.size() > kFileBuffer) return Refused(kTooBig);
          return Written(s);
        },
@@ -409,6 +412,7 @@ const std::vector<TUploadCommand>& UploadCommands() {
       {"UFIF2Library", 0, 2, 17, nullptr, [](TManager& m) { ClickButton(m, 5); },
        [](const TFile& f) {
          if (f.Bytes.size() > kMaxLibrary) return Refused(kLibraryTooBig);
+         if (f.Bytes.empty()) return Refused(kFileEmpty);
          return Written(f.Bytes);
        },
        [](test::WatchingUI& ui, TManager&, const TFile&) { ui.ConfirmAnswers.push_back(true); }},
@@ -417,6 +421,7 @@ const std::vector<TUploadCommand>& UploadCommands() {
        [](const TFile& f) {
          switch (f.Prg3.Kind) {
            case TPrg3::Image:
+             if (f.Prg3.Words.empty()) return Refused(kNoNumbers);
              return Written(f.Prg3.Words);
            case TPrg3::TooBig:
              return Refused(kLibraryTooBig);
@@ -436,7 +441,7 @@ const std::vector<TUploadCommand>& UploadCommands() {
       {"RawUpload", 0, 17, 19, nullptr, [](TManager& m) { ClickButton(m, 9); },
        [](const TFile& f) {
          const Buf s = Strip(Head(f.Bytes, kFileBuffer));
-         if (s.empty()) return Refused("Can't uplod - file is empty!");
+         if (s.empty()) return Refused(kFileEmpty);
          return Written(s);
        },
        [](test::WatchingUI&, TManager&, const TFile&) {}},
@@ -532,7 +537,10 @@ TEST_P(BadFile, StatedMessageOrWrittenNothingUnsafe) {
   if (v.Kind == TVerdict::Safe) {
     if (log.Count("WriteNVMFile") == 0) {
       v.Kind = TVerdict::Refused;
-      v.Message = ui.Exceptions.empty() ? kLibraryTooBig : "";
+      // Binary bytes yield too many words, or none at all.
+      v.Message = !ui.Exceptions.empty()        ? ""
+                  : hasBox("ERROR", kNoNumbers) ? kNoNumbers
+                                                : kLibraryTooBig;
     } else {
       ASSERT_TRUE(after.has_value());
       EXPECT_EQ(after->size() % 4, 0u);

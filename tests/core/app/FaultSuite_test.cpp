@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -50,10 +51,12 @@ enum class TFault {
   NoPort,           // the cable hangs on another port than the one the tool opens
   MaxTransfer,      // the service cable moves at most 256 bytes a call
   DropBeforeWrite,  // the telephone stops answering once the command got to its write
+  WriteFail,        // the write answers a COMM error (-5) and the section stays as it was
 };
 constexpr std::array kFaults = {TFault::WriteKeep, TFault::Capacity,    TFault::ReadError,
                                 TFault::SizeError, TFault::ClearFails,  TFault::NoAnswer,
-                                TFault::NoPort,    TFault::MaxTransfer, TFault::DropBeforeWrite};
+                                TFault::NoPort,    TFault::MaxTransfer, TFault::DropBeforeWrite,
+                                TFault::WriteFail};
 constexpr std::size_t kFaultCount = kFaults.size();
 
 const char* FaultName(TFault f) {
@@ -76,6 +79,8 @@ const char* FaultName(TFault f) {
       return "MaxTransfer";
     case TFault::DropBeforeWrite:
       return "DropBeforeWrite";
+    case TFault::WriteFail:
+      return "WriteFail";
   }
   return "?";
 }
@@ -270,7 +275,7 @@ using O = TOutcome;
 
 // Each row: the command, its target, its setup, and one expectation per fault in the order
 // of kFaults: WriteKeep, Capacity, ReadError, SizeError, ClearFails, NoAnswer, NoPort,
-// MaxTransfer, DropBeforeWrite.
+// MaxTransfer, DropBeforeWrite, WriteFail.
 // clang-format off
 const std::vector<TCommand>& Commands() {
   static const std::vector<TCommand> commands = {
@@ -279,7 +284,7 @@ const std::vector<TCommand>& Commands() {
      [](TBench& b) { b.OpenAnswer("new.bin", Cat({Pattern(1000, 2), Filler(3)})); },
      [](TManager& m) { ExecuteAction(m, TActionId::UploadAction); },
      Pattern(1000, 2), false, {},
-     {O::Fails, O::Fails, O::Unverified, O::Unverified, Skip(kNeverClears), O::Refuses, O::Refuses, O::Fails, Skip(kOneConnection)}},
+     {O::Fails, O::Fails, O::Unverified, O::Unverified, Skip(kNeverClears), O::Refuses, O::Refuses, O::Fails, Skip(kOneConnection), O::Fails}},
 
     {"UploadLZO", 2, 1, "Uploaded!", 1, nullptr,
      [](TBench& b) {
@@ -294,7 +299,7 @@ const std::vector<TCommand>& Commands() {
      [](TManager& m) { ExecuteAction(m, TActionId::UploadLZOAction); },
      std::nullopt, false, {Data(600, 0x51), Data(384, 0x52)},
      // the carry-over reads the section first: a fault of the read refuses the upload
-     {O::Fails, O::Fails, O::Refuses, O::Unverified, Skip(kNeverClears), O::Refuses, O::Refuses, O::Refuses, O::Refuses}},
+     {O::Fails, O::Fails, O::Refuses, O::Unverified, Skip(kNeverClears), O::Refuses, O::Refuses, O::Refuses, O::Refuses, O::Fails}},
 
     {"Convert", 2, 1, "Uploaded!", 2, nullptr,
      [](TBench& b) { b.phone.PutSection(2, 1, Program(0x20000000, "Old", 1000, 31)); },
@@ -302,7 +307,7 @@ const std::vector<TCommand>& Commands() {
      [](TManager& m) { ExecuteAction(m, TActionId::ConvertAction); },
      std::nullopt, true, {},
      // DropBeforeWrite: the section is erased, the write-back cannot connect
-     {O::Fails, O::Fails, O::Refuses, O::Unverified, O::Succeeds, O::Refuses, O::Refuses, O::Refuses, O::Fails}},
+     {O::Fails, O::Fails, O::Refuses, O::Unverified, O::Succeeds, O::Refuses, O::Refuses, O::Refuses, O::Fails, O::Fails}},
 
     {"Clear", 2, 1, "Erased!", 0, nullptr,
      [](TBench& b) { b.phone.PutSection(2, 1, Pattern(600, 4)); },
@@ -310,7 +315,7 @@ const std::vector<TCommand>& Commands() {
      [](TManager& m) { ExecuteAction(m, TActionId::ClearAction); },
      std::nullopt, false, {},
      // ReadError: the rescan of an empty section reads nothing
-     {Skip(kNeverWrites), Skip(kNoRoomNeeded), O::Succeeds, O::Unverified, O::Fails, O::Refuses, O::Refuses, Skip(kNoData), Skip(kOneConnection)}},
+     {Skip(kNeverWrites), Skip(kNoRoomNeeded), O::Succeeds, O::Unverified, O::Fails, O::Refuses, O::Refuses, Skip(kNoData), Skip(kOneConnection), Skip(kNeverWrites)}},
 
     {"UploadSave", 2, 1, "Uploaded!", 1, nullptr,
      [](TBench& b) { b.phone.PutSection(2, 1, SlotSection()); },
@@ -323,7 +328,7 @@ const std::vector<TCommand>& Commands() {
      [](TManager& m) { ExecuteAction(m, TActionId::UploadSaveAction); },
      Cat({Pattern(3000, 3), Record(384, 0x32), Record(100, 0x41), Record(50, 0x42), Trailer(3000)}),
      false, {Data(384, 0x32), Data(100, 0x41), Data(50, 0x42)},
-     {O::Fails, O::Fails, O::Refuses, O::Unverified, Skip(kNeverClears), O::Refuses, O::Refuses, O::Refuses, O::Refuses}},
+     {O::Fails, O::Fails, O::Refuses, O::Unverified, Skip(kNeverClears), O::Refuses, O::Refuses, O::Refuses, O::Refuses, O::Fails}},
 
     {"DownloadSave", 2, 1, "Downloaded!", 0, "slots.sav",
      [](TBench& b) { b.phone.PutSection(2, 1, SlotSection()); },
@@ -333,7 +338,7 @@ const std::vector<TCommand>& Commands() {
      },
      [](TManager& m) { ExecuteAction(m, TActionId::DownloadSaveAction); },
      Cat({Record(600, 0x31), Record(384, 0x32)}), false, {},
-     {Skip(kNeverWrites), Skip(kNeverWrites), O::Refuses, O::Succeeds, Skip(kNeverWrites), O::Refuses, O::Refuses, O::Refuses, Skip(kOneConnection)}},
+     {Skip(kNeverWrites), Skip(kNeverWrites), O::Refuses, O::Succeeds, Skip(kNeverWrites), O::Refuses, O::Refuses, O::Refuses, Skip(kOneConnection), Skip(kNeverWrites)}},
 
     {"EraseSave", 2, 1, "Erased!", 1, nullptr,
      [](TBench& b) { b.phone.PutSection(2, 1, SlotSection()); },
@@ -342,7 +347,7 @@ const std::vector<TCommand>& Commands() {
      },
      [](TManager& m) { ExecuteAction(m, TActionId::EraseSaveAction); },
      Cat({Pattern(3000, 3), Record(384, 0x32), Trailer(3000)}), false, {Data(384, 0x32)},
-     {O::Fails, O::Fails, O::Refuses, O::Unverified, Skip(kNeverClears), O::Refuses, O::Refuses, O::Refuses, O::Refuses}},
+     {O::Fails, O::Fails, O::Refuses, O::Unverified, Skip(kNeverClears), O::Refuses, O::Refuses, O::Refuses, O::Refuses, O::Fails}},
 
     {"UFIF2Library", 2, 17, "Uploaded!", 2, nullptr,
      [](TBench&) {},
@@ -353,7 +358,7 @@ const std::vector<TCommand>& Commands() {
      [](TManager& m) { ClickButton(m, 5); },
      Cat({Buf{'L', 'I', 'B'}, Pattern(3000, 5)}), false, {},
      // ReadError: the library section itself is never read
-     {O::Fails, O::Fails, O::Succeeds, O::Unverified, Skip(kNeverClears), O::Refuses, O::Refuses, O::Fails, O::Refuses}},
+     {O::Fails, O::Fails, O::Succeeds, O::Unverified, Skip(kNeverClears), O::Refuses, O::Refuses, O::Fails, O::Refuses, O::Fails}},
 
     {"PRG3Library", 2, 16, "Uploaded!", 0, nullptr,
      [](TBench&) {},
@@ -363,14 +368,30 @@ const std::vector<TCommand>& Commands() {
      },
      [](TManager& m) { ClickButton(m, 6); },
      Prg3Image(), false, {},
-     {O::Fails, O::Fails, O::Succeeds, O::Unverified, Skip(kNeverClears), O::Refuses, O::Refuses, O::Fails, Skip(kOneConnection)}},
+     {O::Fails, O::Fails, O::Succeeds, O::Unverified, Skip(kNeverClears), O::Refuses, O::Refuses, O::Fails, Skip(kOneConnection), O::Fails}},
 
     {"RawUpload", 17, 19, "Uploaded!", 0, nullptr,
      [](TBench&) {},
      [](TBench& b) { b.OpenAnswer("raw.bin", Cat({Pattern(1000, 9), Filler(2)})); },
      [](TManager& m) { ClickButton(m, 9); },
      Pattern(1000, 9), false, {},
-     {O::Fails, O::Fails, O::Succeeds, O::Unverified, Skip(kNeverClears), O::Refuses, O::Refuses, O::Fails, Skip(kOneConnection)}},
+     {O::Fails, O::Fails, O::Succeeds, O::Unverified, Skip(kNeverClears), O::Refuses, O::Refuses, O::Fails, Skip(kOneConnection), O::Fails}},
+
+    // A failed write over a section of the same size leaves a section that passes the size
+    // check: only the write's own answer tells.
+    {"UploadSameSize", 2, 1, "Uploaded!", 0, nullptr,
+     [](TBench& b) { b.phone.PutSection(2, 1, Pattern(1000, 7)); },
+     [](TBench& b) { b.OpenAnswer("new.bin", Cat({Pattern(1000, 2), Filler(3)})); },
+     [](TManager& m) { ExecuteAction(m, TActionId::UploadAction); },
+     Pattern(1000, 2), false, {},
+     {O::Fails, O::Fails, O::Unverified, O::Unverified, Skip(kNeverClears), O::Refuses, O::Refuses, O::Fails, Skip(kOneConnection), O::Fails}},
+
+    {"RawUploadSameSize", 17, 19, "Uploaded!", 0, nullptr,
+     [](TBench& b) { b.phone.PutSection(17, 19, Pattern(1000, 13)); },
+     [](TBench& b) { b.OpenAnswer("raw.bin", Cat({Pattern(1000, 9), Filler(2)})); },
+     [](TManager& m) { ClickButton(m, 9); },
+     Pattern(1000, 9), false, {},
+     {O::Fails, O::Fails, O::Succeeds, O::Unverified, Skip(kNeverClears), O::Refuses, O::Refuses, O::Fails, Skip(kOneConnection), O::Fails}},
 
     {"Preferences", 2, 18, "Uploaded!", 2, nullptr,
      [](TBench&) {},
@@ -381,14 +402,14 @@ const std::vector<TCommand>& Commands() {
      PrefRecord(0xFF), false, {},
      // ReadError: an unreadable record leaves the library fields empty, whose conversion
      // ends the update; MaxTransfer: the 12-byte record fits any link
-     {O::Fails, O::Fails, O::Refuses, O::Unverified, Skip(kNeverClears), O::Refuses, O::Refuses, O::Succeeds, O::Refuses}},
+     {O::Fails, O::Fails, O::Refuses, O::Unverified, Skip(kNeverClears), O::Refuses, O::Refuses, O::Succeeds, O::Refuses, O::Fails}},
 
     {"Download", 2, 1, "Downloaded!", 0, "section.bin",
      [](TBench& b) { b.phone.PutSection(2, 1, Pattern(3000, 6)); },
      [](TBench& b) { b.SaveAnswer("section.bin", Pattern(77, 8)); },
      [](TManager& m) { ExecuteAction(m, TActionId::DownloadAction); },
      Pattern(3000, 6), false, {},
-     {Skip(kNeverWrites), Skip(kNeverWrites), O::Refuses, O::Succeeds, Skip(kNeverWrites), O::Refuses, O::Refuses, O::Refuses, Skip(kOneConnection)}},
+     {Skip(kNeverWrites), Skip(kNeverWrites), O::Refuses, O::Succeeds, Skip(kNeverWrites), O::Refuses, O::Refuses, O::Refuses, Skip(kOneConnection), Skip(kNeverWrites)}},
   };
   return commands;
 }
@@ -424,6 +445,9 @@ void ApplyFault(TBench& b, const TCommand& c, TFault f) {
     case TFault::DropBeforeWrite:
       b.log.DropAfter = c.ConnectionsBeforeWrite;
       b.log.Drop = [&b] { b.phone.SetSim("Link", "Answer", "0"); };
+      break;
+    case TFault::WriteFail:
+      b.phone.SetFault("WriteFail", at + ":-5");
       break;
   }
 }
@@ -615,6 +639,133 @@ INSTANTIATE_TEST_SUITE_P(FaultMatrix, FaultSuite,
                          ::testing::Combine(::testing::Range<std::size_t>(0, Commands().size()),
                                             ::testing::Range<std::size_t>(0, kFaultCount)),
                          CellName);
+
+// ---------------------------------------------------------------------------------------
+// Faults one command meets in a way of its own.
+
+const TCommand& CommandNamed(const std::string& name) {
+  for (const TCommand& c : Commands())
+    if (name == c.Name) return c;
+  throw std::runtime_error("no command " + name);
+}
+
+bool HasBox(const TRun& run, const std::string& text) {
+  for (const auto& b : run.Boxes)
+    if (b.Text == text) return true;
+  return false;
+}
+
+TEST(FaultCases, ConversionThatCannotWriteBackSaysWhereTheProgramIs) {
+  const TRun run = RunCommand(CommandNamed("Convert"), TFault::DropBeforeWrite);
+  EXPECT_EQ(run.Clears, 1);
+  EXPECT_EQ(run.Writes, 0);
+  EXPECT_TRUE(HasBox(run,
+                     "Section uploaded with error or out of memory!\nTry to upload again or "
+                     "free some NVM memory.\nConverted program stored at temp.prg file!!!"));
+  EXPECT_EQ(run.LastStatus, "Upload error!");
+  EXPECT_TRUE(run.TempPrg.has_value());
+}
+
+// Sections that hold more than 64 KiB: a head that is itself a whole store (so that the
+// save-slot commands would find items in it), then 1000 bytes more.
+TEST(FaultCases, SectionsLongerThanTheBufferAreNeverShortened) {
+  constexpr std::size_t kProgram = 65536 - 604 - 388 - 8;
+  const Buf head = Cat({Pattern(kProgram, 3), Record(600, 0x31), Record(384, 0x32),
+                        Trailer(static_cast<std::uint32_t>(kProgram))});
+  ASSERT_EQ(head.size(), 65536u);
+  const Buf section = Cat({head, Pattern(1000, 4)});
+  struct TCase {
+    const char* Name;
+    std::function<void(TBench&)> Answers;
+    TActionId Action;
+    const char* Refusal;  // nullptr: the download saves the whole section
+  };
+  const std::vector<TCase> cases = {
+      {"Download", [](TBench& b) { b.SaveAnswer("section.bin", Pattern(77, 8)); },
+       TActionId::DownloadAction, nullptr},
+      {"UploadSave",
+       [](TBench& b) {
+         b.ui.AnswerModal(TFormId::SaveSlotForm, mrOk);
+         b.OpenAnswer("add.sav", Record(100, 0x41));
+         b.ui.AnswerModal(TFormId::SaveSlotForm, mrOk);
+       },
+       TActionId::UploadSaveAction, "Can't upload save slot - section 2-1 too big!"},
+      {"EraseSave",
+       [](TBench& b) {
+         b.ui.AnswerModal(TFormId::SaveSlotForm, mrOk,
+                          [&b] { SaveSlotCheckClick(*b.m, 0, false); });
+       },
+       TActionId::EraseSaveAction, "Can't erase save slot - section 2-1 too big!"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TBench b;
+    b.phone.PutSection(2, 1, section);
+    b.Start();
+    c.Answers(b);
+    b.ui.ClearRecords();
+    b.log.Clear();
+    b.m->Run([&] { ExecuteAction(*b.m, c.Action); });
+    EXPECT_EQ(b.log.Count("WriteNVMFile"), 0);
+    EXPECT_EQ(b.phone.Section(2, 1), section);
+    if (c.Refusal) {
+      ASSERT_EQ(b.ui.Boxes.size(), 1u);
+      EXPECT_EQ(b.ui.Boxes[0].Text, c.Refusal);
+    } else {
+      EXPECT_EQ(ReadFile(b.phone.Dir() / "section.bin"), section);
+      EXPECT_EQ(b.ui.LastStatus(), "Downloaded!");
+    }
+    EXPECT_FALSE(b.m->NVM->PortOpen());
+  }
+}
+
+// Upload Save Slot starts a new store only where there is really nothing: a section the
+// telephone says does not exist, or one of size 0. Any other failed read is a failed read.
+TEST(FaultCases, UploadSaveStartsAStoreOnlyInAnEmptySection) {
+  struct TCase {
+    const char* Name;
+    const char* ReadError;  // the faults on 2-1, S-SS:code or empty
+    const char* SizeError;
+    bool Present;  // 2-1 holds SlotSection()
+    bool Writes;
+  };
+  const std::vector<TCase> cases = {
+      {"absent", "", "", false, true},
+      {"read -153", "2-1:-153", "", true, true},
+      {"read -5, size 0", "2-1:-5", "2-1:0", true, true},
+      {"read -5, size -5", "2-1:-5", "2-1:-5", true, false},
+      {"read -5, size -153", "2-1:-5", "2-1:-153", true, false},
+      {"read -10, size -153", "2-1:-10", "2-1:-153", true, false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TBench b;
+    if (c.Present) b.phone.PutSection(2, 1, SlotSection());
+    b.Start();
+    b.OpenAnswer("add.sav", Record(100, 0x41));
+    b.ui.AnswerModal(TFormId::SaveSlotForm, mrOk);
+    b.phone.SetFault("ReadError", c.ReadError);
+    b.phone.SetFault("SizeError", c.SizeError);
+    b.ui.ClearRecords();
+    b.log.Clear();
+    b.m->Run([&] { ExecuteAction(*b.m, TActionId::UploadSaveAction); });
+    if (c.Writes) {
+      // A new store that holds the file's item alone.
+      EXPECT_EQ(b.log.Count("WriteNVMFile"), 1);
+      const auto after = b.phone.Section(2, 1);
+      ASSERT_TRUE(after.has_value());
+      const auto items = StoreItems(*after);
+      ASSERT_TRUE(items.has_value());
+      EXPECT_EQ(items->second, std::vector<Buf>{Data(100, 0x41)});
+    } else {
+      EXPECT_EQ(b.log.Count("WriteNVMFile"), 0);
+      EXPECT_EQ(b.phone.Section(2, 1), SlotSection());
+      ASSERT_EQ(b.ui.Boxes.size(), 1u);
+      EXPECT_EQ(b.ui.Boxes[0].Text, "Error reading section 2-1");
+    }
+    EXPECT_FALSE(b.m->NVM->PortOpen());
+  }
+}
 
 }  // namespace
 }  // namespace zub

@@ -55,6 +55,36 @@ TEST_F(SettingsTest, DefaultsWithoutSettingsFile) {
   EXPECT_TRUE(ui.Boxes.empty());
 }
 
+// Bounds from a hand-edited file or one saved while the window was minimised come back as a
+// window of a usable size that a screen can show.
+TEST_F(SettingsTest, WindowBoundsAreClampedToAUsableWindow) {
+  struct TCase {
+    const char* Top;
+    const char* Left;
+    const char* Width;
+    const char* Height;
+    TWindowBounds Expected;
+  };
+  const std::vector<TCase> cases = {
+      {"20", "240", "330", "420", {20, 240, 330, 420}},
+      {"20", "240", "0", "-50", {20, 240, 160, 120}},
+      {"20", "240", "159", "119", {20, 240, 160, 120}},
+      {"-99999", "99999", "2000000000", "99999", {-16384, 16384, 16384, 16384}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(std::string(c.Width) + "x" + c.Height);
+    phone.SetSetting("Form", "Top", c.Top);
+    phone.SetSetting("Form", "Left", c.Left);
+    phone.SetSetting("Form", "Width", c.Width);
+    phone.SetSetting("Form", "Height", c.Height);
+    auto m = Start();
+    EXPECT_EQ(m->Bounds.Top, c.Expected.Top);
+    EXPECT_EQ(m->Bounds.Left, c.Expected.Left);
+    EXPECT_EQ(m->Bounds.Width, c.Expected.Width);
+    EXPECT_EQ(m->Bounds.Height, c.Expected.Height);
+  }
+}
+
 TEST_F(SettingsTest, CatalogueKeysNameTheirOwnDescriptions) {
   phone.SetCatalogue({{"0x0210", std::string("hex entry"), 2048},
                       {"528", std::string("decimal entry"), std::nullopt},

@@ -38,8 +38,13 @@ TEST(ReadClamp, ACountBeyondTheBufferIsClampedByEveryCommand) {
       {"Download", TActionId::DownloadAction, {}},
       // 65,536 zero bytes parse as a store of empty items; the dialog is cancelled.
       {"Download Save Slot", TActionId::DownloadSaveAction, {}},
-      {"Erase Save Slot", TActionId::EraseSaveAction, {}},
-      {"Upload Save Slot", TActionId::UploadSaveAction, {}},
+      // A section longer than the buffer is never written back shortened.
+      {"Erase Save Slot",
+       TActionId::EraseSaveAction,
+       {"ERROR", "Can't erase save slot - section 2-5 too big!"}},
+      {"Upload Save Slot",
+       TActionId::UploadSaveAction,
+       {"ERROR", "Can't upload save slot - section 2-5 too big!"}},
       {"Convert", TActionId::ConvertAction, {"ERROR", "Can't convert - section 2-5 too big!"}},
   };
   const long before = PeakKiB();

@@ -366,8 +366,14 @@ TEST_F(Conversion, InPlaceWithoutAConnectionForTheWriteLeavesTheCopy) {
   ConvertInPlace();
   EXPECT_FALSE(phone.Section(2, 1));
   ExpectConverted(TempPrg(), 400, kForFirstEntry);
-  EXPECT_THAT(ui.Boxes, ElementsAre(TBox{"ERROR", "GBP Error: Can't open port!"}));
-  EXPECT_EQ(ui.LastStatus(), "Uploading data...");
+  // The section is erased and the program is not back: the user is told where it is.
+  EXPECT_THAT(ui.Boxes,
+              ElementsAre(TBox{"ERROR", "GBP Error: Can't open port!"},
+                          TBox{"ERROR",
+                               "Section uploaded with error or out of memory!\nTry to upload "
+                               "again or free some NVM memory.\nConverted program stored at "
+                               "temp.prg file!!!"}));
+  EXPECT_EQ(ui.LastStatus(), "Upload error!");
   EXPECT_EQ(log.Count("WriteNVMFile"), 0);
   EXPECT_FALSE(m->NVM->PortOpen());
 }

@@ -272,6 +272,37 @@ TEST_F(Preferences, NoRadioItemKeepsTheStoredModeOrRefuses) {
   EXPECT_EQ(Written(), Record(3, 2, 17, 0, 0));
 }
 
+// A record too short to hold the menu mode has none to keep: with no radio item chosen the
+// update refuses, a record that holds it keeps it.
+TEST_F(Preferences, ShortRecordHasNoModeToKeep) {
+  struct TCase {
+    Rec Stored;
+    bool Refuses;
+  };
+  const std::vector<TCase> cases = {
+      {{}, true},
+      {{'Z', 'U', 'B', '2'}, true},
+      {{'Z', 'U', 'B', '2', 5}, false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Stored.size());
+    Stored(c.Stored);
+    Start();
+    GetPrefAction(*m);
+    ASSERT_EQ(m->Pref.RG1, -1);
+    ui.ClearRecords();
+    log.Clear();
+    SetPrefAction(*m);
+    if (c.Refuses) {
+      EXPECT_THAT(ui.Boxes, ElementsAre(TBox{"ERROR", "Please select the menu show mode!"}));
+      EXPECT_EQ(log.Count("WriteNVMFile"), 0);
+      EXPECT_EQ(Written(), c.Stored);
+    } else {
+      EXPECT_EQ(Written(), Record(5, 2, 17, 0, 0));
+    }
+  }
+}
+
 TEST_F(Preferences, ConnectionFailureLeavesTheLibraryFieldsEmpty) {
   Stored(Record(7, 2, 17, 18, 9));
   phone.SetSim("Link", "Answer", "0");

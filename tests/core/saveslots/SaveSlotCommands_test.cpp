@@ -405,13 +405,6 @@ TEST_F(SaveSlotTest, UploadCombinesKeptAndFileItems) {
        std::vector<int>{1, 2},
        mrCancel,
        Cat({Program(4000), Record(600, 1), Trailer(4000)})},
-      {"file without store",
-       GamesSection(),
-       {1},
-       "prog.prg",
-       std::nullopt,
-       mrOk,
-       Cat({Program(4000), Record(384, 2), Trailer(4000)})},
       {"items of a whole-section file",
        GamesSection(),
        {},
@@ -450,6 +443,16 @@ TEST_F(SaveSlotTest, UploadCombinesKeptAndFileItems) {
     EXPECT_EQ(log.Count("WriteNVMFile"), 1);
     ExpectWholeBufferRead();
   }
+
+  // A file without records has nothing to upload: refused, even with a removal chosen.
+  Reset();
+  phone.PutSection(2, 2, GamesSection());
+  AnswerSlots({1});
+  ui.OpenAnswers.push_back(PathOf("prog.prg"));
+  Run(UploadSaveActionExecute, kGames);
+  EXPECT_EQ(phone.Section(2, 2), GamesSection());
+  EXPECT_EQ(ui.Boxes, (std::vector<TBox>{{"ERROR", "Can't uplod - no save slots in file!"}}));
+  EXPECT_EQ(log.Count("WriteNVMFile"), 0);
 }
 
 TEST_F(SaveSlotTest, UploadIntoAnAbsentSectionStartsAStore) {
