@@ -76,9 +76,9 @@ for cycle in 1 2 3 4 5; do
     echo "FAILED: cycle $cycle: no window"; cat "$work/run$cycle.log"; kill "$app"; exit 1
   fi
   # The window may first show as if it had no frame and take its place once the frame is
-  # known; it has a few seconds to get there.
+  # known; it has a few seconds to get there (more on a first start, while caches are made).
   expected="Left=$(value Left) Top=$(value Top) Width=$(value Width) Height=$(value Height)"
-  for _ in $(seq 50); do
+  for _ in $(seq 150); do
     read -r fl fr ft fb < <(xprop -id "$id" _NET_FRAME_EXTENTS | sed -e 's/.*= *//' -e 's/,//g')
     geometry="$(xwininfo -id "$id")"
     x="$(awk '/Absolute upper-left X/ {print $4}' <<<"$geometry")"

@@ -41,6 +41,9 @@ std::optional<TSectionContent> ReadWholeSection(TCoreState& m, std::int32_t sect
     content.Longer = static_cast<std::size_t>(n) > options.Capacity || m.NVM->GetSize() != n;
   // A copy shorter than the section would lose its tail; one longer is of another section.
   if (size && n >= 0 && content.Data.size() != *size) n = -1;
+  // Without the size, a full buffer may hold only the head of a longer section.
+  if (options.SizeFirst && !size && n >= 0 && static_cast<std::size_t>(n) >= options.Capacity)
+    n = -1;
   session.Close();
   if (absent) return content;
   if (n < 0) {

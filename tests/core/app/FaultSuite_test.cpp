@@ -717,6 +717,19 @@ TEST(FaultCases, SectionsLongerThanTheBufferAreNeverShortened) {
     }
     EXPECT_FALSE(b.m->NVM->PortOpen());
   }
+
+  // Without the size, a full buffer may hold only the head: the download is refused and the
+  // file the user chose stays as it was.
+  TBench b;
+  b.phone.PutSection(2, 1, section);
+  b.phone.SetFault("SizeError", "2-1:-10");
+  b.Start();
+  b.SaveAnswer("section.bin", Pattern(77, 8));
+  b.ui.ClearRecords();
+  b.m->Run([&] { ExecuteAction(*b.m, TActionId::DownloadAction); });
+  EXPECT_EQ(ReadFile(b.phone.Dir() / "section.bin"), Pattern(77, 8));
+  ASSERT_EQ(b.ui.Boxes.size(), 1u);
+  EXPECT_EQ(b.ui.Boxes[0].Text, "Error reading section 2-1");
 }
 
 // Upload Save Slot starts a new store only where there is really nothing: a section the
