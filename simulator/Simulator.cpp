@@ -7,7 +7,8 @@
 // Link timing, for anyone modelling it: a call costs kCallCostBytes of link time, plus the
 // bytes it moves (ReadNVMFile: the bytes delivered; WriteNVMFile: the bytes handed over), at
 // kBitsPerByte bits a byte and Baud bit/s. InitGBPMode, EndGBPMode, GetNVMFileSize and
-// ClearNVMFile move no data. With Baud=0 nothing sleeps.
+// ClearNVMFile move no data. A call takes its link time from its start, its own work within it.
+// With Baud=0 nothing sleeps.
 
 #include <algorithm>
 #include <chrono>
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <map>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -62,6 +64,12 @@ constexpr bool kServiceCable = false;
 struct TPhone {
   bool open = false;
   TSimConfig config;
+  // The sections the folder holds and their sizes, listed at the opening and kept up to date
+  // by every write and clear, as a telephone keeps the index of its memory: a size query asks
+  // no file system (under Wine every query of a file costs a tenth of a millisecond, and a
+  // missing one a search of the folder). Whoever changes the telephone's files does it
+  // between two connections, as with the settings.
+  std::map<zub::sim::TSectionKey, std::uint64_t> sections;
 };
 
 TPhone& Phone() {
@@ -91,20 +99,35 @@ fs::path LibraryDir() {
 #endif
 }
 
-void SpendLinkTime(std::uint64_t bytes) {
-  const std::uint64_t baud = Phone().config.baud;
-  if (baud == 0) return;
-  const std::uint64_t micros = (bytes + kCallCostBytes) * kBitsPerByte * 1'000'000 / baud;
-  if (!micros) return;
-  // A serial link takes exactly its time: sleep most of it, then wait out the rest, so that the
-  // operating system's wake-up delay is not counted as link time.
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::microseconds(micros);
-  constexpr auto kSpin = std::chrono::microseconds(2000);
-  if (std::chrono::microseconds(micros) > kSpin)
-    std::this_thread::sleep_until(deadline - kSpin);
-  while (Clock::now() < deadline) std::this_thread::yield();
-}
+using Clock = std::chrono::steady_clock;
+
+// Holds a call to the time its bytes take on the link, counted from the call's start: the
+// simulator's own work (files, settings) runs within that time, as a telephone's does while
+// the bytes travel, so a call takes its link time on every platform, however slow the file
+// system under it (a Windows build under Wine opens a file in a fraction of a millisecond).
+class TLinkTime {
+ public:
+  TLinkTime() : start_(Clock::now()) {}
+
+  void Spend(std::uint64_t bytes) const {
+    const std::uint64_t baud = Phone().config.baud;
+    if (baud == 0) return;
+    const std::uint64_t micros = (bytes + kCallCostBytes) * kBitsPerByte * 1'000'000 / baud;
+    if (!micros) return;
+    // A serial link takes exactly its time: sleep most of it, then watch the clock for the
+    // rest, so that the operating system's wake-up delay is not counted as link time. The
+    // watch keeps the processor: a yield would hand it to any busy process for a whole time
+    // slice, and the call would end milliseconds late on a loaded machine.
+    const auto deadline = start_ + std::chrono::microseconds(micros);
+    constexpr auto kWatch = std::chrono::microseconds(2000);
+    if (deadline - Clock::now() > kWatch) std::this_thread::sleep_until(deadline - kWatch);
+    while (Clock::now() < deadline) {
+    }
+  }
+
+ private:
+  Clock::time_point start_;
+};
 
 bool TooLarge(std::uint64_t bytes) {
   const std::uint64_t limit = Phone().config.maxTransfer;
@@ -119,26 +142,54 @@ fs::path SectionPath(std::uint8_t section, std::uint8_t subSection) {
   return Phone().config.folder / SectionFileName(section, subSection);
 }
 
-// The size of a section's file; nullopt when the section does not exist.
-std::optional<std::uint64_t> SectionSize(const fs::path& file) {
+// The sections with a regular file of their exact name in the folder, and the files' sizes.
+std::map<zub::sim::TSectionKey, std::uint64_t> ListSections(const fs::path& folder) {
+  std::map<zub::sim::TSectionKey, std::uint64_t> found;
+  const auto take = [&found](const std::string& name, std::uint64_t size) {
+    if (!name.ends_with(".bin")) return;
+    const auto key = zub::sim::ParseSectionKey(std::string_view(name).substr(0, name.size() - 4));
+    if (key && name == SectionFileName(static_cast<std::uint8_t>(*key >> 8),
+                                       static_cast<std::uint8_t>(*key & 0xFF)))
+      found[*key] = size;
+  };
+#if defined(_WIN32)
+  // One pass over the folder gives names and sizes together.
+  WIN32_FIND_DATAW entry{};
+  const std::wstring pattern = (folder / L"*.bin").wstring();
+  HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
+                                 nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (find == INVALID_HANDLE_VALUE) return found;
+  do {
+    if (entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) continue;
+    take(fs::path(entry.cFileName).string(),
+         (static_cast<std::uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
+  } while (FindNextFileW(find, &entry));
+  FindClose(find);
+#else
   std::error_code ec;
-  if (!fs::is_regular_file(file, ec)) return std::nullopt;
-  const auto size = fs::file_size(file, ec);
-  if (ec) return std::nullopt;
-  return size;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code ignored;
+    if (!it->is_regular_file(ignored)) continue;
+    const std::uint64_t size = it->file_size(ignored);
+    if (!ignored) take(it->path().filename().string(), size);
+  }
+#endif
+  return found;
+}
+
+// The size of a section; nullopt when it does not exist.
+std::optional<std::uint64_t> SectionSize(std::uint8_t section, std::uint8_t subSection) {
+  const auto& sections = Phone().sections;
+  const auto it = sections.find(zub::sim::MakeSectionKey(section, subSection));
+  if (it == sections.end()) return std::nullopt;
+  return it->second;
 }
 
 // The bytes held by every section except `skip` (the one about to be replaced).
-std::uint64_t MemoryUsedExcept(const std::string& skip) {
+std::uint64_t MemoryUsedExcept(zub::sim::TSectionKey skip) {
   std::uint64_t total = 0;
-  std::error_code ec;
-  for (fs::directory_iterator it(Phone().config.folder, ec), end; !ec && it != end;
-       it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (name == skip || !name.ends_with(".bin")) continue;
-    if (!zub::sim::ParseSectionKey(std::string_view(name).substr(0, name.size() - 4))) continue;
-    if (const auto size = SectionSize(it->path())) total += *size;
-  }
+  for (const auto& [key, size] : Phone().sections)
+    if (key != skip) total += size;
   return total;
 }
 
@@ -172,16 +223,19 @@ std::int32_t StoreSection(std::uint8_t section, std::uint8_t subSection, const c
     fs::remove(temp, ignored);
     return kCommError;
   }
+  Phone().sections[zub::sim::MakeSectionKey(section, subSection)] = length;
   return kOk;
 }
 
 }  // namespace
 
 ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL InitGBPMode(std::uint8_t port) {
+  const TLinkTime link;
   TPhone& phone = Phone();
   if (phone.open) return kPortAlreadyOpen;
   phone.config = zub::sim::LoadSimConfig(LibraryDir() / "gbp-sim.ini", kServiceCable);
-  SpendLinkTime(0);
+  phone.sections = ListSections(phone.config.folder);
+  link.Spend(0);
   const TSimConfig& c = phone.config;
   std::int32_t result = kOk;
   if (c.initResult) {
@@ -202,30 +256,31 @@ ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL EndGBPMode() {
 
 ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL GetNVMFileSize(std::uint8_t section,
                                                         std::uint8_t subSection) {
+  const TLinkTime link;
   const TPhone& phone = Phone();
   if (!phone.open) return kPortMustBeOpen;
-  SpendLinkTime(0);
+  link.Spend(0);
   const auto key = zub::sim::MakeSectionKey(section, subSection);
   if (const auto fault = phone.config.sizeError.find(key); fault != phone.config.sizeError.end()) {
     return fault->second;
   }
-  const auto size = SectionSize(SectionPath(section, subSection));
+  const auto size = SectionSize(section, subSection);
   return size ? ClampResult(*size) : zub::gbp::kNoSection;
 }
 
 ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL ReadNVMFile(std::uint8_t section, std::uint8_t subSection,
                                                      void* buffer, std::uint32_t length) {
+  const TLinkTime link;
   const TPhone& phone = Phone();
   if (!phone.open) return kPortMustBeOpen;
   const auto key = zub::sim::MakeSectionKey(section, subSection);
   if (const auto fault = phone.config.readError.find(key); fault != phone.config.readError.end()) {
-    SpendLinkTime(0);
+    link.Spend(0);
     return fault->second;
   }
-  const fs::path file = SectionPath(section, subSection);
-  const auto size = SectionSize(file);
+  const auto size = SectionSize(section, subSection);
   if (!size) {
-    SpendLinkTime(0);
+    link.Spend(0);
     return zub::gbp::kNoSection;
   }
   const std::uint64_t count =
@@ -233,11 +288,11 @@ ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL ReadNVMFile(std::uint8_t section, std::
   if (TooLarge(count)) return kCommError;
   if (count && buffer == nullptr) return kInvalidArguments;
   if (count) {
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(SectionPath(section, subSection), std::ios::binary);
     in.read(static_cast<char*>(buffer), static_cast<std::streamsize>(count));
     if (!in || static_cast<std::uint64_t>(in.gcount()) != count) return kCommError;
   }
-  SpendLinkTime(count);
+  link.Spend(count);
   return static_cast<std::int32_t>(count);
 }
 
@@ -246,39 +301,44 @@ ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL ReadNVMFile(std::uint8_t section, std::
 // code and leaves the section as it was.
 ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL WriteNVMFile(std::uint8_t section, std::uint8_t subSection,
                                                       const void* buffer, std::uint32_t length) {
+  const TLinkTime link;
   const TPhone& phone = Phone();
   if (!phone.open) return kPortMustBeOpen;
   if (length && buffer == nullptr) return kInvalidArguments;
   if (TooLarge(length)) return kCommError;
-  SpendLinkTime(length);
-  std::uint64_t keep = length;
-  const auto key = zub::sim::MakeSectionKey(section, subSection);
-  if (const auto fault = phone.config.writeFail.find(key); fault != phone.config.writeFail.end()) {
-    return fault->second;
-  }
-  if (const auto fault = phone.config.writeKeep.find(key); fault != phone.config.writeKeep.end()) {
-    keep = std::min(keep, fault->second);
-  }
-  if (phone.config.capacity != 0 &&
-      MemoryUsedExcept(SectionFileName(section, subSection)) + keep > phone.config.capacity) {
-    return kNoMemory;
-  }
-  const std::int32_t stored =
-      StoreSection(section, subSection, static_cast<const char*>(buffer), keep);
-  return stored == kOk ? ClampResult(length) : stored;
+  // The answer comes once all the bytes have crossed the link, whatever it is.
+  const auto answer = [&]() -> std::int32_t {
+    std::uint64_t keep = length;
+    const auto key = zub::sim::MakeSectionKey(section, subSection);
+    if (const auto fault = phone.config.writeFail.find(key); fault != phone.config.writeFail.end())
+      return fault->second;
+    if (const auto fault = phone.config.writeKeep.find(key); fault != phone.config.writeKeep.end())
+      keep = std::min(keep, fault->second);
+    if (phone.config.capacity != 0 && MemoryUsedExcept(key) + keep > phone.config.capacity) {
+      return kNoMemory;
+    }
+    const std::int32_t stored =
+        StoreSection(section, subSection, static_cast<const char*>(buffer), keep);
+    return stored == kOk ? ClampResult(length) : stored;
+  }();
+  link.Spend(length);
+  return answer;
 }
 
 ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL ClearNVMFile(std::uint8_t section,
                                                       std::uint8_t subSection) {
+  const TLinkTime link;
   const TPhone& phone = Phone();
   if (!phone.open) return kPortMustBeOpen;
-  SpendLinkTime(0);
+  link.Spend(0);
   if (phone.config.clearFails.contains(zub::sim::MakeSectionKey(section, subSection))) return kOk;
   std::error_code ec;
   const fs::path file = SectionPath(section, subSection);
   if (fs::is_directory(file, ec)) return kCommError;
   fs::remove(file, ec);
-  return ec ? kCommError : kOk;
+  if (ec) return kCommError;
+  Phone().sections.erase(zub::sim::MakeSectionKey(section, subSection));
+  return kOk;
 }
 
 // The entry points must keep the exact types the tool resolves them as.

@@ -122,6 +122,28 @@ TEST_F(SimulatorTest, SectionsAreCreatedSizedReplacedAndCleared) {
   EXPECT_EQ(Clear(2, 18), 0);
 }
 
+// The telephone takes stock of its files when the connection opens, as it reads its settings:
+// a file changed behind an open connection counts from the next opening.
+TEST_F(SimulatorTest, FilesChangedBehindTheConnectionCountFromTheNextOpening) {
+  phone.PutSection(2, 5, Pattern(40));
+  ASSERT_EQ(Open(), 0);
+  phone.PutSection(2, 6, Pattern(20));
+  phone.PutSection(2, 5, Pattern(70));
+  fs::create_directories(phone.Dir() / "phone" / "2-8.bin");  // not a section
+  EXPECT_EQ(Size(2, 6), gbp::kNoSection);
+  EXPECT_EQ(Size(2, 5), 40);
+  EXPECT_EQ(Size(2, 8), gbp::kNoSection);
+  api().End();
+  ASSERT_EQ(Open(), 0);
+  EXPECT_EQ(Size(2, 6), 20);
+  EXPECT_EQ(Size(2, 5), 70);
+  TBytes got;
+  EXPECT_EQ(Read(2, 5, 100, &got), 70);
+  EXPECT_EQ(got, Pattern(70));
+  EXPECT_EQ(Size(2, 8), gbp::kNoSection);
+  EXPECT_EQ(Clear(2, 8), -5);
+}
+
 TEST_F(SimulatorTest, MemoryFolderIsRelativeToTheSettingsFile) {
   phone.WriteIni("[Memory]\nFolder=store ; the memory\n");
   ASSERT_EQ(Open(), 0);
@@ -233,12 +255,12 @@ TEST_F(SimulatorTest, ServiceCableLibraryLimitsTransfersTo21504Bytes) {
   cte.WriteIni("[Link]\nBaud=0\n");
   ASSERT_TRUE(cte.Load());
   const auto& api = cte.Api();
-  ASSERT_EQ(api.Init(1), 0);
   const TBytes limit = Pattern(21504), over = Pattern(21505);
+  cte.PutSection(2, 3, over);
+  ASSERT_EQ(api.Init(1), 0);
   EXPECT_EQ(api.Write(2, 1, limit.data(), 21504), 21504);
   EXPECT_EQ(api.Write(2, 2, over.data(), 21505), -5);
   EXPECT_FALSE(fs::exists(cte.SectionFile(2, 2)));
-  cte.PutSection(2, 3, over);
   TBytes buffer(30000);
   EXPECT_EQ(api.Read(2, 3, buffer.data(), 30000), -5);
   EXPECT_EQ(api.Read(2, 3, buffer.data(), 21504), 21504);
