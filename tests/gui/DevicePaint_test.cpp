@@ -85,7 +85,7 @@ class TPaintWatch : public QObject {
   QWidget* FStatus;
 };
 
-class DevicePaintTest : public ::testing::Test {
+class DevicePaintTest : public TPhoneWindowTest {
  protected:
   DevicePaintTest() {
     // 128 bytes of each program's head at 4,800 bit/s: about a quarter second a section.
@@ -95,22 +95,8 @@ class DevicePaintTest : public ::testing::Test {
     phone.PutSection(2, 1, std::string(3000, 'p'));
     phone.PutSection(2, 3, std::string("GIF89a\x01\x00\x01\x00", 10) + std::string(200, '\0'));
     phone.PutSection(17, 1, std::string(3000, 'x'));
-    TForm1Options options;
-    options.HomeDir = phone.Dir();
-    options.SettingsPath = phone.SettingsPath();
-    options.Prompts = &boxes;
-    app = std::make_unique<TZubApp>(options);
-    form().show();
-    QApplication::processEvents();
+    Open();
   }
-  TForm1& form() { return app->Form1(); }
-  QAbstractButton* Button(const char* name) {
-    return form().findChild<QAbstractButton*>(QString::fromLatin1(name));
-  }
-
-  SimTelephone phone;
-  TBoxRecorder boxes;
-  std::unique_ptr<TZubApp> app;
 };
 
 TEST_F(DevicePaintTest, FullRefreshKeepsPaintingDropsTheInputAndCallsFromOneThread) {

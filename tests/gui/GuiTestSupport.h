@@ -1,18 +1,24 @@
 // Helpers of the front end's tests: a recorder that answers every blocking question at once,
-// and a temporary folder that stands for the executable's.
+// a temporary folder that stands for the executable's, and the window on a simulated telephone.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <QDialog>
 #include <QString>
 #include <QStringList>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "gui/app/Form1.h"
+#include "gui/app/ZubApp.h"
 #include "gui/common/ModalPrompts.h"
+#include "support/SimTelephone.h"
+
+class QAbstractButton;
 
 namespace zub::test {
 
@@ -46,6 +52,9 @@ class TBoxRecorder : public IModalPrompts {
   int Exec(QDialog& dialog) override;
 };
 
+// The window's options for a home folder: the settings file there, every question to `prompts`.
+TForm1Options HomeOptions(const std::filesystem::path& home, IModalPrompts& prompts);
+
 // An empty folder under the build's test folder, removed at the end.
 class TTempHome {
  public:
@@ -57,10 +66,22 @@ class TTempHome {
   const std::filesystem::path& Dir() const { return FDir; }
   std::filesystem::path SettingsPath() const { return FDir / "zubmanager.INI"; }
   void Write(const std::string& name, const std::string& text) const;
-  TForm1Options Options(IModalPrompts& prompts) const;
+  TForm1Options Options(IModalPrompts& prompts) const { return HomeOptions(FDir, prompts); }
 
  private:
   std::filesystem::path FDir;
+};
+
+// The program on a simulated telephone: a test sets the telephone up, then opens the window.
+class TPhoneWindowTest : public ::testing::Test {
+ protected:
+  void Open();
+  TForm1& form() { return app->Form1(); }
+  QAbstractButton* Button(const char* name);
+
+  SimTelephone phone;
+  TBoxRecorder boxes;
+  std::unique_ptr<TZubApp> app;
 };
 
 }  // namespace zub::test

@@ -1,4 +1,5 @@
 #include <gmock/gmock.h>
+#include <QAbstractButton>
 #include <QApplication>
 #include <atomic>
 #include <fstream>
@@ -64,12 +65,22 @@ void TTempHome::Write(const std::string& name, const std::string& text) const {
   out << text;
 }
 
-TForm1Options TTempHome::Options(IModalPrompts& prompts) const {
+TForm1Options HomeOptions(const std::filesystem::path& home, IModalPrompts& prompts) {
   TForm1Options o;
-  o.HomeDir = FDir;
-  o.SettingsPath = SettingsPath();
+  o.HomeDir = home;
+  o.SettingsPath = home / SimTelephone::kSettingsName;
   o.Prompts = &prompts;
   return o;
+}
+
+void TPhoneWindowTest::Open() {
+  app = std::make_unique<TZubApp>(HomeOptions(phone.Dir(), boxes));
+  form().show();
+  QApplication::processEvents();
+}
+
+QAbstractButton* TPhoneWindowTest::Button(const char* name) {
+  return form().findChild<QAbstractButton*>(QString::fromLatin1(name));
 }
 
 }  // namespace zub::test

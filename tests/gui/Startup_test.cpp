@@ -61,11 +61,7 @@ TEST(Startup, MissingLibraryIsReportedOnceBeforeTheWindowOpens) {
 TEST(Startup, PresentLibraryStartsWithoutAnyBox) {
   SimTelephone phone;
   TBoxRecorder boxes;
-  TForm1Options options;
-  options.HomeDir = phone.Dir();
-  options.SettingsPath = phone.SettingsPath();
-  options.Prompts = &boxes;
-  TZubApp app(options);
+  TZubApp app(HomeOptions(phone.Dir(), boxes));
   app.Form1().show();
   EXPECT_TRUE(boxes.Boxes.empty());
 }

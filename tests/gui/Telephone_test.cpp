@@ -29,7 +29,7 @@ std::string UfifProgram(const std::string& name, std::size_t length) {
   return image;
 }
 
-class TelephoneTest : public ::testing::Test {
+class TelephoneTest : public TPhoneWindowTest {
  protected:
   TelephoneTest() {
     phone.SetCatalogue({SimTelephone::Entry(2, 1, "Program slot 1"),
@@ -38,26 +38,12 @@ class TelephoneTest : public ::testing::Test {
     phone.PutSection(2, 1, UfifProgram("Tetris", 4000));
     phone.PutSection(2, 3, std::string("GIF89a\x01\x00\x01\x00", 10) + std::string(200, '\0'));
     phone.PutSection(17, 1, std::string(30000, 'x'));
-    TForm1Options options;
-    options.HomeDir = phone.Dir();
-    options.SettingsPath = phone.SettingsPath();
-    options.Prompts = &boxes;
-    app = std::make_unique<TZubApp>(options);
-    form().show();
-    QApplication::processEvents();
-  }
-  TForm1& form() { return app->Form1(); }
-  QAbstractButton* Button(const char* name) {
-    return form().findChild<QAbstractButton*>(QString::fromLatin1(name));
+    Open();
   }
   void ClickRow(int row) {
     QTest::mouseClick(form().Grid().viewport(), Qt::LeftButton, {},
                       form().Grid().CellRect(1, row).center());
   }
-
-  SimTelephone phone;
-  TBoxRecorder boxes;
-  std::unique_ptr<TZubApp> app;
 };
 
 TEST_F(TelephoneTest, FullRefreshFillsTheGrid) {

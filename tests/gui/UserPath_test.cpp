@@ -22,6 +22,7 @@
 #include "gui/browser/SectionGrid.h"
 #include "formats/Magic.h"
 #include "support/SimTelephone.h"
+#include "support/TestFiles.h"
 
 namespace zub::test {
 namespace {
@@ -44,29 +45,19 @@ std::uint32_t BaseOf(const QString& entry) {
   return entry.section(u' ', 0, 0).toUInt(nullptr, 16);
 }
 
-class UserPathTest : public ::testing::Test {
+class UserPathTest : public TPhoneWindowTest {
  protected:
   UserPathTest() {
     phone.SetCatalogue(
         {SimTelephone::Entry(2, 1, "Program slot 1"), SimTelephone::Entry(2, 2, "Program slot 2")});
-    TForm1Options options;
-    options.HomeDir = phone.Dir();
-    options.SettingsPath = phone.SettingsPath();
-    options.Prompts = &boxes;
-    app = std::make_unique<TZubApp>(options);
-    form().show();
-    QApplication::processEvents();
+    Open();
   }
-  TForm1& form() { return app->Form1(); }
   TManager& core() { return form().Core(); }
   QComboBox& fw() { return *app->ExpertsForm().FWComboBox(); }  // wherever it sits
 
   std::string WriteFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    const auto path = phone.Dir() / name;
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    return path.string();
+    test::WriteFile(phone.Dir() / name, bytes);
+    return (phone.Dir() / name).string();
   }
   // As the user does it: a right click on the row, then the menu entry.
   void FromMenu(int row, TActionId action) {
@@ -87,13 +78,9 @@ class UserPathTest : public ::testing::Test {
       shown = fw().currentText();
       return int(mrCancel);
     };
-    QTest::mouseClick(form().findChild<QAbstractButton*>("Button7"), Qt::LeftButton);
+    QTest::mouseClick(Button("Button7"), Qt::LeftButton);
     return shown;
   }
-
-  SimTelephone phone;
-  TBoxRecorder boxes;
-  std::unique_ptr<TZubApp> app;
 };
 
 TEST_F(UserPathTest, ConversionPromptLendsTheFirmwareBoxAndOptionsShowTheChoice) {
@@ -181,7 +168,7 @@ TEST_F(UserPathTest, LzoUploadOfANewVersionShowsItsPromptsWhole) {
   store_u32le(old, 3014, 3000);
   store_u32le(old, 3018, SaveAreaMagic);
   phone.PutSection(2, 1, old);
-  QTest::mouseClick(form().findChild<QAbstractButton*>("Button1"), Qt::LeftButton);  // Full Refresh
+  QTest::mouseClick(Button("Button1"), Qt::LeftButton);  // Full Refresh
   boxes.OpenAnswer = QString::fromStdString(WriteFile("tetris2.prg", Ufif20("Tetris v2", 2000)));
 
   std::vector<QString> shown;

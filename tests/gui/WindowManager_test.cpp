@@ -106,11 +106,7 @@ class WindowManagerTest : public ::testing::Test {
     phone.SetSetting("Form", "Top", "100");
     phone.SetSetting("Form", "Width", "400");
     phone.SetSetting("Form", "Height", "450");
-    TForm1Options options;
-    options.HomeDir = phone.Dir();
-    options.SettingsPath = phone.SettingsPath();
-    options.Prompts = &prompts;
-    app = std::make_unique<TZubApp>(options);
+    app = std::make_unique<TZubApp>(HomeOptions(phone.Dir(), prompts));
     form().show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return Framed(form()); }, 5000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return Outer() == QRect(150, 100, 400, 450); }, 5000))

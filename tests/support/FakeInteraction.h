@@ -49,6 +49,8 @@ class FakeInteraction : public IInteraction {
   std::deque<std::optional<std::string>> SaveAnswers;
   std::deque<TModalAnswer> ModalAnswers;
   std::deque<bool> LaunchAnswers;
+  // Called with every status text, after it is recorded: a test can act at a chosen moment.
+  std::function<void(const std::string&)> OnStatus;
 
   void AnswerModal(TFormId form, int result, std::function<void()> before = {}) {
     ModalAnswers.push_back({form, result, std::move(before)});
@@ -76,7 +78,10 @@ class FakeInteraction : public IInteraction {
     Mismatches.clear();
   }
 
-  void Status(const std::string& text) override { StatusLog.push_back(text); }
+  void Status(const std::string& text) override {
+    StatusLog.push_back(text);
+    if (OnStatus) OnStatus(text);
+  }
   void MessageBox(const std::string& caption, const std::string& text) override {
     Boxes.push_back({caption, text});
   }

@@ -8,10 +8,9 @@
 #include "base/Bytes.h"
 #include "formats/Magic.h"
 #include "formats/SaveSlot.h"
+#include "support/TestFiles.h"
 
 namespace zub::test {
-
-using Buf = std::vector<std::uint8_t>;
 
 // A save record (length twice, then data) whose data tell the items apart.
 inline Buf Record(std::uint16_t n, std::uint8_t tag) {
@@ -27,6 +26,12 @@ inline Buf Trailer(std::uint32_t start) {
   store_u32le(b, 0, start);
   store_u32le(b, 4, SaveAreaMagic);
   return b;
+}
+
+// The data of that record, as a save-slot download writes it.
+inline Buf Data(std::uint16_t n, std::uint8_t tag) {
+  const Buf r = Record(n, tag);
+  return Buf(r.begin() + 4, r.end());
 }
 
 inline Buf Cat(std::initializer_list<Buf> parts) {

@@ -221,21 +221,41 @@ class CallLog : public INVMObserver {
     Calls.clear();
     Loads.clear();
   }
-
-  // "GetNVMFileSize(2,5)": the entry and the numbers handed over. The port of InitGBPMode is
-  // left out: the tests that compare these are about how many calls go where.
-  static std::string Call(const std::string& entry, const std::vector<std::int64_t>& args = {}) {
-    std::string s = entry + "(";
-    for (std::size_t i = 0; i < args.size(); ++i) s += (i ? "," : "") + std::to_string(args[i]);
-    return s + ")";
+  // The last call of `entry`, or null.
+  const TCall* Last(std::string_view entry) const {
+    for (auto it = Calls.rbegin(); it != Calls.rend(); ++it)
+      if (it->Entry == entry) return &*it;
+    return nullptr;
   }
-  // Every call so far in that form.
-  std::vector<std::string> Seen() const {
+  // How many reads asked for `length` bytes (65536: a whole buffer, 128: a scan's head).
+  int Reads(std::int64_t length) const {
+    int n = 0;
+    for (const auto& c : Calls) n += c.Entry == "ReadNVMFile" && c.Args.at(2) == length;
+    return n;
+  }
+  // The entries called, in order.
+  std::vector<std::string> Entries() const {
     std::vector<std::string> out;
-    for (const auto& c : Calls)
-      out.push_back(c.Entry == "InitGBPMode" ? Call(c.Entry) : Call(c.Entry, c.Args));
+    for (const auto& c : Calls) out.push_back(c.Entry);
     return out;
   }
+  // Every call so far in the form of Call() below.
+  std::vector<std::string> Seen() const;
 };
+
+// "GetNVMFileSize(2,5)": the entry and the numbers handed over. The port of InitGBPMode is
+// left out: the tests that compare these are about how many calls go where.
+inline std::string Call(const std::string& entry, const std::vector<std::int64_t>& args = {}) {
+  std::string s = entry + "(";
+  for (std::size_t i = 0; i < args.size(); ++i) s += (i ? "," : "") + std::to_string(args[i]);
+  return s + ")";
+}
+
+inline std::vector<std::string> CallLog::Seen() const {
+  std::vector<std::string> out;
+  for (const auto& c : Calls)
+    out.push_back(c.Entry == "InitGBPMode" ? Call(c.Entry) : Call(c.Entry, c.Args));
+  return out;
+}
 
 }  // namespace zub::test

@@ -10,67 +10,34 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <memory>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "app/Actions.h"
 #include "commands/SaveSlotSelection.h"
 #include "formats/LzoImage.h"
-#include "support/SaveImages.h"
-#include "support/SimTelephone.h"
+#include "support/CommandFixture.h"
 #include "support/WatchingUI.h"
 
-namespace zub {
+namespace zub::test {
 namespace {
-
-namespace fs = std::filesystem;
-using test::Buf;
-using test::Cat;
-using test::Record;
-using test::Trailer;
 
 constexpr std::size_t kFileBuffer = 65536;
 constexpr std::size_t kMaxUpload = 34442;
 constexpr std::size_t kMaxLibrary = 21504;
-constexpr const char* kTooBig = "Can't uplod - file too big!";
-constexpr const char* kLibraryTooBig = "Can't uplod - library file too big!";
-constexpr const char* kFileEmpty = "Can't uplod - file is empty!";
 constexpr const char* kNoNumbers = "Can't uplod - no numbers in library file!";
 
 // ---------------------------------------------------------------------------------------
 // Files
 
-Buf Pattern(std::size_t n, std::uint8_t seed) {
-  Buf b(n);
-  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 7 + seed);
-  return b;
-}
-
 // Bytes that do not compress, starting like neither a program nor a store.
-Buf Random(std::size_t n, unsigned seed) {
-  std::mt19937 rng(seed);
-  Buf b(n);
-  for (auto& c : b) c = static_cast<std::uint8_t>(rng());
+Buf Noise(std::size_t n, unsigned seed) {
+  Buf b = Random(n, seed);
   for (std::size_t i = 0; i < 4 && i < n; ++i) b[i] = static_cast<std::uint8_t>(i + 1);
   if (n >= 2 && b[n - 2] == 0xC0 && b[n - 1] == 0x46) b[n - 1] = 0;
   return b;
-}
-
-Buf Filler(std::size_t words) {
-  Buf b;
-  for (std::size_t i = 0; i < words; ++i) b.insert(b.end(), {0xC0, 0x46});
-  return b;
-}
-
-Buf Data(std::uint16_t n, std::uint8_t tag) {
-  const Buf r = Record(n, tag);
-  return Buf(r.begin() + 4, r.end());
 }
 
 Buf Text(const std::string& s) {
@@ -182,7 +149,7 @@ TFile Prg3FileOfSize(const std::string& name, std::size_t bytes) {
 // A random program part followed by one record, sized so that its LZO image (header,
 // compressed program, the record, the trailer) is exactly `imageLength` bytes.
 TFile LzoSized(const std::string& name, std::size_t imageLength) {
-  const Buf program = Random(30000, 77);
+  const Buf program = Noise(30000, 77);
   const std::size_t fixed = 32 + CompressLZO1X999(program).value().size() + 4 + 8;
   return Stored(name, program, {{static_cast<std::uint16_t>(imageLength - fixed), 0x62}});
 }
@@ -344,7 +311,7 @@ struct TUploadCommand {
   // What the command is to do with the file (its path for the exception text).
   std::function<TVerdict(const TFile&)> Expect;
   // The dialogs the command shows for this file, answered.
-  std::function<void(test::WatchingUI&, TManager&, const TFile&)> Answers;
+  std::function<void(WatchingUI&, TManager&, const TFile&)> Answers;
 };
 
 const std::vector<TUploadCommand>& UploadCommands() {
@@ -353,13 +320,13 @@ const std::vector<TUploadCommand>& UploadCommands() {
        [](TManager& m) { ExecuteAction(m, TActionId::UploadAction); },
        [](const TFile& f) {
          Buf s = Strip(Head(f.Bytes, kFileBuffer));
-         if (s.size() > kMaxUpload) return Refused(kTooBig);
+         if (s.size() > kMaxUpload) return Refused(kFileTooBig);
          // The conversion is accepted: the embedded image is marked as UFIF 2.1; the
          // pattern bytes hold no call stubs to relocate.
          if (f.Ufif20) s[(f.ImageAt ? *f.ImageAt : 0) + 2] = 1;
          return Written(s);
        },
-       [](test::WatchingUI& ui, TManager&, const TFile& f) {
+       [](WatchingUI& ui, TManager&, const TFile& f) {
          if (f.Ufif20) ui.AnswerModal(TFormId::OKBottomDlg, mrYes);
        }},
 
@@ -371,7 +338,7 @@ const std::vector<TUploadCommand>& UploadCommands() {
          const Buf program(s.begin(), s.begin() + static_cast<std::ptrdiff_t>(programLength));
          const auto packed = CompressLZO1X999(program);
          const std::size_t tail = s.size() - programLength;
-         if (!packed || 32 + packed->size() + tail > kMaxUpload) return Refused(kTooBig);
+         if (!packed || 32 + packed->size() + tail > kMaxUpload) return Refused(kFileTooBig);
          TVerdict v = Written(program);
          if (tail)
            v.Tail.assign(s.begin() + static_cast<std::ptrdiff_t>(programLength), s.end() - 8);
@@ -381,7 +348,7 @@ const std::vector<TUploadCommand>& UploadCommands() {
          }
          return v;
        },
-       [](test::WatchingUI& ui, TManager&, const TFile& f) {
+       [](WatchingUI& ui, TManager&, const TFile& f) {
          if (f.Ufif20) ui.AnswerModal(TFormId::OKBottomDlg, mrNo);
          if (f.TrailerStart) ui.AnswerModal(TFormId::SaveSlotForm, mrOk);
        }},
@@ -399,10 +366,10 @@ const std::vector<TUploadCommand>& UploadCommands() {
          }
          s = Cat({s, Trailer(100)});
          if (f.Items.empty()) return Refused("Can't uplod - no save slots in file!");
-         if (s.size() > kFileBuffer) return Refused(kTooBig);
+         if (s.size() > kFileBuffer) return Refused(kFileTooBig);
          return Written(s);
        },
-       [](test::WatchingUI& ui, TManager& m, const TFile& f) {
+       [](WatchingUI& ui, TManager& m, const TFile& f) {
          // Nothing is removed from the section.
          ui.AnswerModal(TFormId::SaveSlotForm, mrOk, [&m] { SaveSlotDeselectAll(m); });
          if (f.Kind == TFile::Regular && !f.Items.empty())
@@ -415,7 +382,7 @@ const std::vector<TUploadCommand>& UploadCommands() {
          if (f.Bytes.empty()) return Refused(kFileEmpty);
          return Written(f.Bytes);
        },
-       [](test::WatchingUI& ui, TManager&, const TFile&) { ui.ConfirmAnswers.push_back(true); }},
+       [](WatchingUI& ui, TManager&, const TFile&) { ui.ConfirmAnswers.push_back(true); }},
 
       {"PRG3Library", 0, 2, 16, nullptr, [](TManager& m) { ClickButton(m, 6); },
        [](const TFile& f) {
@@ -436,7 +403,7 @@ const std::vector<TUploadCommand>& UploadCommands() {
          }
          return Verdict(TVerdict::Safe, "");
        },
-       [](test::WatchingUI&, TManager&, const TFile&) {}},
+       [](WatchingUI&, TManager&, const TFile&) {}},
 
       {"RawUpload", 0, 17, 19, nullptr, [](TManager& m) { ClickButton(m, 9); },
        [](const TFile& f) {
@@ -444,15 +411,9 @@ const std::vector<TUploadCommand>& UploadCommands() {
          if (s.empty()) return Refused(kFileEmpty);
          return Written(s);
        },
-       [](test::WatchingUI&, TManager&, const TFile&) {}},
+       [](WatchingUI&, TManager&, const TFile&) {}},
   };
   return commands;
-}
-
-void WriteFile(const fs::path& path, const Buf& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
 }
 
 // The LZO section taken apart: the unpacked program, the header, the records behind it.
@@ -483,15 +444,14 @@ TLzo Unpack(const Buf& s) {
   return out;
 }
 
-class BadFile : public ::testing::TestWithParam<std::tuple<std::size_t, std::size_t>> {};
+class BadFile : public CommandFixture<WatchingUI>,
+                public ::testing::WithParamInterface<std::tuple<std::size_t, std::size_t>> {};
 
 TEST_P(BadFile, StatedMessageOrWrittenNothingUnsafe) {
   const TUploadCommand& c = UploadCommands()[std::get<0>(GetParam())];
   const TFile& f = AllFiles()[std::get<1>(GetParam())];
 
-  test::SimTelephone phone;
-  phone.SetCatalogue(
-      {test::SimTelephone::Entry(2, 1, "Program"), test::SimTelephone::Entry(2, 2, "Saves")});
+  phone.SetCatalogue({SimTelephone::Entry(2, 1, "Program"), SimTelephone::Entry(2, 2, "Saves")});
   phone.PutSection(2, 1, Pattern(600, 1));
   phone.PutSection(2, 2, SaveTarget());
   phone.PutSection(2, 16, Buf{3, 0, 0, 0, 0x10, 0, 0, 0});
@@ -499,7 +459,7 @@ TEST_P(BadFile, StatedMessageOrWrittenNothingUnsafe) {
   phone.PutSection(2, 18, Buf{'Z', 'U', 'B', '2', 7, 0, 17, 2, 0, 0, 0, 0});
   phone.PutSection(17, 19, Pattern(300, 12));
 
-  const fs::path path = phone.Dir() / ("file-" + f.Name);
+  const fs::path path = PathOf("file-" + f.Name);
   if (f.Kind == TFile::Regular) WriteFile(path, f.Bytes);
   if (f.Kind == TFile::Directory) fs::create_directories(path);
   if (f.Kind == TFile::Pipe) {
@@ -507,19 +467,15 @@ TEST_P(BadFile, StatedMessageOrWrittenNothingUnsafe) {
   }
   if (f.Kind == TFile::Device) fs::create_symlink("/dev/zero", path);
 
-  test::WatchingUI ui;
-  test::CallLog log;
-  TManager m(ui, phone.Options(&log));
-  ui.Core = &m;
-  m.FormShow();
-  if (c.Row) m.Row = c.Row;
-  c.Answers(ui, m, f);
+  Start();
+  if (c.Row) m->Row = c.Row;
+  c.Answers(ui, *m, f);
   ui.OpenAnswers.push_back(path.string());
   ui.ClearRecords();
   log.Clear();
   const std::optional<Buf> before = phone.Section(c.Section, c.SubSection);
 
-  m.Run([&] { c.Run(m); });
+  m->Run([&] { c.Run(*m); });
 
   const std::optional<Buf> after = phone.Section(c.Section, c.SubSection);
   TVerdict v = f.Kind == TFile::Regular
@@ -527,7 +483,7 @@ TEST_P(BadFile, StatedMessageOrWrittenNothingUnsafe) {
                    : Verdict(TVerdict::Exception, "Cannot open file \"" + path.string() + "\"");
   if (const auto at = v.Message.find("{path}"); at != std::string::npos)
     v.Message.replace(at, 6, path.string());
-  const auto hasBox = [&ui](const std::string& caption, const std::string& text) {
+  const auto hasBox = [this](const std::string& caption, const std::string& text) {
     for (const auto& b : ui.Boxes)
       if (b.Caption == caption && (text.empty() || b.Text == text)) return true;
     return false;
@@ -589,11 +545,8 @@ TEST_P(BadFile, StatedMessageOrWrittenNothingUnsafe) {
   EXPECT_EQ(ui.Unanswered, 0);
   EXPECT_TRUE(ui.ModalAnswers.empty()) << "an expected dialog was not shown";
   EXPECT_TRUE(ui.Mismatches.empty());
-  EXPECT_FALSE(m.NVM->PortOpen());
   EXPECT_EQ(ui.AskedWhileOpen, 0);
-  if (!log.Calls.empty()) {
-    EXPECT_EQ(log.Calls.back().Entry, "EndGBPMode");
-  }
+  ExpectClosed();
 }
 
 std::string CaseName(const ::testing::TestParamInfo<BadFile::ParamType>& info) {
@@ -608,4 +561,4 @@ INSTANTIATE_TEST_SUITE_P(BadFiles, BadFile,
                          CaseName);
 
 }  // namespace
-}  // namespace zub
+}  // namespace zub::test

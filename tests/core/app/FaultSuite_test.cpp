@@ -11,11 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <memory>
 #include <optional>
 #include <random>
 #include <stdexcept>
@@ -25,18 +21,11 @@
 #include "app/Actions.h"
 #include "commands/SaveSlotSelection.h"
 #include "formats/SaveStore.h"
-#include "support/SaveImages.h"
-#include "support/SimTelephone.h"
+#include "support/CommandFixture.h"
 #include "support/WatchingUI.h"
 
-namespace zub {
+namespace zub::test {
 namespace {
-
-namespace fs = std::filesystem;
-using test::Buf;
-using test::Cat;
-using test::Record;
-using test::Trailer;
 
 // ---------------------------------------------------------------------------------------
 // Faults
@@ -120,24 +109,6 @@ constexpr const char* kOneConnection =
 // ---------------------------------------------------------------------------------------
 // Test data
 
-Buf Data(std::uint16_t n, std::uint8_t tag) {
-  const Buf r = Record(n, tag);
-  return Buf(r.begin() + 4, r.end());
-}
-
-// Bytes that never end in a filler word and never start like a program or a store.
-Buf Pattern(std::size_t n, std::uint8_t seed) {
-  Buf b(n);
-  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 7 + seed);
-  return b;
-}
-
-Buf Filler(std::size_t words) {
-  Buf b;
-  for (std::size_t i = 0; i < words; ++i) b.insert(b.end(), {0xC0, 0x46});
-  return b;
-}
-
 // A UFIF program image: format word, name, random code (which hardly compresses).
 Buf Program(std::uint32_t format, const std::string& name, std::size_t n, unsigned seed) {
   std::mt19937 rng(seed);
@@ -177,24 +148,12 @@ Buf Prg3Image() {
   return b;
 }
 
-std::optional<Buf> ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return Buf(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const fs::path& path, const Buf& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-}
-
 // ---------------------------------------------------------------------------------------
 // One run: a fresh telephone, the command's setup, at most one fault, the command.
 
 // Records the device calls and can make the telephone stop answering after a number of
 // connections were opened.
-class TFaultLog : public test::CallLog {
+class TFaultLog : public CallLog {
  public:
   int Opened = 0;
   int DropAfter = -1;
@@ -202,31 +161,14 @@ class TFaultLog : public test::CallLog {
 
   void OnLibraryCall(std::string_view entry, const std::vector<std::int64_t>& args, bool hasResult,
                      std::int32_t result) override {
-    test::CallLog::OnLibraryCall(entry, args, hasResult, result);
+    CallLog::OnLibraryCall(entry, args, hasResult, result);
     if (entry == "InitGBPMode" && result == 0 && ++Opened == DropAfter && Drop) Drop();
   }
 };
 
-// Files the commands write without a dialog ("temp.prg") land in the current folder.
-class InFolder {
- public:
-  explicit InFolder(const fs::path& dir) : previous_(fs::current_path()) { fs::current_path(dir); }
-  ~InFolder() { fs::current_path(previous_); }
-  InFolder(const InFolder&) = delete;
-  InFolder& operator=(const InFolder&) = delete;
-
- private:
-  fs::path previous_;
-};
-
-struct TBench {
-  test::SimTelephone phone;
-  test::WatchingUI ui;
-  TFaultLog log;
-  std::unique_ptr<TManager> m;
-
+struct TBench : CommandBench<WatchingUI, TFaultLog> {
   TBench() {
-    phone.SetCatalogue({test::SimTelephone::Entry(2, 1, "Program")});
+    phone.SetCatalogue({SimTelephone::Entry(2, 1, "Program")});
     // What every telephone holds besides the command's own section.
     phone.PutSection(2, 18, PrefRecord(7));
     phone.PutSection(2, 17, Cat({Buf{'L', 'I', 'B'}, Pattern(500, 11)}));
@@ -234,22 +176,10 @@ struct TBench {
     phone.PutSection(17, 19, Pattern(300, 12));
   }
   void Start() {
-    m = std::make_unique<TManager>(ui, phone.Options(&log));
-    ui.Core = m.get();
-    m->FormShow();
+    CommandBench::Start();
     // The rows show what the sections hold, as after a Full Refresh.
     m->Run([this] { ClickButton(*m, 1); });
     m->Row = 1;
-  }
-  // A file in the telephone's folder, answered to the next file-open dialog.
-  void OpenAnswer(const std::string& name, const Buf& bytes) {
-    WriteFile(phone.Dir() / name, bytes);
-    ui.OpenAnswers.push_back((phone.Dir() / name).string());
-  }
-  // A file that exists already, answered to the next save dialog.
-  void SaveAnswer(const std::string& name, const Buf& old) {
-    WriteFile(phone.Dir() / name, old);
-    ui.SaveAnswers.push_back((phone.Dir() / name).string());
   }
 };
 
@@ -268,7 +198,7 @@ struct TCommand {
   std::vector<Buf> Kept;        // save items a store in the final section must hold
   std::array<TExpect, kFaultCount> Expect;
 
-  std::string Address() const { return std::to_string(Section) + "-" + std::to_string(SubSection); }
+  std::string Address() const { return SectionAddress(Section, SubSection); }
 };
 
 using O = TOutcome;
@@ -458,7 +388,7 @@ struct TRun {
   std::optional<Buf> SectionBefore, SectionAfter;  // the section, for file targets
   std::optional<Buf> TempPrg;
   int Writes = 0, Clears = 0;
-  std::vector<test::TBox> Boxes;
+  std::vector<TBox> Boxes;
   std::vector<std::string> Exceptions;
   std::string LastStatus;
   int Unanswered = 0;
@@ -659,9 +589,7 @@ TEST(FaultCases, ConversionThatCannotWriteBackSaysWhereTheProgramIs) {
   const TRun run = RunCommand(CommandNamed("Convert"), TFault::DropBeforeWrite);
   EXPECT_EQ(run.Clears, 1);
   EXPECT_EQ(run.Writes, 0);
-  EXPECT_TRUE(HasBox(run,
-                     "Section uploaded with error or out of memory!\nTry to upload again or "
-                     "free some NVM memory.\nConverted program stored at temp.prg file!!!"));
+  EXPECT_TRUE(HasBox(run, kConvertUploadErrorText));
   EXPECT_EQ(run.LastStatus, "Upload error!");
   EXPECT_TRUE(run.TempPrg.has_value());
 }
@@ -781,4 +709,4 @@ TEST(FaultCases, UploadSaveStartsAStoreOnlyInAnEmptySection) {
 }
 
 }  // namespace
-}  // namespace zub
+}  // namespace zub::test

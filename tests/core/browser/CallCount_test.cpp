@@ -3,15 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "commands/Scan.h"
-#include "support/FakeInteraction.h"
-#include "support/SimTelephone.h"
+#include "support/CommandFixture.h"
 
-namespace zub {
+namespace zub::test {
 namespace {
 
 using ::testing::ElementsAreArray;
@@ -23,10 +21,6 @@ struct TRowContent {
   enum { Absent, Bytes, SizeFault, ReadFault } What;
   std::size_t Length = 0;  // for Bytes
 };
-
-std::string Call(const std::string& entry, const std::vector<std::int64_t>& args = {}) {
-  return test::CallLog::Call(entry, args);
-}
 
 // A telephone whose rows cycle through every case the scan tells apart: absent, empty, a
 // head shorter than 128 bytes, exactly 128, one more, a section far larger than the head,
@@ -68,13 +62,13 @@ std::vector<TRowContent> MixedRows(int count) {
   return rows;
 }
 
-class RefreshCallCount : public ::testing::TestWithParam<bool> {
+class RefreshCallCount : public CommandFixture<>, public ::testing::WithParamInterface<bool> {
  protected:
   void Start(const std::vector<TRowContent>& rows) {
-    std::vector<test::TCatalogueEntry> catalogue;
+    std::vector<TCatalogueEntry> catalogue;
     std::string sizeFaults, readFaults;
     for (const auto& r : rows) {
-      catalogue.push_back(test::SimTelephone::Entry(r.Section, r.SubSection, "Row"));
+      catalogue.push_back(SimTelephone::Entry(r.Section, r.SubSection, "Row"));
       const std::string address = SectionAddress(r.Section, r.SubSection);
       if (r.What == TRowContent::Absent) continue;
       // Contents that the classification sends down different paths: a GIF, a program.
@@ -87,16 +81,10 @@ class RefreshCallCount : public ::testing::TestWithParam<bool> {
     phone.SetFault("SizeError", sizeFaults);
     phone.SetFault("ReadError", readFaults);
     phone.SetCatalogue(catalogue);
-    m = std::make_unique<TManager>(ui, phone.Options(&log));
-    m->FormShow();
+    CommandFixture::Start();
     m->SetCheckBox1(GetParam());
     log.Clear();
   }
-
-  test::SimTelephone phone;
-  test::FakeInteraction ui;
-  test::CallLog log;
-  std::unique_ptr<TManager> m;
 };
 
 TEST_P(RefreshCallCount, ExactlyTheCallsOfTheRows) {
@@ -141,4 +129,4 @@ INSTANTIATE_TEST_SUITE_P(AdditionalInfo, RefreshCallCount, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Ticked" : "Unticked"; });
 
 }  // namespace
-}  // namespace zub
+}  // namespace zub::test

@@ -3,13 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <memory>
 #include <set>
 #include <string>
 
 #include "commands/LzoUpload.h"
-#include "support/FakeInteraction.h"
-#include "support/SimTelephone.h"
+#include "support/CommandFixture.h"
 
 namespace zub {
 namespace {
@@ -80,11 +78,9 @@ TEST(IconTable, ImagesAreDistinctAndTransparentWhereMarked) {
     for (auto p : IconPixels(bad)) EXPECT_EQ(Alpha(p), 0u);
 }
 
-class IconChoice : public ::testing::Test {
+class IconChoice : public test::CommandFixture<> {
  protected:
-  test::SimTelephone phone;
-  test::FakeInteraction ui;
-  std::unique_ptr<TManager> m = std::make_unique<TManager>(ui, phone.Options());
+  void SetUp() override { Start(); }
 };
 
 TEST_F(IconChoice, OkWithAnItemGivesItsCode) {

@@ -2,17 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "support/FakeInteraction.h"
-#include "support/SimTelephone.h"
+#include "support/CommandFixture.h"
 
-namespace zub {
+namespace zub::test {
 namespace {
-
-using test::TBox;
 
 std::vector<std::uint8_t> Bytes32(std::initializer_list<std::uint32_t> values, std::size_t size) {
   std::vector<std::uint8_t> b(size, 0);
@@ -28,15 +24,12 @@ std::string Gif(std::size_t size) {
   return s;
 }
 
-class Scan : public ::testing::Test {
+class Scan : public CommandFixture<> {
  protected:
   // Starts the tool on a telephone whose catalogue lists `rows`.
-  void Start(const std::vector<test::TCatalogueEntry>& rows) {
+  void Start(const std::vector<TCatalogueEntry>& rows) {
     phone.SetCatalogue(rows);
-    m = std::make_unique<TManager>(ui, phone.Options(&log));
-    m->FormShow();
-    ui.ClearRecords();
-    log.Clear();
+    CommandFixture::Start();
   }
   TSectInfo& RowOf(int row) { return m->Sections.at(static_cast<std::size_t>(row)); }
   // Refresh of one row, as the context menu runs it.
@@ -54,15 +47,10 @@ class Scan : public ::testing::Test {
       }
     return n;
   }
-
-  test::SimTelephone phone;
-  test::FakeInteraction ui;
-  test::CallLog log;
-  std::unique_ptr<TManager> m;
 };
 
 TEST_F(Scan, AbsentSectionIsEmpty) {
-  Start({test::SimTelephone::Entry(2, 5, "Games")});
+  Start({SimTelephone::Entry(2, 5, "Games")});
   RowOf(1).Format = 0x20000000;
   RowOf(1).Title = "old";
   RowOf(1).UnpackedSize = 77;
@@ -92,7 +80,7 @@ TEST_F(Scan, SizeAnswers) {
       {"2-5:-5", 0, true},     {"2-5:-153", 0, true},     {"2-5:0", 0, true},
       {"2-5:-10", -10, false}, {"2-5:-154", -154, false}, {"2-5:-1", -1, false},
   };
-  Start({test::SimTelephone::Entry(2, 5, "Games")});
+  Start({SimTelephone::Entry(2, 5, "Games")});
   phone.PutSection(2, 5, Gif(300));
   for (const auto& c : cases) {
     phone.SetFault("SizeError", c.fault);
@@ -118,7 +106,7 @@ TEST_F(Scan, SizeAnswers) {
 }
 
 TEST_F(Scan, ReadErrorLeavesTheRow) {
-  Start({test::SimTelephone::Entry(2, 5, "Games")});
+  Start({SimTelephone::Entry(2, 5, "Games")});
   phone.PutSection(2, 5, Gif(300));
   phone.SetFault("ReadError", "2-5:-10");
   RowOf(1).Title = "before";
@@ -130,7 +118,7 @@ TEST_F(Scan, ReadErrorLeavesTheRow) {
 }
 
 TEST_F(Scan, GifSectionReadsOnlyTheHead) {
-  Start({test::SimTelephone::Entry(2, 5, "Games")});
+  Start({SimTelephone::Entry(2, 5, "Games")});
   phone.PutSection(2, 5, Gif(5000));
   Refresh(1);
   EXPECT_EQ(RowOf(1).Kind, 3);
@@ -144,7 +132,7 @@ TEST_F(Scan, GifSectionReadsOnlyTheHead) {
 }
 
 TEST_F(Scan, UntickedCheckBoxSkipsTheHead) {
-  Start({test::SimTelephone::Entry(2, 5, "Games")});
+  Start({SimTelephone::Entry(2, 5, "Games")});
   phone.PutSection(2, 5, Gif(5000));
   RowOf(1).Format = 0x20000000;
   RowOf(1).Title = "old";
@@ -163,9 +151,9 @@ TEST_F(Scan, UntickedCheckBoxSkipsTheHead) {
 
 TEST_F(Scan, SignatureNamesAndThePrg3LibrarySection) {
   phone.SetSign(3, "Saved game");
-  Start({test::SimTelephone::Entry(2, 16, "PRG3 library"),
-         test::SimTelephone::Entry(2, 17, "Games"),
-         test::SimTelephone::Entry(3, 1, "Pictures"),
+  Start({SimTelephone::Entry(2, 16, "PRG3 library"),
+         SimTelephone::Entry(2, 17, "Games"),
+         SimTelephone::Entry(3, 1, "Pictures"),
          {"0x0302", std::nullopt, std::nullopt}});
   const auto table = Bytes32({3, 1, 2, 4, 9}, 20);
   phone.PutSection(2, 16, table);
@@ -181,7 +169,7 @@ TEST_F(Scan, SignatureNamesAndThePrg3LibrarySection) {
 }
 
 TEST_F(Scan, ProgramHead) {
-  Start({test::SimTelephone::Entry(2, 5, "Games")});
+  Start({SimTelephone::Entry(2, 5, "Games")});
   std::string image = std::string("\x00\x00\x00\x20", 4) + "Hello" + std::string(200, '\0');
   phone.PutSection(2, 5, image);
   Refresh(1);
@@ -193,8 +181,8 @@ TEST_F(Scan, ProgramHead) {
 }
 
 TEST_F(Scan, FullRefreshScansEveryRowOnOneConnection) {
-  std::vector<test::TCatalogueEntry> rows;
-  for (int i = 1; i <= 10; ++i) rows.push_back(test::SimTelephone::Entry(18, i, "Data"));
+  std::vector<TCatalogueEntry> rows;
+  for (int i = 1; i <= 10; ++i) rows.push_back(SimTelephone::Entry(18, i, "Data"));
   Start(rows);
   for (int i = 1; i <= 10; i += 2) phone.PutSection(18, i, Gif(100 * i));
   phone.SetFault("SizeError", "18-4:-10");
@@ -224,8 +212,8 @@ TEST_F(Scan, FullRefreshScansEveryRowOnOneConnection) {
 }
 
 TEST_F(Scan, FullRefreshWithoutHeads) {
-  std::vector<test::TCatalogueEntry> rows;
-  for (int i = 1; i <= 4; ++i) rows.push_back(test::SimTelephone::Entry(18, i, "Data"));
+  std::vector<TCatalogueEntry> rows;
+  for (int i = 1; i <= 4; ++i) rows.push_back(SimTelephone::Entry(18, i, "Data"));
   Start(rows);
   for (int i = 1; i <= 4; ++i) phone.PutSection(18, i, Gif(64));
   m->SetCheckBox1(false);
@@ -236,7 +224,7 @@ TEST_F(Scan, FullRefreshWithoutHeads) {
 }
 
 TEST_F(Scan, NothingHappensWithoutAConnectionOrASection) {
-  Start({test::SimTelephone::Entry(2, 5, "Games")});
+  Start({SimTelephone::Entry(2, 5, "Games")});
   Refresh(0);  // the header placeholder
   EXPECT_TRUE(log.Calls.empty());
   EXPECT_TRUE(ui.StatusLog.empty());
@@ -260,4 +248,4 @@ TEST_F(Scan, EmptyCatalogue) {
 }
 
 }  // namespace
-}  // namespace zub
+}  // namespace zub::test

@@ -1,8 +1,10 @@
 // Helpers of the device tests: a recording owner and observer, the six entry points of a
 // loaded library, the fake library's control functions, and a telephone simulator of its own
-// for each test (a copy of the built library in a fresh folder with its gbp-sim.ini).
+// for each test (a copy of the built library in a fresh folder with its gbp-sim.ini); and the
+// words the device library host's tests share.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -12,6 +14,7 @@
 
 #include "device/DeviceLibrary.h"
 #include "device/GbpApi.h"
+#include "device/HostProtocol.h"
 #include "device/NVMSection.h"
 
 namespace zub::test {
@@ -120,5 +123,17 @@ std::string UseTestWinePrefix();
 
 // Bytes 0, 1, 2, ... (mod 251) plus `seed`.
 std::vector<unsigned char> Pattern(std::size_t size, unsigned seed = 0);
+
+// The host's tests: frames as bytes, calls timed on the steady clock.
+namespace host {
+using namespace hostproto;
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+double Millis(Clock::duration d);
+// The whole file; empty when it cannot be read.
+Bytes ReadBytes(const fs::path& file);
+}  // namespace host
 
 }  // namespace zub::test

@@ -116,4 +116,13 @@ std::vector<unsigned char> Pattern(std::size_t size, unsigned seed) {
   return bytes;
 }
 
+double host::Millis(host::Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
+
+host::Bytes host::ReadBytes(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
 }  // namespace zub::test

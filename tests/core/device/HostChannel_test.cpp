@@ -18,13 +18,8 @@
 #include <signal.h>
 #endif
 
-namespace zub {
+namespace zub::test::host {
 namespace {
-
-namespace fs = std::filesystem;
-using namespace hostproto;
-using Bytes = std::vector<std::uint8_t>;
-using Clock = std::chrono::steady_clock;
 
 // A shell command that prints `bytes` exactly.
 template <typename Range>
@@ -61,11 +56,6 @@ THostCommand ScriptHost(const std::string& body, const fs::path& dir = test::Fre
   c.argv = {"/bin/sh", script.string()};
   c.helloTimeoutMs = 5000;
   return c;
-}
-
-Bytes ReadFileBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
 double SecondsSince(Clock::time_point t) {
@@ -105,10 +95,10 @@ TEST(HostChannel, ServesCallsAndLeavesMissingEntryPointsAlone) {
     return Bytes(h.begin(), h.end());
   };
   // The write never went out; the size and read requests did, as encoded.
-  EXPECT_EQ(ReadFileBytes(dir / "first.bin"), encoded({TEntry::GetNVMFileSize, 0, 2, 5, 0}));
-  EXPECT_EQ(ReadFileBytes(dir / "second.bin"), encoded({TEntry::ReadNVMFile, 0, 2, 6, 16}));
-  EXPECT_EQ(ReadFileBytes(dir / "third.bin"), encoded({TEntry::ClearNVMFile, 0, 1, 1, 0}));
-  EXPECT_TRUE(ReadFileBytes(dir / "rest.bin").empty());
+  EXPECT_EQ(ReadBytes(dir / "first.bin"), encoded({TEntry::GetNVMFileSize, 0, 2, 5, 0}));
+  EXPECT_EQ(ReadBytes(dir / "second.bin"), encoded({TEntry::ReadNVMFile, 0, 2, 6, 16}));
+  EXPECT_EQ(ReadBytes(dir / "third.bin"), encoded({TEntry::ClearNVMFile, 0, 1, 1, 0}));
+  EXPECT_TRUE(ReadBytes(dir / "rest.bin").empty());
   std::ifstream env(dir / "env.txt");
   std::string probe;
   std::getline(env, probe);
@@ -212,4 +202,4 @@ TEST(HostChannel, AHostThatStopsReadingGivesCommError) {
 }
 
 }  // namespace
-}  // namespace zub
+}  // namespace zub::test::host

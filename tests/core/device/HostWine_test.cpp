@@ -27,17 +27,8 @@
 #include <unistd.h>
 #endif
 
-namespace zub {
+namespace zub::test::host {
 namespace {
-
-namespace fs = std::filesystem;
-using namespace hostproto;
-using Bytes = std::vector<std::uint8_t>;
-using Clock = std::chrono::steady_clock;
-
-double Millis(Clock::duration d) {
-  return std::chrono::duration<double, std::milli>(d).count();
-}
 
 class HostWineTest : public ::testing::Test {
  protected:
@@ -101,8 +92,7 @@ class HostWineTest : public ::testing::Test {
   }
 
   Bytes Section(const std::string& file) {
-    std::ifstream in(home_ / "phone" / file, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
+    return ReadBytes(home_ / "phone" / file);
   }
 
   static inline std::string skip_;
@@ -245,8 +235,7 @@ TEST_F(HostWineTest, HostWritesOnlyFramesAndEndsWithItsCode) {
     const int status = std::system(line.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), row.code);
-    std::ifstream out(home_ / "out.bin", std::ios::binary);
-    EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(out), {}), row.output);
+    EXPECT_EQ(ReadBytes(home_ / "out.bin"), row.output);
   }
 }
 
@@ -300,4 +289,4 @@ TEST_F(HostWineTest, RoundTripOfAHeadRead) {
 }
 
 }  // namespace
-}  // namespace zub
+}  // namespace zub::test::host

@@ -4,9 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,22 +12,16 @@
 #include "base/ProfileFile.h"
 #include "commands/Transfer.h"
 #include "formats/LzoImage.h"
-#include "support/FakeInteraction.h"
-#include "support/SimTelephone.h"
+#include "support/CommandFixture.h"
 
-namespace zub {
+namespace zub::test {
 namespace {
 
-namespace fs = std::filesystem;
-using test::TBox;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ByteVec = std::vector<std::uint8_t>;
 
-const TBox kUploadOk{"OK!", "Section uploaded sucsessfully!"};
-const TBox kInPlaceError{"ERROR",
-                         "Section uploaded with error or out of memory!\nTry to upload again or "
-                         "free some NVM memory.\nConverted program stored at temp.prg file!!!"};
+const TBox kInPlaceError{kErrorCaption, kConvertUploadErrorText};
 
 // Where the test program keeps its firmware calls, and what it holds there.
 constexpr std::size_t kStub = 100;      // pattern 1, its literal 8 bytes on
@@ -82,71 +73,19 @@ ByteVec ElfAround(const ByteVec& image) {
   return b;
 }
 
-std::optional<ByteVec> ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return ByteVec(std::istreambuf_iterator<char>(in), {});
-}
-
-// The interaction of a user who also pulls the cable at a chosen moment.
-class Interaction : public test::FakeInteraction {
- public:
-  std::function<void(const std::string&)> OnStatus;
-  void Status(const std::string& text) override {
-    FakeInteraction::Status(text);
-    if (OnStatus) OnStatus(text);
-  }
-};
-
-class Conversion : public ::testing::Test {
+class Conversion : public CommandFixture<> {
  protected:
   void SetUp() override {
-    previous_ = fs::current_path();
-    fs::current_path(phone.Dir());  // "temp.prg" lands in the current folder
-    phone.SetCatalogue({test::SimTelephone::Entry(2, 1, "Program 1"),
-                        test::SimTelephone::Entry(2, 8, "Program 8")});
-  }
-  void TearDown() override { fs::current_path(previous_); }
-  void Start() {
-    m = std::make_unique<TManager>(ui, phone.Options(&log));
-    m->FormShow();
-    ui.ClearRecords();
-    log.Clear();
+    WorkInHomeFolder();  // "temp.prg" lands in the current folder
+    phone.SetCatalogue(
+        {SimTelephone::Entry(2, 1, "Program 1"), SimTelephone::Entry(2, 8, "Program 8")});
   }
   void Upload(const ByteVec& file) {
-    const fs::path path = phone.Dir() / "up.prg";
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()),
-               static_cast<std::streamsize>(file.size()));
-    ui.OpenAnswers.push_back(path.string());
-    m->Row = 2;
-    m->Run([&] { UploadActionExecute(*m); });
+    OpenAnswer("up.prg", file);
+    On(2, UploadActionExecute);
   }
-  void ConvertInPlace() {
-    m->Row = 1;
-    m->Run([&] { ConvertActionExecute(*m); });
-  }
-  std::optional<ByteVec> TempPrg() const { return ReadFile(phone.Dir() / "temp.prg"); }
-  void ExpectClosed() {
-    EXPECT_FALSE(m->NVM->PortOpen());
-    if (!log.Calls.empty()) {
-      EXPECT_EQ(log.Calls.back().Entry, "EndGBPMode");
-    }
-  }
-  // The device calls by name, in order.
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> out;
-    for (const auto& c : log.Calls) out.push_back(c.Entry);
-    return out;
-  }
-
-  test::SimTelephone phone;
-  Interaction ui;
-  test::CallLog log;
-  std::unique_ptr<TManager> m;
-
- private:
-  fs::path previous_;
+  void ConvertInPlace() { On(1, ConvertActionExecute); }
+  std::optional<ByteVec> TempPrg() const { return FileBytes("temp.prg"); }
 };
 
 TEST_F(Conversion, ThePromptDecidesWhatTheUploadWrites) {
@@ -195,7 +134,7 @@ TEST_F(Conversion, ThePromptDecidesWhatTheUploadWrites) {
       EXPECT_THAT(ui.Boxes, IsEmpty());
     }
     if (c.answer != mrCancel) {
-      EXPECT_THAT(ui.Boxes, ElementsAre(kUploadOk));
+      EXPECT_THAT(ui.Boxes, ElementsAre(kUploadedBox));
     }
     ExpectClosed();
   }
@@ -243,7 +182,7 @@ TEST_F(Conversion, TooBigProgramIsConvertedThenRefused) {
   Start();
   ui.AnswerModal(TFormId::OKBottomDlg, mrYes);
   Upload(Ufif20(34444));
-  EXPECT_THAT(ui.Boxes, ElementsAre(TBox{"ERROR", "Can't uplod - file too big!"}));
+  EXPECT_THAT(ui.Boxes, ElementsAre(kTooBigBox));
   EXPECT_EQ(ui.LastStatus(), "Convert done!");
   EXPECT_THAT(log.Calls, IsEmpty());
   EXPECT_FALSE(phone.Section(2, 8));
@@ -263,10 +202,10 @@ TEST_F(Conversion, InPlaceConvertsKeepsACopyAndWritesBack) {
         ElementsAre("Downloading data...", "Downloaded!", "Converting data...", "Convert done!",
                     "Erasing section...", "Refreshing section 2-1...", "Erased!",
                     "Uploading data...", "Refreshing section 2-1...", "Uploaded!"));
-    EXPECT_THAT(ui.Boxes, ElementsAre(kUploadOk));
+    EXPECT_THAT(ui.Boxes, ElementsAre(kUploadedBox));
     EXPECT_THAT(ui.ModalShown, IsEmpty());
     EXPECT_EQ(log.Calls.at(1).Args, (std::vector<std::int64_t>{2, 1, 65536}));
-    EXPECT_THAT(Entries(),
+    EXPECT_THAT(log.Entries(),
                 ElementsAre("InitGBPMode", "ReadNVMFile", "EndGBPMode", "InitGBPMode",
                             "ClearNVMFile", "GetNVMFileSize", "EndGBPMode", "InitGBPMode",
                             "WriteNVMFile", "GetNVMFileSize", "ReadNVMFile", "EndGBPMode"));
@@ -286,7 +225,7 @@ TEST_F(Conversion, InPlaceWritesOtherContentBackUnchanged) {
   EXPECT_EQ(phone.Section(2, 1), lzo);
   EXPECT_EQ(TempPrg(), lzo);
   EXPECT_THAT(ui.StatusLog, ::testing::Not(::testing::Contains("Converting data...")));
-  EXPECT_THAT(ui.Boxes, ElementsAre(kUploadOk));
+  EXPECT_THAT(ui.Boxes, ElementsAre(kUploadedBox));
   ExpectClosed();
 }
 
@@ -310,7 +249,7 @@ TEST_F(Conversion, InPlaceWritesEvenWhenTheEraseFails) {
   Start();
   ConvertInPlace();
   ExpectConverted(phone.Section(2, 1), 400, kForFirstEntry);
-  EXPECT_THAT(ui.Boxes, ElementsAre(TBox{"ERROR", "Error erasing section 2-1"}, kUploadOk));
+  EXPECT_THAT(ui.Boxes, ElementsAre(TBox{"ERROR", "Error erasing section 2-1"}, kUploadedBox));
   EXPECT_THAT(ui.StatusLog, ::testing::Contains("Erase error!"));
   EXPECT_EQ(ui.LastStatus(), "Uploaded!");
   ExpectClosed();
@@ -367,16 +306,11 @@ TEST_F(Conversion, InPlaceWithoutAConnectionForTheWriteLeavesTheCopy) {
   EXPECT_FALSE(phone.Section(2, 1));
   ExpectConverted(TempPrg(), 400, kForFirstEntry);
   // The section is erased and the program is not back: the user is told where it is.
-  EXPECT_THAT(ui.Boxes,
-              ElementsAre(TBox{"ERROR", "GBP Error: Can't open port!"},
-                          TBox{"ERROR",
-                               "Section uploaded with error or out of memory!\nTry to upload "
-                               "again or free some NVM memory.\nConverted program stored at "
-                               "temp.prg file!!!"}));
+  EXPECT_THAT(ui.Boxes, ElementsAre(TBox{"ERROR", "GBP Error: Can't open port!"}, kInPlaceError));
   EXPECT_EQ(ui.LastStatus(), "Upload error!");
   EXPECT_EQ(log.Count("WriteNVMFile"), 0);
   EXPECT_FALSE(m->NVM->PortOpen());
 }
 
 }  // namespace
-}  // namespace zub
+}  // namespace zub::test

@@ -4,70 +4,33 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "support/FakeInteraction.h"
-#include "support/SimTelephone.h"
+#include "support/CommandFixture.h"
 
-namespace zub {
+namespace zub::test {
 namespace {
 
-using test::TBox;
 using ::testing::ElementsAre;
 using ByteVec = std::vector<std::uint8_t>;
 
-const char* const kUploadError =
-    "Section uploaded with error or out of memory!\nTry to upload again or free some NVM memory";
-const char* const kTooBig = "Can't uplod - library file too big!";
-
-ByteVec Pattern(std::size_t n) {
-  ByteVec b(n);
-  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 7 + 1);
-  return b;
-}
-
-class LibraryUpload : public ::testing::Test {
+class LibraryUpload : public CommandFixture<> {
  protected:
   void SetUp() override {
-    const ByteVec pref = {'Z', 'U', 'B', '2', 7, 0, 17, 2, 0, 0, 0, 0};
-    phone.PutSection(2, 18, std::span<const std::uint8_t>(pref));
+    phone.PutSection(2, 18, ByteVec{'Z', 'U', 'B', '2', 7, 0, 17, 2, 0, 0, 0, 0});
   }
-  void Start() {
-    m = std::make_unique<TManager>(ui, phone.Options(&log));
-    m->FormShow();
-    ui.ClearRecords();
-    log.Clear();
-  }
-  // A file in the telephone's folder, answered to the next file dialog.
-  std::string File(const std::string& name, const std::string& bytes) {
-    const std::string path = (phone.Dir() / name).string();
-    std::ofstream(path, std::ios::binary) << bytes;
-    ui.OpenAnswers.push_back(path);
-    return path;
-  }
-  std::string File(const std::string& name, const ByteVec& bytes) {
-    return File(name, std::string(bytes.begin(), bytes.end()));
-  }
-  std::optional<ByteVec> Sect(int s, int ss) const { return phone.Section(s, ss); }
-
-  test::SimTelephone phone;
-  test::FakeInteraction ui;
-  test::CallLog log;
-  std::unique_ptr<TManager> m;
 };
 
 TEST_F(LibraryUpload, Ufif2LibraryGoesToThePreferenceSection) {
   Start();
   ui.ConfirmAnswers.push_back(true);
-  File("ext.lib", Pattern(21504));
+  OpenAnswer("ext.lib", Pattern(21504));
   Button5Click(*m);
   EXPECT_THAT(ui.Confirms,
               ElementsAre(TBox{"Confirm", "Are you sure to upload library into section 2-17?"}));
   EXPECT_THAT(ui.OpenFilters, ElementsAre(kOpenDialog1Filter));
-  EXPECT_EQ(Sect(2, 17), Pattern(21504));
+  EXPECT_EQ(phone.Section(2, 17), Pattern(21504));
   EXPECT_THAT(ui.Boxes,
               ElementsAre(TBox{"OK!", "Section uploaded sucsessfully! Size: 21504 bytes"}));
   EXPECT_THAT(ui.StatusLog, ElementsAre("Uploading data...", "Checking data...", "Uploaded!"));
@@ -86,19 +49,19 @@ TEST_F(LibraryUpload, OtherLibrarySectionAndCancel) {
   EXPECT_EQ(log.Count("WriteNVMFile"), 0);
 
   ui.ConfirmAnswers.push_back(true);
-  File("ext.lib", Pattern(100));
+  OpenAnswer("ext.lib", Pattern(100));
   Button5Click(*m);
-  EXPECT_EQ(Sect(17, 20), Pattern(100));
+  EXPECT_EQ(phone.Section(17, 20), Pattern(100));
 }
 
 TEST_F(LibraryUpload, TooBigLibraryIsRefused) {
   Start();
-  File("big.lib", Pattern(21505));
+  OpenAnswer("big.lib", Pattern(21505));
   UploadLibFile(*m, 2, 17);
-  EXPECT_THAT(ui.Boxes, ElementsAre(TBox{"ERROR", kTooBig}));
+  EXPECT_THAT(ui.Boxes, ElementsAre(TBox{"ERROR", kLibraryTooBig}));
   EXPECT_THAT(ui.StatusLog, ElementsAre("Uploading data..."));
   EXPECT_EQ(log.Count("InitGBPMode"), 0);
-  EXPECT_FALSE(Sect(2, 17));
+  EXPECT_FALSE(phone.Section(2, 17));
 }
 
 TEST_F(LibraryUpload, UnreadablePreferencesEndBeforeTheQuestion) {
@@ -134,14 +97,14 @@ TEST_F(LibraryUpload, Prg3TextBecomesItsWordTable) {
     SCOPED_TRACE(c.name);
     phone.RemoveSection(2, 16);
     Start();
-    File("lib.txt", c.text);
+    OpenAnswer("lib.txt", c.text);
     Button6Click(*m);
     if (c.image) {
-      EXPECT_EQ(Sect(2, 16), c.image);
+      EXPECT_EQ(phone.Section(2, 16), c.image);
       EXPECT_EQ(ui.LastStatus(), "Uploaded!");
     } else {
-      EXPECT_THAT(ui.Boxes, ElementsAre(TBox{"ERROR", kTooBig}));
-      EXPECT_FALSE(Sect(2, 16));
+      EXPECT_THAT(ui.Boxes, ElementsAre(TBox{"ERROR", kLibraryTooBig}));
+      EXPECT_FALSE(phone.Section(2, 16));
       EXPECT_EQ(log.Count("InitGBPMode"), 0);
     }
   }
@@ -149,11 +112,11 @@ TEST_F(LibraryUpload, Prg3TextBecomesItsWordTable) {
 
 TEST_F(LibraryUpload, Prg3ReleaseWithoutDigitWritesNothing) {
   Start();
-  File("lib.txt", std::string("RELEASE=\r\n00001234 entry\r\n"));
+  OpenAnswer("lib.txt", std::string("RELEASE=\r\n00001234 entry\r\n"));
   m->Run([&] { Button6Click(*m); });
   EXPECT_THAT(ui.Exceptions, ElementsAre("'' is not a valid integer value"));
   EXPECT_EQ(log.Count("InitGBPMode"), 0);
-  EXPECT_FALSE(Sect(2, 16));
+  EXPECT_FALSE(phone.Section(2, 16));
 }
 
 TEST_F(LibraryUpload, HiddenUploadDropsFillerAndTakes64KiB) {
@@ -181,14 +144,14 @@ TEST_F(LibraryUpload, HiddenUploadDropsFillerAndTakes64KiB) {
     SCOPED_TRACE(c.name);
     phone.PutSection(17, 19, std::string("old"));
     Start();
-    File("raw.bin", c.file);
+    OpenAnswer("raw.bin", c.file);
     Button9Click(*m);
     if (c.written) {
-      EXPECT_EQ(Sect(17, 19), c.written);
+      EXPECT_EQ(phone.Section(17, 19), c.written);
       EXPECT_EQ(ui.LastStatus(), "Uploaded!");
     } else {
-      EXPECT_THAT(ui.Boxes, ElementsAre(TBox{"ERROR", "Can't uplod - file is empty!"}));
-      EXPECT_EQ(Sect(17, 19), (ByteVec{'o', 'l', 'd'}));
+      EXPECT_THAT(ui.Boxes, ElementsAre(TBox{kErrorCaption, kFileEmpty}));
+      EXPECT_EQ(phone.Section(17, 19), (ByteVec{'o', 'l', 'd'}));
       EXPECT_EQ(log.Count("InitGBPMode"), 0);
     }
   }
@@ -197,17 +160,16 @@ TEST_F(LibraryUpload, HiddenUploadDropsFillerAndTakes64KiB) {
 TEST_F(LibraryUpload, FailedCheckIsReportedInTheStatusLine) {
   phone.SetFault("WriteKeep", "17-19:3 2-16:0 2-17:100");
   Start();
-  File("raw.bin", Pattern(10));
+  OpenAnswer("raw.bin", Pattern(10));
   Button9Click(*m);
-  File("lib.txt", std::string("RELEASE=2\n"));
+  OpenAnswer("lib.txt", std::string("RELEASE=2\n"));
   Button6Click(*m);
-  File("ext.lib", Pattern(200));
+  OpenAnswer("ext.lib", Pattern(200));
   UploadLibFile(*m, 2, 17);
-  EXPECT_THAT(ui.Boxes, ElementsAre(TBox{"ERROR", kUploadError}, TBox{"ERROR", kUploadError},
-                                    TBox{"ERROR", kUploadError}));
+  EXPECT_THAT(ui.Boxes, ElementsAre(kUploadErrorBox, kUploadErrorBox, kUploadErrorBox));
   EXPECT_EQ(std::count(ui.StatusLog.begin(), ui.StatusLog.end(), "Upload error!"), 3);
   EXPECT_EQ(std::count(ui.StatusLog.begin(), ui.StatusLog.end(), "Uploaded!"), 0);
 }
 
 }  // namespace
-}  // namespace zub
+}  // namespace zub::test

@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 #include <lzo/lzo1x.h>
 
-#include <fstream>
 #include <initializer_list>
-#include <memory>
 #include <optional>
 #include <random>
 #include <string>
@@ -15,20 +13,11 @@
 #include "commands/Scan.h"
 #include "formats/IconTable.h"
 #include "formats/SaveStore.h"
-#include "support/FakeInteraction.h"
-#include "support/SaveImages.h"
-#include "support/SimTelephone.h"
+#include "support/CommandFixture.h"
 #include "support/WatchingUI.h"
 
-namespace zub {
+namespace zub::test {
 namespace {
-
-using test::Buf;
-using test::Cat;
-using test::Record;
-using test::TBox;
-using test::Trailer;
-using test::WatchingUI;
 
 constexpr const char* kKeepPrompt =
     "I've found that you try to upload another version of the same program. Mark saved items "
@@ -36,7 +25,6 @@ constexpr const char* kKeepPrompt =
     "program's items)";
 constexpr const char* kNewFilePrompt =
     "Please select save items you want to be uploaded with new version of program.";
-constexpr const char* kTooBig = "Can't uplod - file too big!";
 
 // A UFIF program: format word, 16 name bytes, then code-like bytes with repeats.
 Buf Program(std::uint32_t format, const std::string& name, std::size_t n, unsigned seed) {
@@ -55,13 +43,6 @@ Buf Program(std::uint32_t format, const std::string& name, std::size_t n, unsign
     }
   }
   b.resize(n);
-  return b;
-}
-
-Buf Random(std::size_t n, unsigned seed) {
-  std::mt19937 rng(seed);
-  Buf b(n);
-  for (auto& c : b) c = static_cast<std::uint8_t>(rng());
   return b;
 }
 
@@ -114,27 +95,16 @@ int IconItem(const char* caption) {
   return -1;
 }
 
-class LzoUploadTest : public ::testing::Test {
+class LzoUploadTest : public CommandFixture<WatchingUI> {
  protected:
   static constexpr int kGames = 1;  // 2-2
   static constexpr int kFree = 2;   // 2-8, absent
 
   void SetUp() override {
-    phone.SetCatalogue(
-        {test::SimTelephone::Entry(2, 2, "Games"), test::SimTelephone::Entry(2, 8, "Free")});
-    m = std::make_unique<TManager>(ui, phone.Options(&log));
-    ui.Core = m.get();
-    m->FormShow();
-    Reset();
+    phone.SetCatalogue({SimTelephone::Entry(2, 2, "Games"), SimTelephone::Entry(2, 8, "Free")});
+    Start();
   }
-  void TearDown() override {
-    EXPECT_EQ(ui.AskedWhileOpen, 0) << "a dialog was shown on an open connection";
-    EXPECT_FALSE(m->NVM->PortOpen()) << "the connection was left open";
-    EXPECT_TRUE(ui.Mismatches.empty());
-    EXPECT_EQ(ui.Unanswered, 0);
-    EXPECT_TRUE(ui.ModalAnswers.empty()) << "an expected dialog was not shown";
-    EXPECT_TRUE(ui.OpenAnswers.empty());
-  }
+  void TearDown() override { ExpectScriptPlayed(); }
   void Reset() {
     ui.ClearRecords();
     ui.Prompts.clear();
@@ -155,13 +125,6 @@ class LzoUploadTest : public ::testing::Test {
     Reset();
   }
 
-  std::string PutFile(const std::string& name, const Buf& bytes) const {
-    const auto path = (phone.Dir() / name).string();
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    return path;
-  }
   void AnswerSlots(std::vector<int> ticked, int result = mrOk) {
     ui.AnswerModal(TFormId::SaveSlotForm, result, [this, ticked] {
       SaveSlotDeselectAll(*m);
@@ -174,24 +137,9 @@ class LzoUploadTest : public ::testing::Test {
   }
   void Upload(int row, const std::string& path) {
     ui.OpenAnswers.push_back(path);
-    m->Row = row;
-    m->Run([&] { UploadLZOActionExecute(*m); });
+    On(row, [](TManager& m) { UploadLZOActionExecute(m); });
   }
-  int WholeReads() const {
-    int n = 0;
-    for (const auto& c : log.Calls) n += c.Entry == "ReadNVMFile" && c.Args.at(2) == 65536;
-    return n;
-  }
-  std::vector<std::string> CallEntries() const {
-    std::vector<std::string> out;
-    for (const auto& c : log.Calls) out.push_back(c.Entry);
-    return out;
-  }
-
-  test::SimTelephone phone;
-  WatchingUI ui;
-  test::CallLog log;
-  std::unique_ptr<TManager> m;
+  int WholeReads() const { return log.Reads(65536); }
 };
 
 TEST_F(LzoUploadTest, CarryOverPlacesTheKeptItemsAfterTheNewOnes) {
@@ -239,11 +187,11 @@ TEST_F(LzoUploadTest, CarryOverPlacesTheKeptItemsAfterTheNewOnes) {
     ASSERT_EQ(ui.Listings[0].size(), 2u);
     EXPECT_EQ(ui.Listings[0][0].Text, "Slot 1, Size: 600 bytes");
     EXPECT_EQ(ui.Listings[0][1].Text, "Slot 2, Size: 384 bytes");
-    EXPECT_EQ(ui.Boxes, (std::vector<TBox>{{"OK!", "Section uploaded sucsessfully!"}}));
+    EXPECT_EQ(ui.Boxes, std::vector<TBox>{kUploadedBox});
     EXPECT_EQ(ui.StatusLog, (std::vector<std::string>{"Uploading data...",
                                                       "Refreshing section 2-2...", "Uploaded!"}));
     // The read opens the connection itself; each phase closes it again.
-    EXPECT_EQ(CallEntries(), (std::vector<std::string>{
+    EXPECT_EQ(log.Entries(), (std::vector<std::string>{
                                  "InitGBPMode", "ReadNVMFile", "EndGBPMode", "InitGBPMode",
                                  "WriteNVMFile", "GetNVMFileSize", "ReadNVMFile", "EndGBPMode"}));
     EXPECT_EQ(WholeReads(), 1);
@@ -356,10 +304,10 @@ TEST_F(LzoUploadTest, SizeLimit) {
     EXPECT_EQ(WholeReads(), 0);  // the row's title is empty: no carry-over
     if (c2.uploaded) {
       EXPECT_EQ(phone.Section(2, 8)->size(), 34442u);
-      EXPECT_EQ(ui.Boxes, (std::vector<TBox>{{"OK!", "Section uploaded sucsessfully!"}}));
+      EXPECT_EQ(ui.Boxes, std::vector<TBox>{kUploadedBox});
     } else {
       EXPECT_FALSE(phone.Section(2, 8).has_value());
-      EXPECT_EQ(ui.Boxes, (std::vector<TBox>{{"ERROR", kTooBig}}));
+      EXPECT_EQ(ui.Boxes, std::vector<TBox>{kTooBigBox});
       EXPECT_EQ(ui.StatusLog, std::vector<std::string>{"Uploading data..."});
       EXPECT_TRUE(log.Calls.empty());
     }
@@ -482,9 +430,7 @@ TEST_F(LzoUploadTest, WriteFailures) {
   phone.SetFault("WriteKeep", "2-8:100");
   AnswerIcon(-1);
   Upload(kFree, path);
-  EXPECT_EQ(ui.Boxes, (std::vector<TBox>{{"ERROR",
-                                          "Section uploaded with error or out of memory!\nTry to "
-                                          "upload again or free some NVM memory"}}));
+  EXPECT_EQ(ui.Boxes, std::vector<TBox>{kUploadErrorBox});
   EXPECT_EQ(ui.LastStatus(), "Upload error!");
   EXPECT_EQ(m->Sections[kFree].Size, 100);
 
@@ -511,4 +457,4 @@ TEST_F(LzoUploadTest, WriteFailures) {
 }
 
 }  // namespace
-}  // namespace zub
+}  // namespace zub::test

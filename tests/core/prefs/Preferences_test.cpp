@@ -3,12 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "support/FakeInteraction.h"
-#include "support/SimTelephone.h"
+#include "support/CommandFixture.h"
 
 namespace zub {
 namespace {
@@ -18,29 +16,15 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using Rec = std::vector<std::uint8_t>;
 
-const char* const kUploadError =
-    "Section uploaded with error or out of memory!\nTry to upload again or free some NVM memory";
-
 Rec Record(std::uint8_t menu, std::uint8_t lib, std::uint8_t libSub, std::uint8_t autoSect,
            std::uint8_t autoSub, std::uint8_t r10 = 0, std::uint8_t r11 = 0) {
   return {'Z', 'U', 'B', '2', menu, 0, libSub, lib, autoSub, autoSect, r10, r11};
 }
 
-class Preferences : public ::testing::Test {
+class Preferences : public test::CommandFixture<> {
  protected:
-  void Start() {
-    m = std::make_unique<TManager>(ui, phone.Options(&log));
-    m->FormShow();
-    ui.ClearRecords();
-    log.Clear();
-  }
   void Stored(const Rec& r) { phone.PutSection(2, 18, std::span<const std::uint8_t>(r)); }
   Rec Written() const { return phone.Section(2, 18).value_or(Rec{}); }
-
-  test::SimTelephone phone;
-  test::FakeInteraction ui;
-  test::CallLog log;
-  std::unique_ptr<TManager> m;
 };
 
 TEST_F(Preferences, FullRecordFillsTheDialogAndLeavesTheStatusAlone) {
@@ -239,7 +223,7 @@ TEST_F(Preferences, WriteTheTelephoneDidNotKeepIsAnError) {
   GetPrefAction(*m);
   log.Clear();
   SetPrefAction(*m);
-  EXPECT_THAT(ui.Boxes, ElementsAre(TBox{"ERROR", kUploadError}));
+  EXPECT_THAT(ui.Boxes, ElementsAre(test::kUploadErrorBox));
   EXPECT_THAT(ui.StatusLog, ElementsAre("Uploading data...", "Upload error!"));
   EXPECT_EQ(log.Calls.back().Entry, "EndGBPMode");
 }

@@ -4,33 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <initializer_list>
-#include <iterator>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "commands/SaveSlotSelection.h"
-#include "support/FakeInteraction.h"
-#include "support/SaveImages.h"
-#include "support/SimTelephone.h"
+#include "support/CommandFixture.h"
 #include "support/WatchingUI.h"
 
-namespace zub {
+namespace zub::test {
 namespace {
-
-using test::Buf;
-using test::Cat;
-using test::Record;
-using test::TBox;
-using test::Trailer;
-using test::WatchingUI;
 
 constexpr const char* kRemovePrompt = "Please select items you want to be removed from section.";
 constexpr const char* kFromFilePrompt = "Please select items you want to be uploaded from file.";
-constexpr const char* kUploadError =
-    "Section uploaded with error or out of memory!\nTry to upload again or free some NVM memory";
 
 // A program part whose first two 16-bit values differ, so it never reads as a bare store.
 Buf Program(std::size_t n) {
@@ -45,31 +30,18 @@ Buf Program(std::size_t n) {
   return b;
 }
 
-class SaveSlotTest : public ::testing::Test {
+class SaveSlotTest : public CommandFixture<WatchingUI> {
  protected:
   static constexpr int kGames = 1;  // 2-2
   static constexpr int kSaves = 2;  // 18-1
   static constexpr int kFree = 3;   // 2-8
 
   void SetUp() override {
-    phone.SetCatalogue({test::SimTelephone::Entry(2, 2, "Games"),
-                        test::SimTelephone::Entry(18, 1, "Saves"),
-                        test::SimTelephone::Entry(2, 8, "Free")});
-    m = std::make_unique<TManager>(ui, phone.Options(&log));
-    ui.Core = m.get();
-    m->FormShow();
-    ui.ClearRecords();
-    log.Clear();
+    phone.SetCatalogue({SimTelephone::Entry(2, 2, "Games"), SimTelephone::Entry(18, 1, "Saves"),
+                        SimTelephone::Entry(2, 8, "Free")});
+    Start();
   }
-  void TearDown() override {
-    EXPECT_EQ(ui.AskedWhileOpen, 0) << "a dialog was shown on an open connection";
-    EXPECT_FALSE(m->NVM->PortOpen()) << "the connection was left open";
-    EXPECT_TRUE(ui.Mismatches.empty());
-    EXPECT_EQ(ui.Unanswered, 0);
-    EXPECT_TRUE(ui.ModalAnswers.empty()) << "an expected dialog was not shown";
-    EXPECT_TRUE(ui.OpenAnswers.empty());
-    EXPECT_TRUE(ui.SaveAnswers.empty());
-  }
+  void TearDown() override { ExpectScriptPlayed(); }
 
   // The selection dialog closes with `result` after exactly the 1-based items in `ticked` were
   // left ticked, clicked as a user would.
@@ -88,38 +60,9 @@ class SaveSlotTest : public ::testing::Test {
     ui.Listings.clear();
     log.Clear();
   }
-  void Run(void (*command)(TCoreState&), int row) {
-    m->Row = row;
-    m->Run([&] { command(*m); });
-  }
-  std::string PathOf(const std::string& name) const { return (phone.Dir() / name).string(); }
-  void PutFile(const std::string& name, const Buf& bytes) const {
-    std::ofstream out(PathOf(name), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-  }
-  std::optional<Buf> FileBytes(const std::string& name) const {
-    std::ifstream in(PathOf(name), std::ios::binary);
-    if (!in) return std::nullopt;
-    return Buf(std::istreambuf_iterator<char>(in), {});
-  }
-  std::vector<std::string> CallEntries() const {
-    std::vector<std::string> out;
-    for (const auto& c : log.Calls) out.push_back(c.Entry);
-    return out;
-  }
+  void Run(void (*command)(TCoreState&), int row) { On(row, command); }
   // Every section read of a command asks for a whole buffer, except the rescan's head read.
-  void ExpectWholeBufferRead() const {
-    int whole = 0;
-    for (const auto& c : log.Calls)
-      if (c.Entry == "ReadNVMFile" && c.Args.at(2) == 65536) ++whole;
-    EXPECT_EQ(whole, 1);
-  }
-
-  test::SimTelephone phone;
-  WatchingUI ui;
-  test::CallLog log;
-  std::unique_ptr<TManager> m;
+  void ExpectWholeBufferRead() const { EXPECT_EQ(log.Reads(65536), 1); }
 };
 
 // The 4,000-byte program with items of 600 and 384 bytes behind it.
@@ -222,7 +165,7 @@ TEST_F(SaveSlotTest, DownloadWritesTheTickedRecords) {
     EXPECT_EQ(ui.Prompts,
               std::vector<std::string>{"Please select items you want to be saved in file."});
     EXPECT_TRUE(ui.Boxes.empty());
-    EXPECT_EQ(CallEntries(),
+    EXPECT_EQ(log.Entries(),
               (std::vector<std::string>{"InitGBPMode", "ReadNVMFile", "EndGBPMode"}));
     ExpectWholeBufferRead();
   }
@@ -306,7 +249,7 @@ TEST_F(SaveSlotTest, EraseRewritesTheStore) {
                   "Reading Slot data...", "Uploading Slot data...",
                   "Refreshing section " + SectionAddress(row.Section, row.SubSection) + "...",
                   "Erased!"}));
-    EXPECT_EQ(CallEntries(), (std::vector<std::string>{
+    EXPECT_EQ(log.Entries(), (std::vector<std::string>{
                                  "InitGBPMode", "ReadNVMFile", "EndGBPMode", "InitGBPMode",
                                  "WriteNVMFile", "GetNVMFileSize", "ReadNVMFile", "EndGBPMode"}));
     ExpectWholeBufferRead();
@@ -342,7 +285,7 @@ TEST_F(SaveSlotTest, EraseFailures) {
   phone.SetFault("WriteKeep", "2-2:100");
   AnswerSlots({1});
   Run(EraseSaveActionExecute, kGames);
-  EXPECT_EQ(ui.Boxes, (std::vector<TBox>{{"ERROR", kUploadError}}));
+  EXPECT_EQ(ui.Boxes, std::vector<TBox>{kUploadErrorBox});
   EXPECT_EQ(ui.LastStatus(), "Upload error!");
   EXPECT_EQ(phone.Section(2, 2)->size(), 100u);
 }
@@ -354,7 +297,7 @@ TEST_F(SaveSlotTest, EraseRefusesAStoreThatOutgrowsTheBuffer) {
   phone.PutSection(18, 1, full);
   AnswerSlots({});
   Run(EraseSaveActionExecute, kSaves);
-  EXPECT_EQ(ui.Boxes, (std::vector<TBox>{{"ERROR", "Can't uplod - file too big!"}}));
+  EXPECT_EQ(ui.Boxes, std::vector<TBox>{kTooBigBox});
   EXPECT_EQ(log.Count("WriteNVMFile"), 0);
   EXPECT_EQ(phone.Section(18, 1), full);
 }
@@ -497,7 +440,7 @@ TEST_F(SaveSlotTest, UploadFitsTheBufferOrIsRefused) {
   ui.OpenAnswers.push_back(PathOf("toobig.sav"));
   AnswerUnchanged();
   Run(UploadSaveActionExecute, kGames);
-  EXPECT_EQ(ui.Boxes, (std::vector<TBox>{{"ERROR", "Can't uplod - file too big!"}}));
+  EXPECT_EQ(ui.Boxes, std::vector<TBox>{kTooBigBox});
   EXPECT_EQ(log.Count("WriteNVMFile"), 0);
   EXPECT_EQ(phone.Section(2, 2), Program(program));
 
@@ -535,7 +478,7 @@ TEST_F(SaveSlotTest, UploadFailures) {
   ui.OpenAnswers.push_back(PathOf("saves.sav"));
   AnswerUnchanged();
   Run(UploadSaveActionExecute, kGames);
-  EXPECT_EQ(ui.Boxes, (std::vector<TBox>{{"ERROR", kUploadError}}));
+  EXPECT_EQ(ui.Boxes, std::vector<TBox>{kUploadErrorBox});
   EXPECT_EQ(ui.LastStatus(), "Upload error!");
   EXPECT_EQ(m->Sections[kGames].Size, 100);
   EXPECT_EQ(phone.Section(2, 2)->size(), 100u);
@@ -553,4 +496,4 @@ TEST_F(SaveSlotTest, CommandsNeedARow) {
 }
 
 }  // namespace
-}  // namespace zub
+}  // namespace zub::test

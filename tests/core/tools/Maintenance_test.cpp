@@ -4,61 +4,35 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <memory>
 #include <string>
 
-#include "support/FakeInteraction.h"
-#include "support/SimTelephone.h"
+#include "support/CommandFixture.h"
 
-namespace zub {
+namespace zub::test {
 namespace {
 
-namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Spit(const fs::path& p, const std::string& text) {
-  std::ofstream(p, std::ios::binary) << text;
-}
-
-class Maintenance : public ::testing::Test {
+class Maintenance : public CommandFixture<> {
  protected:
   void SetUp() override {
-    m = std::make_unique<TManager>(ui, phone.Options(&log));
-    m->FormShow();
-    ui.ClearRecords();
-    log.Clear();
-    // The reference list is looked up in the current folder.
-    previous = fs::current_path();
-    fs::current_path(phone.Dir());
+    Start();
+    WorkInHomeFolder();  // the reference list is looked up in the current folder
   }
-  void TearDown() override { fs::current_path(previous); }
-
-  test::SimTelephone phone;
-  test::FakeInteraction ui;
-  test::CallLog log;
-  std::unique_ptr<TManager> m;
-  fs::path previous;
 };
 
 TEST_F(Maintenance, ReorderFollowsTheReferenceList) {
-  Spit(phone.Dir() / "514lg4.lib",
-       "# reference\n00000000 Foo\r\n00000000 Bar\r00000000 Baz\r\n0 Qux #abc\r\n");
+  WriteFile(phone.Dir() / "514lg4.lib",
+            "# reference\n00000000 Foo\r\n00000000 Bar\r00000000 Baz\r\n0 Qux #abc\r\n");
   const std::string chosenText = "# mine\r\n#2\r\n7 Qux #xyz\n22222222 Baz\n11111111 Foo\n99 Foo\n";
   const fs::path chosen = phone.Dir() / "new.lib";
-  Spit(chosen, chosenText);
+  WriteFile(chosen, chosenText);
   ui.OpenAnswers.push_back(chosen.string());
   m->Run([&] { Button8Click(*m); });
   EXPECT_THAT(ui.OpenFilters, ElementsAre(""));
-  EXPECT_EQ(Slurp(phone.Dir() / "new.lib_"),
+  EXPECT_EQ(ReadText(phone.Dir() / "new.lib_"),
             "# mine\r\n#2\r\n11111111 Foo\r\n22222222 Baz\r\n7 Qu\r\n");
-  EXPECT_EQ(Slurp(chosen), chosenText);
+  EXPECT_EQ(ReadText(chosen), chosenText);
   EXPECT_TRUE(ui.StatusLog.empty());
   EXPECT_TRUE(ui.Boxes.empty());
   EXPECT_TRUE(ui.Exceptions.empty());
@@ -67,14 +41,14 @@ TEST_F(Maintenance, ReorderFollowsTheReferenceList) {
 
 TEST_F(Maintenance, ReorderFileErrorsEndTheCommand) {
   const fs::path chosen = phone.Dir() / "new.lib";
-  Spit(chosen, "1 Foo\n");
+  WriteFile(chosen, "1 Foo\n");
   ui.OpenAnswers.push_back(chosen.string());
   m->Run([&] { Button8Click(*m); });  // no reference list
   ASSERT_EQ(ui.Exceptions.size(), 1u);
   EXPECT_THAT(ui.Exceptions[0], ::testing::HasSubstr("514lg4.lib"));
   EXPECT_FALSE(fs::exists(phone.Dir() / "new.lib_"));
 
-  Spit(phone.Dir() / "514lg4.lib", "0 Foo\n");
+  WriteFile(phone.Dir() / "514lg4.lib", "0 Foo\n");
   ui.OpenAnswers.push_back((phone.Dir() / "missing.lib").string());
   m->Run([&] { Button8Click(*m); });
   EXPECT_EQ(ui.Exceptions.size(), 2u);
@@ -99,9 +73,9 @@ TEST_F(Maintenance, EraserClearsSection17_19) {
   phone.SetSim("Link", "Answer", "0");
   ui.ClearRecords();
   ButtonCli(*m);
-  EXPECT_THAT(ui.Boxes, ElementsAre(test::TBox{"ERROR", "GBP Error: No AT response!"}));
+  EXPECT_THAT(ui.Boxes, ElementsAre(TBox{"ERROR", "GBP Error: No AT response!"}));
   EXPECT_TRUE(ui.StatusLog.empty());
 }
 
 }  // namespace
-}  // namespace zub
+}  // namespace zub::test

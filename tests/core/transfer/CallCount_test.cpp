@@ -5,26 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "commands/Transfer.h"
-#include "support/FakeInteraction.h"
-#include "support/SimTelephone.h"
+#include "support/CommandFixture.h"
 
-namespace zub {
+namespace zub::test {
 namespace {
 
-namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-
-std::string Call(const std::string& entry, const std::vector<std::int64_t>& args = {}) {
-  return test::CallLog::Call(entry, args);
-}
 
 std::string Pattern(std::size_t n) {
   std::string s(n, '\0');
@@ -32,46 +24,24 @@ std::string Pattern(std::size_t n) {
   return s;
 }
 
-// The PlayGIF command writes "temp.gif" into the current folder.
-class InFolder {
- public:
-  explicit InFolder(const fs::path& dir) : previous_(fs::current_path()) { fs::current_path(dir); }
-  ~InFolder() { fs::current_path(previous_); }
-  InFolder(const InFolder&) = delete;
-  InFolder& operator=(const InFolder&) = delete;
-
- private:
-  fs::path previous_;
-};
-
-class TransferCallCount : public ::testing::Test {
+class TransferCallCount : public CommandFixture<> {
  protected:
   static constexpr int kRow = 1;  // 2-7
 
   void SetUp() override {
-    phone.SetCatalogue({test::SimTelephone::Entry(2, 7, "Program 7"),
-                        test::SimTelephone::Entry(17, 1, "Picture")});
+    phone.SetCatalogue(
+        {SimTelephone::Entry(2, 7, "Program 7"), SimTelephone::Entry(17, 1, "Picture")});
     // Section 18: a few sub-sections, the rest absent.
     phone.PutSection(18, 1, Pattern(1000));
     phone.PutSection(18, 2, Pattern(500));
     phone.PutSection(18, 31, Pattern(7));
+    WorkInHomeFolder();  // the PlayGIF command writes "temp.gif" into the current folder
   }
   void Start() {
-    m = std::make_unique<TManager>(ui, phone.Options(&log));
-    m->FormShow();
+    CommandFixture::Start();
     m->Row = kRow;
-    ui.ClearRecords();
-    log.Clear();
   }
-  void Run(const std::function<void(TManager&)>& command) {
-    InFolder home(phone.Dir());
-    m->Run([&] { command(*m); });
-  }
-
-  test::SimTelephone phone;
-  test::FakeInteraction ui;
-  test::CallLog log;
-  std::unique_ptr<TManager> m;
+  void Run(const std::function<void(TManager&)>& command) { On(m->Row, command); }
 };
 
 TEST_F(TransferCallCount, EachCommandMakesExactlyItsCalls) {
@@ -89,18 +59,12 @@ TEST_F(TransferCallCount, EachCommandMakesExactlyItsCalls) {
   };
   const Case cases[] = {
       {"upload",
-       [&] {
-         std::ofstream(phone.Dir() / "up.bin", std::ios::binary) << Pattern(34442);
-         ui.OpenAnswers.push_back((phone.Dir() / "up.bin").string());
-       },
+       [&] { OpenAnswer("up.bin", Pattern(34442)); },
        UploadActionExecute,
        {init, Call("WriteNVMFile", {2, 7, 34442}), Call("GetNVMFileSize", {2, 7}),
         Call("ReadNVMFile", {2, 7, 128}), end}},
       {"upload of an empty file: the rescan finds nothing to read",
-       [&] {
-         std::ofstream(phone.Dir() / "empty.bin", std::ios::binary).flush();
-         ui.OpenAnswers.push_back((phone.Dir() / "empty.bin").string());
-       },
+       [&] { OpenAnswer("empty.bin", std::string()); },
        UploadActionExecute,
        {init, Call("WriteNVMFile", {2, 7, 0}), Call("GetNVMFileSize", {2, 7}), end}},
       {"clear",
@@ -136,7 +100,7 @@ TEST_F(TransferCallCount, EachCommandMakesExactlyItsCalls) {
 TEST_F(TransferCallCount, DownloadReadsOnceAndNeverScans) {
   phone.PutSection(2, 7, Pattern(30000));
   Start();
-  ui.SaveAnswers.push_back((phone.Dir() / "down.bin").string());
+  ui.SaveAnswers.push_back(PathOf("down.bin"));
   Run(DownloadActionExecute);
   // The size first, so that the buffer holds the whole section.
   ASSERT_EQ(log.Calls.size(), 4u);
@@ -152,8 +116,7 @@ TEST_F(TransferCallCount, DownloadReadsOnceAndNeverScans) {
 TEST_F(TransferCallCount, ARefusedConnectionIsTriedOnce) {
   phone.PutSection(2, 7, Pattern(3000));
   phone.PutSection(17, 1, "GIF89a" + Pattern(5000));
-  std::ofstream(phone.Dir() / "up.bin", std::ios::binary) << Pattern(100);
-  ui.OpenAnswers.push_back((phone.Dir() / "up.bin").string());  // for the upload, first
+  OpenAnswer("up.bin", Pattern(100));  // for the upload, first
   const std::pair<const char*, std::function<void(TManager&)>> commands[] = {
       {"upload", UploadActionExecute},
       {"download", DownloadActionExecute},
@@ -167,10 +130,10 @@ TEST_F(TransferCallCount, ARefusedConnectionIsTriedOnce) {
     Start();
     Run(command);
     EXPECT_THAT(log.Seen(), ElementsAre(Call("InitGBPMode")));
-    EXPECT_THAT(ui.Boxes, ElementsAre(test::TBox{"ERROR", "GBP Error: No AT response!"}));
+    EXPECT_THAT(ui.Boxes, ElementsAre(TBox{"ERROR", "GBP Error: No AT response!"}));
   }
   EXPECT_EQ(phone.Section(2, 7)->size(), 3000u);
 }
 
 }  // namespace
-}  // namespace zub
+}  // namespace zub::test

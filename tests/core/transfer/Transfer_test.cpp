@@ -9,117 +9,34 @@
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "support/FakeInteraction.h"
-#include "support/SimTelephone.h"
+#include "support/CommandFixture.h"
 
-namespace zub {
+namespace zub::test {
 namespace {
 
-namespace fs = std::filesystem;
-using test::TBox;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ByteVec = std::vector<std::uint8_t>;
-
-const char* const kUploadError =
-    "Section uploaded with error or out of memory!\nTry to upload again or free some NVM memory";
-const TBox kUploadOk{"OK!", "Section uploaded sucsessfully!"};
-const TBox kTooBig{"ERROR", "Can't uplod - file too big!"};
-
-// Bytes that never end in a filler word and never start like a program image.
-ByteVec Pattern(std::size_t n, std::uint8_t seed = 1) {
-  ByteVec b(n);
-  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 7 + seed);
-  return b;
-}
-
-ByteVec WithFiller(ByteVec b, std::size_t words) {
-  for (std::size_t i = 0; i < words; ++i) b.insert(b.end(), {0xC0, 0x46});
-  return b;
-}
 
 ByteVec Head(const ByteVec& b, std::size_t n) {
   return ByteVec(b.begin(), b.begin() + n);
 }
 
-std::optional<ByteVec> ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return ByteVec(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const fs::path& path, const ByteVec& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-}
-
 // Rows of the test catalogue.
 enum Row { kProgramRow = 1, kBigRow, kFreeRow, kPictureRow };
 
-class Transfer : public ::testing::Test {
+class Transfer : public CommandFixture<> {
  protected:
   void SetUp() override {
-    phone.SetCatalogue({test::SimTelephone::Entry(2, 1, "Program 1"),
-                        test::SimTelephone::Entry(2, 9, "Program 9"),
-                        test::SimTelephone::Entry(2, 8, "Program 8"),
-                        test::SimTelephone::Entry(17, 1, "Picture")});
+    phone.SetCatalogue(
+        {SimTelephone::Entry(2, 1, "Program 1"), SimTelephone::Entry(2, 9, "Program 9"),
+         SimTelephone::Entry(2, 8, "Program 8"), SimTelephone::Entry(17, 1, "Picture")});
   }
-  void Start() {
-    m = std::make_unique<TManager>(ui, phone.Options(&log));
-    m->FormShow();
-    ui.ClearRecords();
-    log.Clear();
-  }
-  // Runs a command on a row the way the message loop does.
-  void On(int row, const std::function<void(TManager&)>& command) {
-    m->Row = row;
-    m->Run([&] { command(*m); });
-  }
-  // A file in the home folder, answered to the next file-open dialog.
-  std::string OpenAnswer(const std::string& name, const ByteVec& bytes) {
-    const fs::path path = phone.Dir() / name;
-    WriteFile(path, bytes);
-    ui.OpenAnswers.push_back(path.string());
-    return path.string();
-  }
-  // No command leaves the connection open.
-  void ExpectClosed() {
-    EXPECT_FALSE(m->NVM->PortOpen());
-    if (!log.Calls.empty()) {
-      EXPECT_EQ(log.Calls.back().Entry, "EndGBPMode");
-    }
-  }
-  const test::CallLog::TCall* Last(const std::string& entry) const {
-    for (auto it = log.Calls.rbegin(); it != log.Calls.rend(); ++it)
-      if (it->Entry == entry) return &*it;
-    return nullptr;
-  }
-
-  test::SimTelephone phone;
-  test::FakeInteraction ui;
-  test::CallLog log;
-  std::unique_ptr<TManager> m;
-};
-
-// Files that hold the data the tests write ("temp.gif") land in the current folder.
-class InHomeFolder {
- public:
-  explicit InHomeFolder(const fs::path& dir) : previous_(fs::current_path()) {
-    fs::current_path(dir);
-  }
-  ~InHomeFolder() { fs::current_path(previous_); }
-
- private:
-  fs::path previous_;
 };
 
 TEST(StripFiller, DropsTrailingFillerWordsOnly) {
@@ -169,13 +86,13 @@ TEST_F(Transfer, UploadWritesTheFileWithoutItsFillerUpToTheLimit) {
   const Case cases[] = {
       {"34442 bytes", Pattern(34442), Pattern(34442)},
       {"34443 bytes", Pattern(34443), std::nullopt},
-      {"34442 bytes and three filler words", WithFiller(Pattern(34442), 3), Pattern(34442)},
-      {"40000 bytes, the last 6000 filler", WithFiller(Pattern(34000), 3000), Pattern(34000)},
+      {"34442 bytes and three filler words", Cat({Pattern(34442), Filler(3)}), Pattern(34442)},
+      {"40000 bytes, the last 6000 filler", Cat({Pattern(34000), Filler(3000)}), Pattern(34000)},
       {"longer than 65536 bytes", Pattern(70000), std::nullopt},
       {"longer than 65536, filler up to 65536", longWithFiller, Pattern(34000)},
       {"ends in 46 C0", {0x01, 0x02, 0x46, 0xC0}, ByteVec{0x01, 0x02, 0x46, 0xC0}},
       {"empty", {}, ByteVec{}},
-      {"filler only", WithFiller({}, 4), ByteVec{}},
+      {"filler only", Filler(4), ByteVec{}},
       {"three bytes of a program tag", {0x00, 0x00, 0x00}, ByteVec{0x00, 0x00, 0x00}},
   };
   for (const auto& c : cases) {
@@ -189,15 +106,15 @@ TEST_F(Transfer, UploadWritesTheFileWithoutItsFillerUpToTheLimit) {
     EXPECT_THAT(ui.Exceptions, IsEmpty());
     if (c.written) {
       EXPECT_EQ(phone.Section(2, 8), c.written);
-      EXPECT_THAT(ui.Boxes, ElementsAre(kUploadOk));
+      EXPECT_THAT(ui.Boxes, ElementsAre(kUploadedBox));
       EXPECT_THAT(ui.StatusLog,
                   ElementsAre("Uploading data...", "Refreshing section 2-8...", "Uploaded!"));
       EXPECT_EQ(m->Sections[kFreeRow].Size, static_cast<std::int32_t>(c.written->size()));
-      EXPECT_EQ(Last("WriteNVMFile")->Args.at(2), static_cast<std::int64_t>(c.written->size()));
+      EXPECT_EQ(log.Last("WriteNVMFile")->Args.at(2), static_cast<std::int64_t>(c.written->size()));
       EXPECT_GT(ui.Repaints, 0);
     } else {
       EXPECT_EQ(phone.Section(2, 8), ByteVec({'o', 'l', 'd'}));
-      EXPECT_THAT(ui.Boxes, ElementsAre(kTooBig));
+      EXPECT_THAT(ui.Boxes, ElementsAre(kTooBigBox));
       EXPECT_THAT(ui.StatusLog, ElementsAre("Uploading data..."));
       EXPECT_THAT(log.Calls, IsEmpty());
     }
@@ -237,13 +154,13 @@ TEST_F(Transfer, UploadIsJudgedByTheSizeReadBack) {
     Start();
     OpenAnswer("up.bin", file);
     On(kFreeRow, UploadActionExecute);
-    EXPECT_EQ(Last("WriteNVMFile")->Result, c.writeResult);
+    EXPECT_EQ(log.Last("WriteNVMFile")->Result, c.writeResult);
     EXPECT_EQ(phone.Section(2, 8), c.kept);
     if (c.ok) {
-      EXPECT_THAT(ui.Boxes, ElementsAre(kUploadOk));
+      EXPECT_THAT(ui.Boxes, ElementsAre(kUploadedBox));
       EXPECT_EQ(ui.LastStatus(), "Uploaded!");
     } else {
-      EXPECT_THAT(ui.Boxes, ElementsAre(TBox{"ERROR", kUploadError}));
+      EXPECT_THAT(ui.Boxes, ElementsAre(kUploadErrorBox));
       EXPECT_EQ(ui.LastStatus(), "Upload error!");
     }
     ExpectClosed();
@@ -286,7 +203,7 @@ TEST_F(Transfer, DownloadSavesTheWholeSection) {
   EXPECT_THAT(ui.StatusLog, ElementsAre("Downloading data...", "Downloaded!"));
   EXPECT_THAT(ui.Boxes, IsEmpty());
   // The buffer is sized from the section's size, one byte more to see a section that grew.
-  EXPECT_EQ(Last("ReadNVMFile")->Args, (std::vector<std::int64_t>{2, 9, 30001}));
+  EXPECT_EQ(log.Last("ReadNVMFile")->Args, (std::vector<std::int64_t>{2, 9, 30001}));
   ExpectClosed();
 
   // An existing file is replaced.
@@ -398,7 +315,7 @@ TEST_F(Transfer, ClearReportsWhatTheRescanFinds) {
 }
 
 TEST_F(Transfer, PlayGifWritesTempGifAndLaunchesTheViewer) {
-  InHomeFolder cwd(phone.Dir());
+  WorkInHomeFolder();
   ByteVec gif = {'G', 'I', 'F', '8', '9', 'a'};
   const ByteVec rest = Pattern(3000);
   gif.insert(gif.end(), rest.begin(), rest.end());
@@ -459,7 +376,7 @@ TEST_F(Transfer, SummSizeAddsSubSections1To31OfSection18) {
     EXPECT_THAT(ui.Boxes, ElementsAre(TBox{"", "Total Section 18xx size = " + c.total}));
     EXPECT_THAT(ui.StatusLog, IsEmpty());
     EXPECT_EQ(log.Count("GetNVMFileSize"), 31);
-    EXPECT_EQ(Last("GetNVMFileSize")->Args, (std::vector<std::int64_t>{18, 31}));
+    EXPECT_EQ(log.Last("GetNVMFileSize")->Args, (std::vector<std::int64_t>{18, 31}));
     ExpectClosed();
   }
 }
@@ -475,9 +392,9 @@ TEST_F(Transfer, VerifyUploadComparesTheSizeAndLeavesTheConnectionOpen) {
   };
   const Case cases[] = {
       {"sizes agree", 100, "", 100, 100, {"OK!", "Section uploaded sucsessfully! Size: 100 bytes"}},
-      {"no such section", std::nullopt, "", 100, -1, {"ERROR", kUploadError}},
-      {"shorter", 60, "", 100, -1, {"ERROR", kUploadError}},
-      {"size error", 100, "18-5:-10", 100, -1, {"ERROR", kUploadError}},
+      {"no such section", std::nullopt, "", 100, -1, kUploadErrorBox},
+      {"shorter", 60, "", 100, -1, kUploadErrorBox},
+      {"size error", 100, "18-5:-10", 100, -1, kUploadErrorBox},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -490,11 +407,11 @@ TEST_F(Transfer, VerifyUploadComparesTheSizeAndLeavesTheConnectionOpen) {
     EXPECT_THAT(ui.StatusLog, ElementsAre("Checking data..."));
     EXPECT_TRUE(m->NVM->PortOpen());
     if (!c.size) {
-      EXPECT_EQ(Last("GetNVMFileSize")->Result, -153);
+      EXPECT_EQ(log.Last("GetNVMFileSize")->Result, -153);
     }
     m->NVM->EndGBP();
   }
 }
 
 }  // namespace
-}  // namespace zub
+}  // namespace zub::test

@@ -1,0 +1,74 @@
+// Files and bytes of the tests: made-up contents, files written and read whole, and a spell in
+// another current folder.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zub::test {
+
+using Buf = std::vector<std::uint8_t>;
+
+// Bytes i * 7 + seed: they never end in a filler word and never start like a program image.
+inline Buf Pattern(std::size_t n, std::uint8_t seed = 1) {
+  Buf b(n);
+  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 7 + seed);
+  return b;
+}
+
+// Filler words (C0 46), which the uploads drop from the end of a file.
+inline Buf Filler(std::size_t words) {
+  Buf b;
+  for (std::size_t i = 0; i < words; ++i) b.insert(b.end(), {0xC0, 0x46});
+  return b;
+}
+
+// Random bytes: they hardly compress.
+inline Buf Random(std::size_t n, unsigned seed) {
+  std::mt19937 rng(seed);
+  Buf b(n);
+  for (auto& c : b) c = static_cast<std::uint8_t>(rng());
+  return b;
+}
+
+inline void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+inline void WriteFile(const std::filesystem::path& path, const Buf& bytes) {
+  WriteFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+// The whole file; nothing when it cannot be opened.
+inline std::optional<Buf> ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  return Buf(std::istreambuf_iterator<char>(in), {});
+}
+inline std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The current folder is `dir` while the object lives: the commands write some files ("temp.gif",
+// "temp.prg") and look some up ("514lg4.lib") there without asking.
+class InFolder {
+ public:
+  explicit InFolder(const std::filesystem::path& dir) : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir);
+  }
+  ~InFolder() { std::filesystem::current_path(previous_); }
+  InFolder(const InFolder&) = delete;
+  InFolder& operator=(const InFolder&) = delete;
+
+ private:
+  std::filesystem::path previous_;
+};
+
+}  // namespace zub::test
