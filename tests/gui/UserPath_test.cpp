@@ -14,13 +14,13 @@
 #include <fstream>
 
 #include "GuiTestSupport.h"
-#include "base/Bytes.h"
 #include "app/Manager.h"
+#include "base/Bytes.h"
 #include "base/ProfileFile.h"
+#include "formats/Magic.h"
 #include "gui/app/ExpertsForm.h"
 #include "gui/app/ZubApp.h"
 #include "gui/browser/SectionGrid.h"
-#include "formats/Magic.h"
 #include "support/SimTelephone.h"
 #include "support/TestFiles.h"
 
