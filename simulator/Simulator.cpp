@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -104,7 +105,7 @@ using Clock = std::chrono::steady_clock;
 // Holds a call to the time its bytes take on the link, counted from the call's start: the
 // simulator's own work (files, settings) runs within that time, as a telephone's does while
 // the bytes travel, so a call takes its link time on every platform, however slow the file
-// system under it (a Windows build under Wine opens a file in a fraction of a millisecond).
+// system under it (under Wine, opening a file takes a good part of a millisecond).
 class TLinkTime {
  public:
   TLinkTime() : start_(Clock::now()) {}
@@ -161,8 +162,11 @@ std::map<zub::sim::TSectionKey, std::uint64_t> ListSections(const fs::path& fold
   if (find == INVALID_HANDLE_VALUE) return found;
   do {
     if (entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) continue;
-    take(fs::path(entry.cFileName).string(),
-         (static_cast<std::uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
+    // Section names are plain ASCII; any other name is not a section (and is not converted).
+    std::string name;
+    for (const wchar_t* c = entry.cFileName; *c && *c < 0x80; ++c) name += static_cast<char>(*c);
+    if (name.size() != std::wcslen(entry.cFileName)) continue;
+    take(name, (static_cast<std::uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
   } while (FindNextFileW(find, &entry));
   FindClose(find);
 #else
