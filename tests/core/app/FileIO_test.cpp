@@ -13,25 +13,20 @@
 #include <functional>
 #include <random>
 #include <set>
-#include <sstream>
 #include <string>
 
 #include "base/Convert.h"
+#include "support/TestFiles.h"
 
 namespace zub {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using test::ReadText;
 
 void Put(const fs::path& p, const std::string& text, unsigned mode = 0644) {
-  std::ofstream(p, std::ios::binary | std::ios::trunc) << text;
+  test::WriteFile(p, text);
   fs::permissions(p, static_cast<fs::perms>(mode));
 }
 
@@ -114,10 +109,10 @@ TEST_F(FileIOTest, ReplacesWholeOrNotAtAll) {
     const fs::path target = c.where(dir_);
     c.prepare(target);
     const std::set<std::string> before = Names(dir_);
-    const std::string had = fs::is_regular_file(target) ? Slurp(target) : "";
+    const std::string had = fs::is_regular_file(target) ? ReadText(target) : "";
     if (c.replaced) {
       EXPECT_NO_THROW(WriteFileAtomic(target.string(), AsBytes(fresh)));
-      EXPECT_EQ(Slurp(target), fresh);
+      EXPECT_EQ(ReadText(target), fresh);
     } else {
       try {
         WriteFileAtomic(target.string(), AsBytes(fresh));
@@ -128,7 +123,7 @@ TEST_F(FileIOTest, ReplacesWholeOrNotAtAll) {
             << e.what();
       }
       if (fs::is_regular_file(target)) {
-        EXPECT_EQ(Slurp(target), had);
+        EXPECT_EQ(ReadText(target), had);
       }
     }
     if (c.mode) {
@@ -150,7 +145,7 @@ TEST_F(FileIOTest, AFailedWriteLeavesTheOldFileAndNoTemporary) {
     const TFileSizeLimit full(1000);
     EXPECT_THROW(WriteFileAtomic(target.string(), AsBytes(std::string(4000, 'n'))), EFileError);
   }
-  EXPECT_EQ(Slurp(target), old);
+  EXPECT_EQ(ReadText(target), old);
   EXPECT_EQ(Names(dir_), std::set<std::string>{"settings.ini"});
 }
 
@@ -161,7 +156,7 @@ TEST_F(FileIOTest, ALinkAtTheTargetIsKeptAndItsFileReplaced) {
   fs::create_symlink(real, link);
   WriteFileAtomic(link.string(), AsBytes("new"));
   EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_EQ(Slurp(real), "new");
+  EXPECT_EQ(ReadText(real), "new");
   EXPECT_EQ(ModeOf(real), 0640u);
   EXPECT_EQ(Names(dir_ / "real"), std::set<std::string>{"file.bin"});
 }
@@ -177,12 +172,12 @@ TEST_F(FileIOTest, ATakenTemporaryNameIsNeverFollowedNorRemoved) {
   std::size_t asked = 0;
   WriteFileAtomic(target.string(), AsBytes("new"), [&] { return names[asked++]; });
   EXPECT_EQ(asked, 4u);
-  EXPECT_EQ(Slurp(target), "new");
-  EXPECT_EQ(Slurp(victim), "precious");
+  EXPECT_EQ(ReadText(target), "new");
+  EXPECT_EQ(ReadText(victim), "precious");
   EXPECT_EQ(fs::read_symlink(dir_ / "taken-link"), victim);
   EXPECT_TRUE(fs::is_symlink(dir_ / "taken-dangling"));
   EXPECT_FALSE(fs::exists(dir_ / "nowhere"));
-  EXPECT_EQ(Slurp(dir_ / "taken-file"), "someone else's");
+  EXPECT_EQ(ReadText(dir_ / "taken-file"), "someone else's");
   EXPECT_FALSE(fs::exists(dir_ / "fresh"));
 }
 

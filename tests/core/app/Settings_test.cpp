@@ -9,13 +9,13 @@
 #include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 
 #include "app/Actions.h"
 #include "app/Manager.h"
 #include "commands/Scan.h"
 #include "support/FakeInteraction.h"
 #include "support/SimTelephone.h"
+#include "support/TestFiles.h"
 
 namespace zub {
 namespace {
@@ -279,16 +279,8 @@ using namespace std::string_literals;
 using Buf = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void Put(const fs::path& p, const std::string& bytes) {
-  std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
-}
+using test::ReadText;
+using test::WriteFile;
 
 // The files created in a folder and renamed into it while the watch lives.
 class TFolderWatch {
@@ -350,7 +342,7 @@ TEST_F(SettingsTest, SaveChangesTheValuesAndKeepsEveryOtherByte) {
     if (c.before.empty()) {
       fs::remove(phone.SettingsPath());
     } else {
-      Put(phone.SettingsPath(), c.before);
+      WriteFile(phone.SettingsPath(), c.before);
     }
     auto m = Start();
     EXPECT_EQ(m->Bounds.Top, c.top);
@@ -362,7 +354,7 @@ TEST_F(SettingsTest, SaveChangesTheValuesAndKeepsEveryOtherByte) {
     TFolderWatch watch(phone.Dir());
     m->FormClose();
     watch.Drain();
-    EXPECT_EQ(Slurp(phone.SettingsPath()), c.after);
+    EXPECT_EQ(ReadText(phone.SettingsPath()), c.after);
     EXPECT_TRUE(ui.Boxes.empty());
     // One replacement for the seven keys; its temporary file is gone.
     EXPECT_EQ(watch.MovedIn, (std::map<std::string, int>{{"zubmanager.INI", 1}}));
@@ -405,7 +397,7 @@ TEST_F(SettingsTest, ASaveThatCannotHappenIsToldAndTheCommandGoesOn) {
     SimTelephone home;  // a new file: "told once" counts per file
     FakeInteraction face;
     home.PutSection(2, 8, Buf(100, 7));
-    Put(home.SettingsPath(), c.bytes);
+    WriteFile(home.SettingsPath(), c.bytes);
     fs::permissions(home.SettingsPath(), c.perms);
     std::string box = c.box;
     box.replace(box.find("{path}"), 6, home.SettingsPath().string());
@@ -424,7 +416,7 @@ TEST_F(SettingsTest, ASaveThatCannotHappenIsToldAndTheCommandGoesOn) {
       ::setrlimit(RLIMIT_FSIZE, &old);
       ::signal(SIGXFSZ, oldSignal);
     }
-    EXPECT_EQ(Slurp(home.SettingsPath()), c.bytes);
+    EXPECT_EQ(ReadText(home.SettingsPath()), c.bytes);
     EXPECT_EQ(Names(home.Dir()).count("zubmanager.INI"), 1u);
     face.AnswerModal(TFormId::ExpertsForm, mrOk, [&] { m.SetFWIndex(3); });
     m.Run([&] { m.Button7Click(); });
@@ -434,7 +426,7 @@ TEST_F(SettingsTest, ASaveThatCannotHappenIsToldAndTheCommandGoesOn) {
       ASSERT_EQ(m.RowCount(), 2);
       Buf program(400, 0x11);
       program[0] = program[1] = program[2] = 0, program[3] = 0x20;  // UFIF 2.0
-      Put(home.Dir() / "up.prg", std::string(program.begin(), program.end()));
+      WriteFile(home.Dir() / "up.prg", std::string(program.begin(), program.end()));
       face.OpenAnswers.push_back((home.Dir() / "up.prg").string());
       face.AnswerModal(TFormId::OKBottomDlg, mrNo);
       m.Row = 1;
@@ -445,7 +437,7 @@ TEST_F(SettingsTest, ASaveThatCannotHappenIsToldAndTheCommandGoesOn) {
     }
     EXPECT_TRUE(face.Exceptions.empty());
     if (!c.diskFull) {
-      EXPECT_EQ(Slurp(home.SettingsPath()), c.bytes);
+      EXPECT_EQ(ReadText(home.SettingsPath()), c.bytes);
     }
     const auto told = face.BoxesWithCaption("ERROR");
     EXPECT_EQ(told.size(), c.boxes);
