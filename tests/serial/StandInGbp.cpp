@@ -184,7 +184,7 @@ ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL ReadNVMFile(std::uint8_t section, std::
   const std::int64_t max = std::min<std::int64_t>(length, std::numeric_limits<std::int32_t>::max());
   const std::int64_t n =
       Ask("READ " + Address(section, subSection) + " " + std::to_string(length) + "\n", max);
-  if (n <= 0) return static_cast<std::int32_t>(n);
+  if (n < 0) return static_cast<std::int32_t>(n);
   // The data line: 2n hex digits and the line's end, in one read.
   std::string data(static_cast<std::size_t>(2 * n + 1), '\0');
   if (!Receive(data.data(), data.size()) || data.back() != '\n') return kCommError;

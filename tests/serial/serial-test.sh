@@ -5,11 +5,18 @@
 # telephone zub-fake-phone answers on the other end from a copy of the demo telephone. Each case
 # runs zub or zub-drive over that line and compares what they report, and what the telephone
 # holds afterwards, with the same run against the simulator on the same demo telephone.
+#
 #   serial-test.sh BIN WIN32 DATA ROOT [CASE...]
+#   e.g. ctest --test-dir build/dev -L serial --output-on-failure        (all cases), or
+#   tests/serial/serial-test.sh build/dev/bin build/dev/bin/win32 data /tmp/serial window
+#
 # Cases: list, backup-verify, window; and silent-scan, two-programs, call-timeout, which need
 # the tool to tell a lost line from an absent section, to lock its port and to limit a call's
-# time. ZUB_SERIAL_PENDING=1 skips those three. Exits 77 (skipped) when socat, Wine or the
-# Windows build is missing.
+# time. ZUB_SERIAL_PENDING=1 skips those three. Each case works in ROOT/CASE (its logs stay
+# there: phone.log, the fake telephone's requests; NAME.out/.err, each run's output). Wine runs
+# in the prefix ZUB_SERIAL_WINEPREFIX (ctest: the one the device tests share), else in
+# ROOT/wine-prefix, made at the first run (up to a minute). Exits 77 (skipped) when socat, Wine
+# or the Windows build is missing.
 set -euo pipefail
 bin="$1" win32="$2" data="$3" root="$4"
 shift 4
@@ -36,21 +43,33 @@ flock "$WINEPREFIX.lock" bash -c '[ -e "$WINEPREFIX/dosdevices/c:" ] ||
 
 mkdir -p "$root"
 root="$(cd "$root" && pwd)"
-started=()  # every process this script started, ended on every way out
 
-# The device library hosts the tool started for our homes (their command line names the home).
+# Every process this script started for a case, and the device library hosts the tool started
+# for it, names a path below $root on its command line (a home, a tty link): that is how they
+# are found and ended, by their ids, on every way out. The script's own shells are not.
+our_procs() {
+  local f p comm
+  for f in $(grep -laF "$root/" /proc/[0-9]*/cmdline 2>/dev/null); do
+    p="${f#/proc/}" && p="${p%/cmdline}"
+    read -r comm 2>/dev/null <"/proc/$p/comm" || continue
+    case "$comm" in bash | grep) ;; *) echo "$p" ;; esac
+  done
+}
 our_hosts() {
   local p
-  for p in /proc/[0-9]*; do
-    tr '\0' ' ' 2>/dev/null <"$p/cmdline" | grep -qF "$root/" &&
-      tr '\0' ' ' 2>/dev/null <"$p/cmdline" | grep -qF "gbp-host" && echo "${p#/proc/}"
+  for p in $(our_procs); do
+    grep -qaF gbp-host "/proc/$p/cmdline" 2>/dev/null && echo "$p"
   done
   return 0
 }
-cleanup() {
+end_ours() {
   local p
-  for p in "${started[@]}" $(our_hosts); do kill -KILL "$p" 2>/dev/null || true; done
-  for p in "${started[@]}"; do wait "$p" 2>/dev/null || true; done
+  for p in $(our_procs); do kill -KILL "$p" 2>/dev/null || true; done
+}
+case_pid=""
+cleanup() {
+  [ -z "$case_pid" ] || kill -KILL "$case_pid" 2>/dev/null || true
+  end_ours
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -95,11 +114,8 @@ line_up() {
   cp "$bin/gbp.dll" "$data/zubmanager.INI" "$data/SECTIONS.INI" "$ref/"
   "$bin/zub-ini" "$home/zubmanager.INI" Device COM1 "$dir/ttyA"
   socat pty,raw,echo=0,link="$dir/ttyA" pty,raw,echo=0,link="$dir/ttyB" 2>"$dir/socat.err" &
-  started+=($!)
   wait_for 10 "pty pair" test -e "$dir/ttyA" -a -e "$dir/ttyB"
   "$bin/zub-fake-phone" "$@" "$dir/ttyB" "$tel/phone" 2>"$dir/phone.log" &
-  phone_pid=$!
-  started+=($!)
   wait_for 10 "fake telephone" grep -q '^fake-phone: ready' "$dir/phone.log"
 }
 # run NAME HOME ARGS...: zub on HOME, output in $dir/NAME.out and .err, exit status in $rc.
@@ -210,7 +226,6 @@ case_two-programs() {
   line_up --hold-on 4 "$root/two-programs/go"
   ZUB_STANDIN_TIMEOUT_MS=60000 "$bin/zub" --home "$home" list >"$dir/first.out" 2>"$dir/first.err" &
   local first=$!
-  started+=($first)
   wait_for 30 "request held" grep -q ' -> held$' "$dir/phone.log"
   export ZUB_STANDIN_TIMEOUT_MS=2000
   run second "$home" erase 2-5
@@ -237,7 +252,6 @@ case_call-timeout() {
   start=$(ms)
   ZUB_STANDIN_TIMEOUT_MS=600000 "$bin/zub" --home "$home" list >"$dir/list.out" 2>"$dir/list.err" &
   pid=$!
-  started+=($pid)
   wait_for 15 "end of zub list" gone "$pid"
   rc=0
   wait "$pid" || rc=$?
@@ -248,14 +262,16 @@ case_call-timeout() {
 
 for case_name in "${cases[@]}"; do
   t0=$(ms)
-  set +e
+  # In the background, so that a signal to this script is handled at once.
   (
     set -e
-    trap cleanup EXIT  # whatever the case started ends with it
+    trap end_ours EXIT  # whatever the case started ends with it
     "case_$case_name"
-  )
-  status=$?
-  set -e
+  ) &
+  case_pid=$!
+  status=0
+  wait "$case_pid" || status=$?
+  case_pid=""
   if [ "$status" = 0 ]; then
     echo "ok   $case_name ($(($(ms) - t0)) ms)"
   else
