@@ -400,11 +400,15 @@ std::int32_t RunCall(Call call) {
 
 }  // namespace
 
+#if !defined(_WIN32)
 // Whether the most recent call was a "die" fault that this library, loaded into the tool,
-// lived through: the call did its work and answered -5 where a host would have died.
+// lived through: the call did its work and answered -5 where a host would have died. The
+// Windows build never lives through one, and exports the six entry points only, as the
+// device libraries do.
 ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL ZubSimLastCallLost() {
   return Phone().lastCallLost ? 1 : 0;
 }
+#endif
 
 ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL InitGBPMode(std::uint8_t port) {
   const TLinkTime link;
