@@ -10,7 +10,7 @@
 #   e.g. ctest --test-dir build/dev -L serial --output-on-failure        (all cases), or
 #   tests/serial/serial-test.sh build/dev/bin build/dev/bin/win32 data /tmp/serial window
 #
-# Cases: list, backup-verify, window; and silent-scan, two-programs, call-timeout, which need
+# Cases: list, backup-verify, window, unreachable; and silent-scan, two-programs, call-timeout, which need
 # the tool to tell a lost line from an absent section, to lock its port and to limit a call's
 # time. ZUB_SERIAL_PENDING=1 skips those three. Each case works in ROOT/CASE (its logs stay
 # there: phone.log, the fake telephone's requests; NAME.out/.err, each run's output). Wine runs
@@ -22,7 +22,7 @@ bin="$1" win32="$2" data="$3" root="$4"
 shift 4
 cases=("$@")
 if [ ${#cases[@]} -eq 0 ]; then
-  cases=(list backup-verify window)
+  cases=(list backup-verify window unreachable)
   [ "${ZUB_SERIAL_PENDING:-0}" = 1 ] || cases+=(silent-scan two-programs call-timeout)
 fi
 
@@ -116,6 +116,7 @@ line_up() {
   socat pty,raw,echo=0,link="$dir/ttyA" pty,raw,echo=0,link="$dir/ttyB" 2>"$dir/socat.err" &
   wait_for 10 "pty pair" test -e "$dir/ttyA" -a -e "$dir/ttyB"
   "$bin/zub-fake-phone" "$@" "$dir/ttyB" "$tel/phone" 2>"$dir/phone.log" &
+  phone_pid=$!
   wait_for 10 "fake telephone" grep -q '^fake-phone: ready' "$dir/phone.log"
 }
 # run NAME HOME ARGS...: zub on HOME, output in $dir/NAME.out and .err, exit status in $rc.
@@ -204,6 +205,20 @@ told_absent() {
     grep -qE " SIZE ${s/-/ } -> ERR -153$" "$dir/phone.log" ||
       fail "$(basename "$1") calls $s empty or absent, which the telephone never said"
   done
+}
+
+# No telephone on the line, then no device behind COM1: the opening fails with the library's
+# own code, which zub words as the window does.
+case_unreachable() {
+  line_up
+  kill -KILL "$phone_pid"
+  wait "$phone_pid" 2>/dev/null || true
+  export ZUB_STANDIN_TIMEOUT_MS=500
+  expect 3 silent "$home" list
+  grep -qF 'GBP Error: No AT response!' "$dir/silent.err" || fail "no 'No AT response!'"
+  "$bin/zub-ini" "$home/zubmanager.INI" Device COM1 "$dir/none"
+  expect 3 none "$home" list
+  grep -qF "GBP Error: Can't open port!" "$dir/none.err" || fail "no 'Can't open port!'"
 }
 
 # The telephone falls silent after 20 requests: no section from then on may be called empty
