@@ -133,7 +133,6 @@ expect() {
   [ "$rc" = "$want" ] || fail "zub $name exited $rc, expected $want"
 }
 same() { diff -u "$1" "$2" >"$dir/diff.txt" || { cat "$dir/diff.txt"; fail "$3"; }; }
-requests() { grep -c ' -> ' "$dir/phone.log" || true; }
 
 case_list() {
   line_up
