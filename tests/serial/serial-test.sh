@@ -117,7 +117,7 @@ line_up() {
   wait_for 10 "pty pair" test -e "$dir/ttyA" -a -e "$dir/ttyB"
   "$bin/zub-fake-phone" "$@" "$dir/ttyB" "$tel/phone" 2>"$dir/phone.log" &
   phone_pid=$!
-  wait_for 10 "fake telephone" grep -q '^fake-phone: ready' "$dir/phone.log"
+  wait_for 10 "fake telephone" grep -qs '^fake-phone: ready' "$dir/phone.log"
 }
 # run NAME HOME ARGS...: zub on HOME, output in $dir/NAME.out and .err, exit status in $rc.
 run() {
