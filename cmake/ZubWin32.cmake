@@ -1,8 +1,8 @@
-# The 32-bit Windows side (host/): gbp-host.exe and the simulator as Windows libraries, built
-# into bin/win32 whenever the MinGW-w64 i686 cross compiler is installed. It is a project of
-# its own with a clean flag set: none of this build's options (sanitizers, fuzzing hooks, the
-# environment's CXXFLAGS/LDFLAGS) reach it. Sets ZUB_WIN32_DIR and the target zub_win32 when
-# it is built.
+# The 32-bit Windows side (host/): gbp-host.exe, the simulator as Windows libraries and the
+# serial tests' stand-in device library, built into bin/win32 whenever the MinGW-w64 i686
+# cross compiler is installed. It is a project of its own with a clean flag set: none of this
+# build's options (sanitizers, fuzzing hooks, the environment's CXXFLAGS/LDFLAGS) reach it.
+# Sets ZUB_WIN32_DIR and the target zub_win32 when it is built.
 option(ZUB_BUILD_WIN32 "Build the 32-bit Windows host and simulator when MinGW-w64 is present" ON)
 
 set(ZUB_WIN32_DIR ${ZUB_BIN_DIR}/win32)
@@ -31,4 +31,4 @@ ExternalProject_Add(zub_win32
   # The sources live in this tree: let the sub-build decide what changed.
   BUILD_ALWAYS ON
   BUILD_BYPRODUCTS ${ZUB_WIN32_DIR}/gbp-host.exe ${ZUB_WIN32_DIR}/gbp.dll
-                   ${ZUB_WIN32_DIR}/cte_gbp.dll)
+                   ${ZUB_WIN32_DIR}/cte_gbp.dll ${ZUB_WIN32_DIR}/serial/gbp.dll)

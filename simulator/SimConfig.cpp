@@ -109,6 +109,28 @@ std::map<TSectionKey, T> ParseKeyedMap(const std::string& text) {
   return std::map<TSectionKey, T>(list->begin(), list->end());
 }
 
+// "K:CODE" with a negative CODE, "K:die", "K:hang" or "K:kill-tool"; K from 1.
+std::optional<std::pair<std::uint64_t, TCallFault>> ParseCallFault(std::string_view item) {
+  const auto colon = item.find(':');
+  if (colon == std::string_view::npos) return std::nullopt;
+  const auto call = ParseNumber<std::uint64_t>(item.substr(0, colon));
+  if (!call || *call == 0) return std::nullopt;
+  const std::string_view what = item.substr(colon + 1);
+  TCallFault fault;
+  if (what == "die") {
+    fault.kind = TCallFault::TKind::Die;
+  } else if (what == "hang") {
+    fault.kind = TCallFault::TKind::Hang;
+  } else if (what == "kill-tool") {
+    fault.kind = TCallFault::TKind::KillTool;
+  } else if (const auto code = ParseNumber<std::int32_t>(what); code && *code < 0) {
+    fault.code = *code;
+  } else {
+    return std::nullopt;
+  }
+  return std::pair{*call, fault};
+}
+
 }  // namespace
 
 std::optional<TSectionKey> ParseSectionKey(std::string_view text) {
@@ -162,6 +184,10 @@ TSimConfig ParseSimConfig(std::string_view text, bool serviceCable) {
     if (const auto keys = ParseList<TSectionKey>(*v, ParseSectionKey)) {
       c.clearFails = std::set<TSectionKey>(keys->begin(), keys->end());
     }
+  }
+  if (const auto v = get("faults/failcall")) {
+    if (const auto list = ParseList<std::pair<std::uint64_t, TCallFault>>(*v, ParseCallFault))
+      c.failCall = std::map<std::uint64_t, TCallFault>(list->begin(), list->end());
   }
   return c;
 }

@@ -1,6 +1,7 @@
 // The telephone simulator's configuration, read from gbp-sim.ini beside the library file at
-// every InitGBPMode. Anything missing or malformed falls back to a telephone on port 1 that
-// answers, keeps its sections in the folder "phone" and has no faults.
+// the library's first call and at every InitGBPMode. Anything missing or malformed falls back
+// to a telephone on port 1 that answers, keeps its sections in the folder "phone" and has no
+// faults.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +28,20 @@ std::optional<TSectionKey> ParseSectionKey(std::string_view text);
 inline constexpr std::uint64_t kServiceCableMaxTransfer = 21504;
 inline constexpr std::uint64_t kServiceCableBaud = 19200;
 
+// What the K-th call into the library does instead of answering (FailCall=K:...).
+struct TCallFault {
+  enum class TKind {
+    Code,      // answers `code` and does nothing else
+    Die,       // does its work, then the call is lost: its process ends (or, loaded into the
+               // tool, it answers -5 and says so through ZubSimLastCallLost)
+    Hang,      // never returns
+    KillTool,  // does its work, then the process it is loaded into is killed
+  };
+  TKind kind = TKind::Code;
+  std::int32_t code = 0;
+  bool operator==(const TCallFault&) const = default;
+};
+
 struct TSimConfig {
   // [Link]
   std::vector<int> ports{1};
@@ -43,6 +58,8 @@ struct TSimConfig {
   std::map<TSectionKey, std::uint64_t> writeKeep;
   std::map<TSectionKey, std::int32_t> writeFail;  // the write returns the code, the section stays
   std::set<TSectionKey> clearFails;
+  // Call number (1-based, every entry point counted since the library was loaded) -> fault.
+  std::map<std::uint64_t, TCallFault> failCall;
 };
 
 // Parses the text of gbp-sim.ini. `serviceCable` selects the defaults of cte_gbp.dll.

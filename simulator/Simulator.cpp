@@ -1,8 +1,15 @@
 // A telephone simulator in place of the closed device library. Built twice: as gbp.dll (data
 // cable) and as cte_gbp.dll (service cable, ZUB_SIM_SERVICE_CABLE). The telephone's sections
 // are files S-SS.bin in a folder; gbp-sim.ini beside the library file describes the link, the
-// memory and the faults to play, and is read again at every InitGBPMode so a test can change
-// the telephone between two commands.
+// memory and the faults to play, and is read at the library's first call and again at every
+// InitGBPMode so a test can change the telephone between two commands.
+//
+// FailCall=K:WHAT plays a fault on the K-th call of the library's process (every entry point
+// counts, from 1 at the load): a negative code is answered without doing anything; "hang"
+// never returns; "die" and "kill-tool" do the call's work (a write is stored, a clear done)
+// and then lose the answer. Built for Windows (served by gbp-host.exe) both end the process
+// there, so the tool sees its host die mid-call. Loaded into the tool, "kill-tool" kills the
+// tool (SIGKILL) and "die" answers -5, which ZubSimLastCallLost() then reports as lost.
 //
 // Link timing, for anyone modelling it: a call costs kCallCostBytes of link time, plus the
 // bytes it moves (ReadNVMFile: the bytes delivered; WriteNVMFile: the bytes handed over), at
@@ -12,6 +19,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cwchar>
 #include <filesystem>
@@ -41,6 +49,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using zub::sim::TCallFault;
 using zub::sim::TSimConfig;
 
 constexpr std::int32_t kOk = 0;
@@ -51,6 +60,9 @@ constexpr std::int32_t kPortMustBeOpen = -4;
 constexpr std::int32_t kCommError = -5;  // also: a transfer over MaxTransfer, a host I/O error
 constexpr std::int32_t kNoMemory = -6;
 constexpr std::int32_t kInvalidArguments = -7;
+
+// The exit code of a process that a "die" fault ends.
+constexpr unsigned kDiedExitCode = 99;
 
 constexpr std::uint64_t kBitsPerByte = 10;
 constexpr std::uint64_t kCallCostBytes = 0;
@@ -71,6 +83,9 @@ struct TPhone {
   // missing one a search of the folder). Whoever changes the telephone's files does it
   // between two connections, as with the settings.
   std::map<zub::sim::TSectionKey, std::uint64_t> sections;
+  bool configured = false;    // gbp-sim.ini has been read
+  std::uint64_t calls = 0;    // calls into the library since it was loaded
+  bool lastCallLost = false;  // the last call was a "die" that the process lived through
 };
 
 TPhone& Phone() {
@@ -231,13 +246,9 @@ std::int32_t StoreSection(std::uint8_t section, std::uint8_t subSection, const c
   return kOk;
 }
 
-}  // namespace
-
-ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL InitGBPMode(std::uint8_t port) {
-  const TLinkTime link;
+std::int32_t OpenPort(std::uint8_t port, const TLinkTime& link) {
   TPhone& phone = Phone();
   if (phone.open) return kPortAlreadyOpen;
-  phone.config = zub::sim::LoadSimConfig(LibraryDir() / "gbp-sim.ini", kServiceCable);
   phone.sections = ListSections(phone.config.folder);
   link.Spend(0);
   const TSimConfig& c = phone.config;
@@ -253,13 +264,12 @@ ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL InitGBPMode(std::uint8_t port) {
   return result;
 }
 
-ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL EndGBPMode() {
+std::int32_t ClosePort() {
   Phone().open = false;
   return kOk;
 }
 
-ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL GetNVMFileSize(std::uint8_t section,
-                                                        std::uint8_t subSection) {
+std::int32_t SizeOf(std::uint8_t section, std::uint8_t subSection) {
   const TLinkTime link;
   const TPhone& phone = Phone();
   if (!phone.open) return kPortMustBeOpen;
@@ -272,8 +282,8 @@ ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL GetNVMFileSize(std::uint8_t section,
   return size ? ClampResult(*size) : zub::gbp::kNoSection;
 }
 
-ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL ReadNVMFile(std::uint8_t section, std::uint8_t subSection,
-                                                     void* buffer, std::uint32_t length) {
+std::int32_t ReadSection(std::uint8_t section, std::uint8_t subSection, void* buffer,
+                         std::uint32_t length) {
   const TLinkTime link;
   const TPhone& phone = Phone();
   if (!phone.open) return kPortMustBeOpen;
@@ -303,8 +313,8 @@ ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL ReadNVMFile(std::uint8_t section, std::
 // Answers the number of bytes handed over; a WriteKeep fault loses bytes without saying so,
 // as a telephone that runs out of room mid-transfer would, and a WriteFail fault answers its
 // code and leaves the section as it was.
-ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL WriteNVMFile(std::uint8_t section, std::uint8_t subSection,
-                                                      const void* buffer, std::uint32_t length) {
+std::int32_t WriteSection(std::uint8_t section, std::uint8_t subSection, const void* buffer,
+                          std::uint32_t length) {
   const TLinkTime link;
   const TPhone& phone = Phone();
   if (!phone.open) return kPortMustBeOpen;
@@ -329,8 +339,7 @@ ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL WriteNVMFile(std::uint8_t section, std:
   return answer;
 }
 
-ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL ClearNVMFile(std::uint8_t section,
-                                                      std::uint8_t subSection) {
+std::int32_t ClearSection(std::uint8_t section, std::uint8_t subSection) {
   const TLinkTime link;
   const TPhone& phone = Phone();
   if (!phone.open) return kPortMustBeOpen;
@@ -343,6 +352,93 @@ ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL ClearNVMFile(std::uint8_t section,
   if (ec) return kCommError;
   Phone().sections.erase(zub::sim::MakeSectionKey(section, subSection));
   return kOk;
+}
+
+void ReadSettings() {
+  Phone().config = zub::sim::LoadSimConfig(LibraryDir() / "gbp-sim.ini", kServiceCable);
+  Phone().configured = true;
+}
+
+// The call's answer is lost after its work was done.
+[[noreturn]] void EndProcess() {
+#if defined(_WIN32)
+  TerminateProcess(GetCurrentProcess(), kDiedExitCode);
+#else
+  std::raise(SIGKILL);
+#endif
+  std::abort();
+}
+
+// Every entry point runs through here: the call is counted, and its FailCall fault, if any,
+// is played around `call`, which does the call's work and gives its answer.
+template <typename Call>
+std::int32_t RunCall(Call call) {
+  TPhone& phone = Phone();
+  if (!phone.configured) ReadSettings();
+  phone.lastCallLost = false;
+  const auto planned = phone.config.failCall.find(++phone.calls);
+  if (planned == phone.config.failCall.end()) return call();
+  const TCallFault fault = planned->second;
+  switch (fault.kind) {
+    case TCallFault::TKind::Code:
+      return fault.code;
+    case TCallFault::TKind::Hang:
+      for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+    case TCallFault::TKind::Die:
+    case TCallFault::TKind::KillTool:
+      break;
+  }
+  call();
+#if defined(_WIN32)
+  EndProcess();
+#else
+  if (fault.kind == TCallFault::TKind::KillTool) EndProcess();
+  phone.lastCallLost = true;
+  return kCommError;
+#endif
+}
+
+}  // namespace
+
+#if !defined(_WIN32)
+// Whether the most recent call was a "die" fault that this library, loaded into the tool,
+// lived through: the call did its work and answered -5 where a host would have died. The
+// Windows build never lives through one, and exports the six entry points only, as the
+// device libraries do.
+ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL ZubSimLastCallLost() {
+  return Phone().lastCallLost ? 1 : 0;
+}
+#endif
+
+ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL InitGBPMode(std::uint8_t port) {
+  const TLinkTime link;
+  // An opening reads the settings first, so its own FailCall entry counts.
+  if (!Phone().open) ReadSettings();
+  return RunCall([&] { return OpenPort(port, link); });
+}
+
+ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL EndGBPMode() {
+  return RunCall([] { return ClosePort(); });
+}
+
+ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL GetNVMFileSize(std::uint8_t section,
+                                                        std::uint8_t subSection) {
+  return RunCall([&] { return SizeOf(section, subSection); });
+}
+
+ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL ReadNVMFile(std::uint8_t section, std::uint8_t subSection,
+                                                     void* buffer, std::uint32_t length) {
+  return RunCall([&] { return ReadSection(section, subSection, buffer, length); });
+}
+
+ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL WriteNVMFile(std::uint8_t section, std::uint8_t subSection,
+                                                      const void* buffer, std::uint32_t length) {
+  return RunCall([&] { return WriteSection(section, subSection, buffer, length); });
+}
+
+ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL ClearNVMFile(std::uint8_t section,
+                                                      std::uint8_t subSection) {
+  return RunCall([&] { return ClearSection(section, subSection); });
 }
 
 // The entry points must keep the exact types the tool resolves them as.

@@ -311,7 +311,8 @@ std::string SimulatorIni() {
          "SizeError=         ; S-SS:code list: GetNVMFileSize returns code\n"
          "WriteKeep=         ; S-SS:bytes list: a write stores only its first bytes\n"
          "WriteFail=         ; S-SS:code list: WriteNVMFile returns code, stores nothing\n"
-         "ClearFails=        ; S-SS list: ClearNVMFile leaves the section\n";
+         "ClearFails=        ; S-SS list: ClearNVMFile leaves the section\n"
+         "FailCall=          ; K:code, K:die, K:hang, K:kill-tool list: the K-th call fails\n";
 }
 
 }  // namespace zub::demo

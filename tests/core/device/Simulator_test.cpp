@@ -5,6 +5,15 @@
 #include <chrono>
 #include <filesystem>
 
+#if !defined(_WIN32)
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <thread>
+#endif
+
 #include "core/device/DeviceTestSupport.h"
 #include "device/NVMSection.h"
 
@@ -333,6 +342,162 @@ TEST_F(SimulatorTest, WorksBehindTheComponent) {
   nvm.EndGBP();
   EXPECT_EQ(owner.messages.size(), 1u);
 }
+
+// FailCall: the K-th call of the library's process plays its fault. Each row has a library of
+// its own (a fresh copy, loaded anew), so its count starts at 1; the telephone holds 2-5.
+TEST(SimulatorFailCallTest, TheKthCallPlaysItsFault) {
+  struct Call {
+    char entry;  // I(nit), E(nd), S(ize), R(ead 64 bytes), W(rite 10 bytes), C(lear)
+    int ss;      // sub-section of section 2
+    std::int32_t expected;
+    int lost = 0;  // what ZubSimLastCallLost answers after the call
+  };
+  struct Row {
+    const char* name;
+    const char* failCall;
+    std::vector<Call> calls;
+    std::vector<std::string> after;  // the telephone's files afterwards
+  };
+  const std::vector<std::string> only25{"2-5.bin"};
+  const Row rows[] = {
+      {"a code on the opening",
+       "1:-3",
+       {{'I', 0, -3}, {'S', 5, -4}, {'I', 0, 0}, {'S', 5, 20}},
+       only25},
+      {"codes before any opening",
+       "1:-7 3:-9",
+       {{'E', 0, -7}, {'I', 0, 0}, {'S', 5, -9}, {'S', 5, 20}},
+       only25},
+      {"a code on a write stores nothing",
+       "2:-6",
+       {{'I', 0, 0}, {'W', 1, -6}, {'S', 1, -153}},
+       only25},
+      {"a code on a read and on a clear",
+       "2:-10,3:-5",
+       {{'I', 0, 0}, {'R', 5, -10}, {'C', 5, -5}, {'R', 5, 20}},
+       only25},
+      {"the count runs on across connections",
+       "5:-2",
+       {{'I', 0, 0}, {'E', 0, 0}, {'I', 0, 0}, {'E', 0, 0}, {'I', 0, -2}, {'S', 5, -4}},
+       only25},
+      {"a list of several",
+       "2:-20 4:-21, 5:-22",
+       {{'I', 0, 0}, {'S', 5, -20}, {'S', 5, 20}, {'S', 5, -21}, {'R', 5, -22}, {'R', 5, 20}},
+       only25},
+      {"die on a write stores it",
+       "2:die",
+       {{'I', 0, 0}, {'W', 1, -5, 1}, {'S', 1, 10}},
+       {"2-1.bin", "2-5.bin"}},
+      {"die on a clear clears", "2:die", {{'I', 0, 0}, {'C', 5, -5, 1}, {'S', 5, -153}}, {}},
+      {"die on the opening opens", "1:die", {{'I', 0, -5, 1}, {'S', 5, 20}, {'I', 0, -1}}, only25},
+      {"die on a read and on the closing",
+       "2:die 3:die",
+       {{'I', 0, 0}, {'R', 5, -5, 1}, {'E', 0, -5, 1}, {'S', 5, -4}},
+       only25},
+      {"a code is no die", "2:-5", {{'I', 0, 0}, {'W', 1, -5, 0}, {'S', 1, -153}}, only25},
+      {"a malformed item plays nothing",
+       "2:-20 3:x",
+       {{'I', 0, 0}, {'S', 5, 20}, {'S', 5, 20}},
+       only25},
+      {"a code that is no failure", "2:5", {{'I', 0, 0}, {'S', 5, 20}}, only25},
+      {"there is no call 0", "0:-5 2:-6", {{'I', 0, 0}, {'S', 5, 20}}, only25},
+  };
+  int n = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TSimPhone phone("gbp.dll", "." + std::to_string(++n));
+    phone.WriteIni(std::string("[Faults]\nFailCall=") + row.failCall + " ; planned\n");
+    phone.PutSection(2, 5, Pattern(20));
+    ASSERT_TRUE(phone.Load());
+    // A handle of our own on the same file reaches the same library.
+    TDeviceLibrary own;
+    ASSERT_TRUE(own.Load("gbp.dll", phone.Dir()));
+    const auto lost =
+        reinterpret_cast<std::int32_t(ZUB_GBP_CALL*)()>(own.Symbol("ZubSimLastCallLost"));
+    ASSERT_NE(lost, nullptr);
+    const auto& api = phone.Api();
+    const TBytes data = Pattern(10, 3);
+    TBytes buffer(64);
+    int k = 0;
+    for (const Call& c : row.calls) {
+      SCOPED_TRACE("call " + std::to_string(++k) + " " + c.entry);
+      const auto ss = static_cast<std::uint8_t>(c.ss);
+      const std::int32_t got = c.entry == 'I'   ? api.Init(1)
+                               : c.entry == 'E' ? api.End()
+                               : c.entry == 'S' ? api.Size(2, ss)
+                               : c.entry == 'R' ? api.Read(2, ss, buffer.data(), 64)
+                               : c.entry == 'W' ? api.Write(2, ss, data.data(), 10)
+                                                : api.Clear(2, ss);
+      EXPECT_EQ(got, c.expected);
+      EXPECT_EQ(lost(), c.lost);
+    }
+    EXPECT_EQ(phone.FolderEntries(), row.after);
+    if (std::find(row.after.begin(), row.after.end(), "2-1.bin") != row.after.end()) {
+      EXPECT_EQ(phone.SectionBytes(2, 1), data);
+    }
+  }
+}
+
+// The plan is read again at every opening, before the opening is counted.
+TEST_F(SimulatorTest, FailCallWrittenAfterTheLoadCountsFromTheNextOpening) {
+  EXPECT_EQ(api().End(), 0);  // call 1 reads a file without faults
+  phone.WriteIni("[Faults]\nFailCall=2:-3\n");
+  EXPECT_EQ(Open(), -3);
+  EXPECT_EQ(Open(), 0);
+}
+
+#if !defined(_WIN32)
+// "kill-tool" kills the process the library is loaded into once the call's work is done.
+TEST_F(SimulatorTest, KillToolKillsTheProcessAfterTheWrite) {
+  phone.WriteIni("[Faults]\nFailCall=2:kill-tool\n");
+  EXPECT_EXIT(
+      {
+        Open();
+        Write(2, 1, Pattern(30));
+      },
+      ::testing::KilledBySignal(SIGKILL), "");
+  EXPECT_EQ(phone.SectionBytes(2, 1), Pattern(30));
+}
+
+// "hang": the call sleeps for good and does nothing. A child process makes the call; once it
+// sleeps inside it, it is killed.
+TEST_F(SimulatorTest, HangNeverReturnsAndDoesNothing) {
+  phone.WriteIni("[Faults]\nFailCall=2:hang\n");
+  int marks[2];
+  ASSERT_EQ(::pipe(marks), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(marks[0]);
+    Open();
+    if (::write(marks[1], "c", 1) != 1) ::_exit(1);
+    Write(2, 1, Pattern(30));
+    if (::write(marks[1], "r", 1) != 1) ::_exit(1);
+    ::_exit(0);
+  }
+  ::close(marks[1]);
+  char mark = 0;
+  ASSERT_EQ(::read(marks[0], &mark, 1), 1);
+  EXPECT_EQ(mark, 'c');
+  const auto sleeping = [child] {
+    std::ifstream wchan("/proc/" + std::to_string(child) + "/wchan");
+    std::string where;
+    wchan >> where;
+    return where.find("nanosleep") != std::string::npos;
+  };
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!sleeping() && std::chrono::steady_clock::now() < limit)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_TRUE(sleeping());
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(::read(marks[0], &mark, 1), 0);  // the call never returned
+  ::close(marks[0]);
+  EXPECT_FALSE(fs::exists(phone.SectionFile(2, 1)));
+}
+#endif
 
 }  // namespace
 }  // namespace zub
