@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <map>
 #include <set>
@@ -501,6 +502,55 @@ TEST_F(SettingsTest, FilesFromWindowsLoadAsWindowsReadsThem) {
     EXPECT_EQ(ui.LastStatus(), "By default section 2-16 is used for Camera photos");
     EXPECT_TRUE(ui.Boxes.empty());
   }
+}
+
+// A save stopped before its rename leaves its temporary file beside the settings file; the
+// next start removes it, and nothing else: not a file another copy of the program is saving
+// now, nor any name that is not of that form.
+TEST_F(SettingsTest, ALeftoverTemporaryFileOfASaveGoesAtTheNextStart) {
+  std::string saveTemp;  // the name a real save gives its temporary file
+  {
+    auto m = Start();
+    TFolderWatch watch(phone.Dir());
+    m->FormClose();
+    watch.Drain();
+    ASSERT_EQ(watch.Created.size(), 1u);
+    saveTemp = watch.Created.begin()->first;
+  }
+  enum TKind { kFile, kFolder, kLink };
+  struct Case {
+    std::string name;
+    TKind kind;
+    bool old;  // last written an hour ago, else just now
+    bool removed;
+  };
+  const Case cases[] = {
+      {saveTemp, kFile, true, true},
+      {".zubmanager.INI.0123456789abcdef.tmp", kFile, true, true},
+      {".zubmanager.INI.abcdefghijklmnop.tmp", kFile, false, false},
+      {".zubmanager.INI.0123456789ABCDEF.tmp", kFile, true, false},
+      {".zubmanager.INI.0123456789abcde.tmp", kFile, true, false},
+      {".zubmanager.INI.0123456789abcdef.tmp.bak", kFile, true, false},
+      {"zubmanager.INI.0123456789abcdef.tmp", kFile, true, false},
+      {".SECTIONS.INI.0123456789abcdef.tmp", kFile, true, false},
+      {".zubmanager.INI.qqqqqqqqqqqqqqqq.tmp", kFolder, true, false},
+      {".zubmanager.INI.llllllllllllllll.tmp", kLink, true, false},
+  };
+  const auto hourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  WriteFile(phone.Dir() / "linked.txt", "kept");
+  fs::last_write_time(phone.Dir() / "linked.txt", hourAgo);
+  for (const Case& c : cases) {
+    const fs::path path = phone.Dir() / c.name;
+    if (c.kind == kFile) WriteFile(path, "[Form]\r\nTop=");
+    if (c.kind == kFolder) fs::create_directory(path);
+    if (c.kind == kLink) fs::create_symlink("linked.txt", path);
+    if (c.old && c.kind != kLink) fs::last_write_time(path, hourAgo);
+  }
+  auto m = Start();
+  for (const Case& c : cases)
+    EXPECT_EQ(fs::exists(fs::symlink_status(phone.Dir() / c.name)), !c.removed) << c.name;
+  EXPECT_TRUE(fs::exists(phone.Dir() / "linked.txt"));
+  EXPECT_TRUE(fs::exists(phone.SettingsPath()));
 }
 
 }  // namespace
