@@ -19,10 +19,12 @@
 #include "device/HostProtocol.h"
 #include "formats/Classify.h"
 #include "formats/SectInfo.h"
+#include "support/TestFiles.h"
 
 using namespace zub;
 using namespace zub::fuzz;
 using demo::ByteVec;
+using zub::test::Utf16Le;
 
 namespace {
 
@@ -63,15 +65,6 @@ Bytes AsBytes(const std::string& s) {
   return Bytes(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
 }
 
-// A file saved as "Unicode" by a Windows editor: FF FE, then each unit low byte first.
-std::string Utf16Le(std::u16string_view text) {
-  std::string out = "\xFF\xFE";
-  for (const char16_t unit : text) {
-    out.push_back(static_cast<char>(unit & 0xFF));
-    out.push_back(static_cast<char>(unit >> 8));
-  }
-  return out;
-}
 
 std::string ReadText(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -279,6 +279,7 @@ TEST_F(SettingsTest, SelectionTextAndMenuFollowTheRow) {
 // The settings file is edited, not regenerated, and a save that cannot happen is told.
 
 using namespace std::string_literals;
+using test::Utf16Le;
 using Buf = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
@@ -311,16 +312,6 @@ class TFolderWatch {
   int fd_;
 };
 
-// The bytes of a file saved as "Unicode" by a Windows editor: the byte-order mark FF FE, then
-// each UTF-16 unit low byte first.
-std::string Utf16Le(std::u16string_view text) {
-  std::string out = "\xFF\xFE";
-  for (const char16_t unit : text) {
-    out.push_back(static_cast<char>(unit & 0xFF));
-    out.push_back(static_cast<char>(unit >> 8));
-  }
-  return out;
-}
 
 std::set<std::string> Names(const fs::path& dir) {
   std::set<std::string> out;

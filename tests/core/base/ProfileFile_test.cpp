@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "support/TestFiles.h"
+
 namespace zub {
 namespace {
 
@@ -285,17 +287,7 @@ namespace zub {
 namespace {
 
 using namespace std::string_literals;
-
-// The bytes of a file saved as "Unicode" by a Windows editor: the byte-order mark FF FE, then
-// each UTF-16 unit low byte first.
-std::string Utf16Le(std::u16string_view text) {
-  std::string out = "\xFF\xFE";
-  for (const char16_t unit : text) {
-    out.push_back(static_cast<char>(unit & 0xFF));
-    out.push_back(static_cast<char>(unit >> 8));
-  }
-  return out;
-}
+using test::Utf16Le;
 
 // Files a user could have from Windows: each is read as the platform's profile functions read
 // it, on disk and from memory alike, and one write changes only what it must.
