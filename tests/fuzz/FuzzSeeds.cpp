@@ -16,13 +16,15 @@
 #include "DemoContent.h"
 #include "FuzzSupport.h"
 #include "commands/Forms.h"
+#include "device/HostProtocol.h"
 #include "formats/Classify.h"
 #include "formats/SectInfo.h"
-#include "device/HostProtocol.h"
+#include "support/TestFiles.h"
 
 using namespace zub;
 using namespace zub::fuzz;
 using demo::ByteVec;
+using zub::test::Utf16Le;
 
 namespace {
 
@@ -62,6 +64,7 @@ class TCorpus {
 Bytes AsBytes(const std::string& s) {
   return Bytes(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
 }
+
 
 std::string ReadText(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -234,7 +237,12 @@ void Texts(TCorpus& c, const std::vector<demo::TNamedBytes>& samples, const fs::
         {"catalogue", catalogue},
         {"simulator", demo::SimulatorIni()},
         {"odd", std::string("[Sign]\r\n0x00000003=Three\r\n[sign]\r\nKey = spaced value "
-                            "\r\n;c\r\n[Form]\r\nTop=$14\r\n")}}) {
+                            "\r\n;c\r\n[Form]\r\nTop=$14\r\n")},
+        // As files written on Windows come: converted to CR LF twice, with bare CRs, quoted
+        // values, a Ctrl-Z at the end, or saved as UTF-16LE.
+        {"crcrlf", std::string("[Sign]\r\r\n0x00000003=\"Three\"\r\r\n[Form]\r\r\nTop=100\x1A")},
+        {"bare-cr", std::string("[Sign]\r0x00000003='Three'\r[Form]\rTop=100\r")},
+        {"utf16le", Utf16Le(u"[Sign]\r\n0x00000003=\"Три\"\r\n[Form]\r\nTop=100\r\n")}}) {
     TFuzzWriter w;
     const std::string section = label == std::string("settings") ? "Manager" : "Sign";
     const std::string key = label == std::string("settings") ? "CTEMode" : "0x00000003";
@@ -253,6 +261,17 @@ void Texts(TCorpus& c, const std::vector<demo::TNamedBytes>& samples, const fs::
     TFuzzWriter w;
     w.Byte(0).Chunk(AsBytes(catalogue)).Raw(settings);
     c.Add("fuzz_catalogue", "defaults", w);
+  }
+  {
+    TFuzzWriter w;
+    const std::string ini = Utf16Le(
+        u"[0x0210]\r\nDescription=\"Camera photos\"\r\nMaxSize=2048\r\n[528]\r\n"
+        u"Description=Фото\r\n");
+    w.Byte(0)
+        .Chunk(AsBytes(ini))
+        .Raw(
+            "[Form]\r\r\nTop=100\r\r\n[Sections]\r\r\nsection1=\"0x0210\"\r\r\nsection2='528'\x1A");
+    c.Add("fuzz_catalogue", "windows", w);
   }
   for (const char* list :
        {"0x0210\n528\n$0211\n-1\n 0x7FFFFFFF\n", "1\n!\n3\n", "12\nzz\n13\n", "", "x\n"}) {

@@ -3,12 +3,15 @@
 // Input: Byte k, k % 16 bytes of section name, Byte k, k % 16 bytes of key name, Byte k,
 // k % 64 bytes of value, then the file's contents.
 //
-// Reading never fails; ReadInteger agrees with TryStrToInt of ReadString and ReadBool with
-// ReadInteger; a value written under simple names reads back as written, by the same object
-// and by a new one, and leaves the other keys of the file as they were; the write changes
-// the file in one place only (part of one line replaced, or lines inserted), every other byte
-// stays; a file that is not 8-bit text (a NUL byte, a UTF-16 byte-order mark) is never
-// rewritten; a file rewritten behind the object's back is read as it is now.
+// Reading never fails, and the same bytes read from memory (TProfileText) give the same values;
+// ReadInteger agrees with TryStrToInt of ReadString and ReadBool with ReadInteger; a value
+// written under simple names (blanks, quotes and Ctrl-Z allowed in it) reads back as written,
+// by the same object and by a new one, and leaves the other keys of the file as they were;
+// the write changes the file's text in one place only (part of one line replaced, or lines
+// inserted), every other byte stays, and the edit in memory gives the same bytes; a UTF-16LE
+// file stays UTF-16LE; a file that is neither 8-bit text nor UTF-16LE text (a NUL character,
+// the UTF-16BE byte-order mark) is never rewritten; a file rewritten behind the object's back
+// is read as it is now.
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,6 +25,7 @@
 
 #include "FuzzSupport.h"
 #include "base/Convert.h"
+#include "base/Cp1251.h"
 #include "base/ProfileFile.h"
 
 using namespace zub;
@@ -51,16 +55,41 @@ std::string SimpleName(const std::string& raw, const char* fallback) {
   return out.empty() ? fallback : out;
 }
 
-// Letters, digits and a few marks, with no blank at either end.
+// Letters, digits, blanks, quotes, Ctrl-Z and a few marks.
 std::string SimpleValue(const std::string& raw) {
   std::string out;
   for (unsigned char c : raw)
     if (std::isalnum(c) ||
-        std::string_view(" ._:/,-").find(static_cast<char>(c)) != std::string_view::npos)
+        std::string_view(" \t\x1A\"'._:/,-").find(static_cast<char>(c)) != std::string_view::npos)
       out.push_back(static_cast<char>(c));
-  while (!out.empty() && out.back() == ' ') out.pop_back();
-  while (!out.empty() && out.front() == ' ') out.erase(out.begin());
   return out;
+}
+
+constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+
+// The text of the file as UTF-8 when it is UTF-16LE, else its bytes.
+std::string TextOf(std::string_view raw) {
+  if (!raw.starts_with(kUtf16LeMark)) return std::string(raw);
+  std::u16string units;
+  for (std::size_t i = 2; i + 1 < raw.size(); i += 2)
+    units.push_back(static_cast<char16_t>(static_cast<std::uint8_t>(raw[i]) |
+                                          static_cast<std::uint8_t>(raw[i + 1]) << 8));
+  return Utf16ToUtf8(units);
+}
+
+// Whether the file may be rewritten: 8-bit text without NUL bytes, or UTF-16LE text without
+// a NUL character.
+bool Editable(std::string_view raw) {
+  if (raw.starts_with("\xFE\xFF")) return false;
+  return TextOf(raw).find('\0') == std::string::npos;
+}
+
+// Line ends in the text, a CR LF counted once.
+std::size_t LineEnds(std::string_view text) {
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) ++n;
+  return n;
 }
 
 bool SameName(const std::string& a, const std::string& b) {
@@ -77,9 +106,17 @@ std::string ReadRaw(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The edit from `before` to `after` is one place: what it removed holds no line break, and
-// it added at most the lines of a new section with its key (and an ending for the last line).
-void CheckOneEdit(std::string_view before, std::string_view after) {
+// The edit from `before` to `after` is one place of their text: what it removed holds no line
+// break, and it added at most the lines of a new section with its key (and an ending for the
+// last line). A UTF-16LE file stays one, its odd last byte kept.
+void CheckOneEdit(std::string_view beforeBytes, std::string_view afterBytes) {
+  ZUB_CHECK(beforeBytes.starts_with(kUtf16LeMark) == afterBytes.starts_with(kUtf16LeMark));
+  if (beforeBytes.starts_with(kUtf16LeMark)) {
+    ZUB_CHECK(beforeBytes.size() % 2 == afterBytes.size() % 2);
+    if (beforeBytes.size() % 2 == 1) ZUB_CHECK(beforeBytes.back() == afterBytes.back());
+  }
+  const std::string beforeText = TextOf(beforeBytes), afterText = TextOf(afterBytes);
+  const std::string_view before = beforeText, after = afterText;
   std::size_t p = 0;
   while (p < before.size() && p < after.size() && before[p] == after[p]) ++p;
   std::size_t s = 0;
@@ -88,8 +125,8 @@ void CheckOneEdit(std::string_view before, std::string_view after) {
     ++s;
   const std::string_view removed = before.substr(p, before.size() - s - p);
   const std::string_view added = after.substr(p, after.size() - s - p);
-  ZUB_CHECK(removed.find('\n') == std::string_view::npos);
-  ZUB_CHECK(std::count(added.begin(), added.end(), '\n') <= 3);
+  ZUB_CHECK(removed.find_first_of("\r\n") == std::string_view::npos);
+  ZUB_CHECK(LineEnds(added) <= 3);
 }
 
 }  // namespace
@@ -104,9 +141,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto path = ScratchFile();
   WriteRaw(path, std::string(contents.begin(), contents.end()));
 
+  const std::string_view raw(reinterpret_cast<const char*>(contents.data()), contents.size());
   {
     TProfileFile file(path);
+    const TProfileText memory{std::string(raw)};
     const std::string text = file.ReadString(section, key, "");
+    ZUB_CHECK(memory.ReadString(section, key, kAbsent) == file.ReadString(section, key, kAbsent));
+    ZUB_CHECK(memory.SectionExists(section) == file.SectionExists(section));
+    ZUB_CHECK(memory.TextIsUtf8() == file.TextIsUtf8());
     ZUB_CHECK(file.ReadInteger(section, key, 777) == TryStrToInt(text).value_or(777));
     ZUB_CHECK(file.ReadBool(section, key, true) == (file.ReadInteger(section, key, 1) != 0));
     const std::string before = file.ReadString(section, key, kAbsent);
@@ -118,10 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string simpleSection = SimpleName(section, "S");
     const std::string simpleKey = SimpleName(key, "K");
     const std::string simpleValue = SimpleValue(value);
-    const std::string_view raw(reinterpret_cast<const char*>(contents.data()), contents.size());
-    const bool eightBit = raw.find('\0') == std::string_view::npos &&
-                          !raw.starts_with("\xFF\xFE") && !raw.starts_with("\xFE\xFF");
-    if (!eightBit) {
+    if (!Editable(raw)) {
       bool refused = false;
       try {
         file.WriteString(simpleSection, simpleKey, simpleValue);
@@ -137,6 +176,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     file.WriteString(simpleSection, simpleKey, simpleValue);
     const std::string written = ReadRaw(path);
     CheckOneEdit(raw, written);
+    TProfileText edited{std::string(raw)};
+    edited.WriteString(simpleSection, simpleKey, simpleValue);
+    ZUB_CHECK(edited.Data() == written);
     ZUB_CHECK(file.ReadString(simpleSection, simpleKey, kAbsent) == simpleValue);
     ZUB_CHECK(TProfileFile(path).ReadString(simpleSection, simpleKey, kAbsent) == simpleValue);
     // The key of the input, when it is another one, kept its value through the write.

@@ -30,6 +30,17 @@ inline Buf Filler(std::size_t words) {
   return b;
 }
 
+// The bytes of a file saved as "Unicode" by a Windows editor: the byte-order mark FF FE, then
+// each UTF-16 unit low byte first.
+inline std::string Utf16Le(std::u16string_view text) {
+  std::string out = "\xFF\xFE";
+  for (const char16_t unit : text) {
+    out.push_back(static_cast<char>(unit & 0xFF));
+    out.push_back(static_cast<char>(unit >> 8));
+  }
+  return out;
+}
+
 // Random bytes: they hardly compress.
 inline Buf Random(std::size_t n, unsigned seed) {
   std::mt19937 rng(seed);

@@ -1,6 +1,7 @@
 #include "base/Cp1251.h"
 
 #include <array>
+#include <utility>
 
 namespace zub {
 namespace {
@@ -41,6 +42,33 @@ void AppendUtf8(std::string& out, char32_t cp) {
 
 bool IsSurrogate(char32_t cp) {
   return cp >= 0xD800 && cp <= 0xDFFF;
+}
+
+// The well-formed UTF-8 sequence at text[i]: its code point and length; a length of 0 when
+// the bytes there form none.
+std::pair<char32_t, std::size_t> DecodeUtf8(std::string_view text, std::size_t i) {
+  const auto b = static_cast<std::uint8_t>(text[i]);
+  if (b < 0x80) return {b, 1};
+  std::size_t more = 0;
+  char32_t cp = 0;
+  char32_t least = 0;
+  if ((b & 0xE0) == 0xC0) {
+    more = 1, cp = b & 0x1Fu, least = 0x80;
+  } else if ((b & 0xF0) == 0xE0) {
+    more = 2, cp = b & 0x0Fu, least = 0x800;
+  } else if ((b & 0xF8) == 0xF0) {
+    more = 3, cp = b & 0x07u, least = 0x10000;
+  } else {
+    return {0, 0};
+  }
+  if (more >= text.size() - i) return {0, 0};
+  for (std::size_t k = 1; k <= more; ++k) {
+    const auto c = static_cast<std::uint8_t>(text[i + k]);
+    if ((c & 0xC0) != 0x80) return {0, 0};
+    cp = (cp << 6) | (c & 0x3Fu);
+  }
+  if (cp < least || cp > 0x10FFFF || IsSurrogate(cp)) return {0, 0};
+  return {cp, more + 1};
 }
 
 }  // namespace
@@ -95,6 +123,32 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     } else {
       AppendUtf8(out, IsSurrogate(unit) ? kReplacement : unit);
     }
+  }
+  return out;
+}
+
+bool IsUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = DecodeUtf8(text, i).second;
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    auto [cp, length] = DecodeUtf8(text, i);
+    if (length == 0) cp = Cp1251ToUnicode(static_cast<std::uint8_t>(text[i])), length = 1;
+    if (cp >= 0x10000) {
+      out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+    i += length;
   }
   return out;
 }

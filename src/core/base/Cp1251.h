@@ -30,6 +30,13 @@ std::string Cp1251ToUtf8(std::string_view text);
 // UTF-16 text to UTF-8; a surrogate half without its partner becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
 
+// Whether the text is well-formed UTF-8 (every ASCII text is): no stray continuation byte, no
+// overlong form, no surrogate, nothing above U+10FFFF.
+bool IsUtf8(std::string_view text);
+
+// UTF-8 text to UTF-16; a byte that starts no well-formed sequence is read as Windows-1251.
+std::u16string Utf8ToUtf16(std::string_view text);
+
 // A text value of a settings file as UTF-8: as it is when the file's text is UTF-8, else read
 // as Windows-1251.
 std::string SettingsTextToUtf8(std::string_view text, bool fileIsUtf8);

@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <random>
+#include <string_view>
 
 #include "base/Convert.h"
 
@@ -263,15 +265,33 @@ std::string ReadUpTo(const std::string& path, std::size_t limit) {
   return data;
 }
 
+// A temporary file's name: "." + the target's name + "." + 16 random letters or digits +
+// ".tmp".
+constexpr std::string_view kTempLetters = "abcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::size_t kTempRandomLength = 16;
+constexpr std::string_view kTempSuffix = ".tmp";
+
+std::string TempPrefix(const std::string& target) {
+  return "." + fs::path(target).filename().string() + ".";
+}
+
 std::string DefaultTempName(const std::string& target) {
-  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   std::random_device rd;
-  std::string name = "." + fs::path(target).filename().string() + ".";
-  for (int i = 0; i < 4; ++i) {
+  std::string name = TempPrefix(target);
+  for (std::size_t i = 0; i < kTempRandomLength / 4; ++i) {
     std::uint32_t r = rd();
-    for (int j = 0; j < 4; ++j, r /= 36) name.push_back(kLetters[r % 36]);
+    for (int j = 0; j < 4; ++j, r /= 36) name.push_back(kTempLetters[r % 36]);
   }
-  return name + ".tmp";
+  return name + std::string(kTempSuffix);
+}
+
+bool IsDefaultTempName(std::string_view name, const std::string& target) {
+  const std::string prefix = TempPrefix(target);
+  if (name.size() != prefix.size() + kTempRandomLength + kTempSuffix.size() ||
+      !name.starts_with(prefix) || !name.ends_with(kTempSuffix))
+    return false;
+  const std::string_view random = name.substr(prefix.size(), kTempRandomLength);
+  return random.find_first_not_of(kTempLetters) == std::string_view::npos;
 }
 
 }  // namespace
@@ -338,6 +358,31 @@ void WriteFileAtomic(const std::string& path, Bytes data,
   if (file.Close() != 0) fail(errno);
   if (RenameOver(temp, target) != 0) fail(errno);
   SyncFolder(folder);
+}
+
+std::size_t RemoveLeftoverTempFiles(const std::string& path, std::chrono::seconds minAge) {
+  // WriteFileAtomic puts them in the folder of the file a link leads to.
+  std::string folder = fs::path(Resolve(path)).parent_path().string();
+  if (folder.empty()) folder = ".";
+  const auto before = fs::file_time_type::clock::now() - minAge;
+  std::size_t removed = 0;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string name;
+    try {
+      name = it->path().filename().string();
+    } catch (const std::exception&) {
+      continue;  // a name the narrow strings cannot hold: not one this program made
+    }
+    if (!IsDefaultTempName(name, path)) continue;
+    std::error_code e;
+    // Not followed: a link of that name is not ours.
+    if (!fs::is_regular_file(it->symlink_status(e)) || e) continue;
+    const auto written = fs::last_write_time(it->path(), e);
+    if (e || written > before) continue;
+    if (fs::remove(it->path(), e)) ++removed;
+  }
+  return removed;
 }
 
 }  // namespace zub

@@ -8,6 +8,7 @@
 // toolkit's wording.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -34,5 +35,12 @@ void WriteFileAtomic(const std::string& path, Bytes data);
 // `tempName`, which is asked again while a name is taken already.
 void WriteFileAtomic(const std::string& path, Bytes data,
                      const std::function<std::string()>& tempName);
+
+// Removes the temporary files that WriteFileAtomic left beside `path` when it was stopped
+// before its rename (the process killed, the power lost): regular files named as it names
+// them for this target, last written more than `minAge` ago (a younger one may belong to a
+// save that another copy of the program is making now). Nothing else is touched, and a
+// folder that cannot be read changes nothing. Gives how many went.
+std::size_t RemoveLeftoverTempFiles(const std::string& path, std::chrono::seconds minAge);
 
 }  // namespace zub

@@ -1,15 +1,11 @@
-// Profile ("INI") files with the platform's semantics: section and key names match without
-// regard to case, a missing file, section or key gives the default, the first section of a
-// name and the first key of a name in it count (later ones are never read), and integers are
-// read in the toolkit's notation (decimal, or hexadecimal with "$", "0x" or "x"). Reads
-// always see the file as it is on disk now.
+// Profile ("INI") files with the platform's semantics (TProfileText gives the rules of reading
+// and editing): a missing file, section or key gives the default, and integers are read in
+// the toolkit's notation (decimal, or hexadecimal with "$", "0x" or "x"). Reads always see the
+// file as it is on disk now.
 //
-// Writes edit the file's text rather than regenerate it: a key's value changes where it
-// stands (its spacing and line ending kept), a new key goes after the last key of its
-// section, a new section to the end of the file, and every other byte stays as it was. Each
-// write, or each batch of writes (TEdit), replaces the file once, atomically. A file that is
-// not 8-bit text (it holds NUL bytes, or starts with a UTF-16 byte-order mark) is read as far
-// as it goes but never rewritten: the write raises EProfileNotText.
+// Writes edit the file's bytes rather than regenerate them, and each write, or each batch of
+// writes (TEdit), replaces the file once, atomically. A file that is neither 8-bit text nor
+// UTF-16LE text is read as it is but never rewritten: the write raises EProfileNotText.
 #pragma once
 
 #include <cstdint>
@@ -18,14 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "base/Convert.h"
+#include "base/ProfileText.h"
 
 namespace zub {
-
-class EProfileNotText : public EFileError {
- public:
-  using EFileError::EFileError;
-};
 
 class TProfileFile {
  public:
@@ -42,8 +33,9 @@ class TProfileFile {
                            std::int32_t defaultValue);
   bool ReadBool(const std::string& section, const std::string& key, bool defaultValue);
   bool SectionExists(const std::string& section);
-  // Whether the file's text is valid UTF-8 (every ASCII file is). The values of a file that is
-  // not are Windows-1251 text; ReadString hands out the bytes as they are.
+  // Whether the file's values are UTF-8 text (those of every ASCII or UTF-16LE file are). The
+  // values of a file that is not are Windows-1251 text; ReadString hands out the bytes as they
+  // are.
   bool TextIsUtf8();
 
   // While a hold lives, reads use the file as it was at the hold's first read instead of

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 
 #include "base/Convert.h"
 #include "base/Cp1251.h"
+#include "base/FileIO.h"
 #include "commands/Messages.h"
 
 namespace zub {
@@ -37,6 +39,9 @@ constexpr const char* kUfifFwKey = "UFIFFW";
 constexpr const char* kCteModeKey = "CTEMode";
 // The devices a Windows device library's COM1..COM4 lead to under Wine (e.g. /dev/ttyACM0).
 constexpr const char* kDevice = "Device";
+// A save's temporary file older than this was left by a save that never finished; a younger
+// one may be another running copy's save in progress.
+constexpr std::chrono::seconds kLeftoverAge{60};
 
 }  // namespace
 
@@ -63,6 +68,7 @@ void TCoreState::NVMMessage(const std::string& caption, const std::string& text)
 }
 
 void TCoreState::SettingsLoad() {
+  RemoveLeftoverTempFiles(Options.SettingsPath.string(), kLeftoverAge);
   auto& ini = Settings();
   for (const auto& k : kFormKeys) Bounds.*k.field = ini.ReadInteger(kForm, k.key, k.defaultValue);
   Bounds.Width = std::clamp(Bounds.Width, kMinWidth, kMaxExtent);

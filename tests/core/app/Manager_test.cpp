@@ -6,9 +6,12 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <map>
 #include <set>
+#include <string_view>
+#include <tuple>
 
 #include "app/Actions.h"
 #include "app/Manager.h"
@@ -276,6 +279,7 @@ TEST_F(SettingsTest, SelectionTextAndMenuFollowTheRow) {
 // The settings file is edited, not regenerated, and a save that cannot happen is told.
 
 using namespace std::string_literals;
+using test::Utf16Le;
 using Buf = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
@@ -308,6 +312,7 @@ class TFolderWatch {
   int fd_;
 };
 
+
 std::set<std::string> Names(const fs::path& dir) {
   std::set<std::string> out;
   for (const auto& e : fs::directory_iterator(dir)) out.insert(e.path().filename().string());
@@ -336,6 +341,15 @@ TEST_F(SettingsTest, SaveChangesTheValuesAndKeepsEveryOtherByte) {
       {"NoFile", "", 20,
        "[Form]\r\nTop=11\r\nLeft=22\r\nWidth=333\r\nHeight=444\r\n[Manager]\r\nCOM-Port=2\r\n"
        "UFIFFW=5\r\nCTEMode=0\r\n"},
+      // A CR LF file converted once more: each CR ends a line, and each line keeps its ending.
+      {"CarriageReturnTwiceThenLineFeed",
+       "[Form]\r\r\nTop=100\r\r\nLeft=\"7\"\r\r\n[Manager]\r\r\nCOM-Port=1\r\r\n", 100,
+       "[Form]\r\r\nTop=11\r\r\nLeft=\"22\"\rWidth=333\rHeight=444\r\r\n[Manager]\r\r\n"
+       "COM-Port=2\rUFIFFW=5\rCTEMode=0\r\r\n"},
+      {"Utf16LittleEndian",
+       Utf16Le(u"[Form]\r\nTop=100\r\n; Настройки\r\n[Manager]\r\nCTEMode=1\r\n"), 100,
+       Utf16Le(u"[Form]\r\nTop=11\r\nLeft=22\r\nWidth=333\r\nHeight=444\r\n; Настройки\r\n"
+               u"[Manager]\r\nCTEMode=0\r\nCOM-Port=2\r\nUFIFFW=5\r\n")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -386,7 +400,8 @@ TEST_F(SettingsTest, ASaveThatCannotHappenIsToldAndTheCommandGoesOn) {
   const fs::perms ro = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
   const Case cases[] = {
       {"NulByte", "; \0\r\n"s + text, rw, false, notText, 1, true},
-      {"Utf16LittleEndian", "\xFF\xFE[\0F\0o\0r\0m\0]\0\r\0\n\0"s, rw, false, notText, 1, false},
+      {"Utf16WithANulCharacter", "\xFF\xFE[\0F\0o\0r\0m\0]\0\0\0\r\0\n\0"s, rw, false, notText, 1,
+       false},
       {"Utf16BigEndian", "\xFE\xFF\0[\0F\0o\0r\0m\0]\0\r\0\n"s, rw, false, notText, 1, false},
       {"ReadOnly", text, ro, false, failed + "Permission denied", 4, true},
       {"DiskFull", text + std::string(200, ';') + "\r\n", rw, true, failed + "File too large", 1,
@@ -443,6 +458,90 @@ TEST_F(SettingsTest, ASaveThatCannotHappenIsToldAndTheCommandGoesOn) {
     EXPECT_EQ(told.size(), c.boxes);
     for (const auto& b : told) EXPECT_TRUE(b.Text.starts_with(box)) << b.Text;
   }
+}
+
+// Settings files written on Windows: the settings converted to CR LF a second time (or with
+// bare CRs), with quoted values and a Ctrl-Z at the end, and a catalogue saved as "Unicode".
+TEST_F(SettingsTest, FilesFromWindowsLoadAsWindowsReadsThem) {
+  WriteFile(phone.Dir() / "SECTIONS.INI",
+            Utf16Le(u"[0x0210]\r\nDescription=\"Camera photos\"\r\nMaxSize=2048\r\n"
+                    u"[528]\r\nDescription=Фотографии\r\n[0x1201]\r\nDescription=Игры ★\r\n"));
+  for (const std::string eol : {"\r\r\n", "\r"}) {
+    SCOPED_TRACE(eol == "\r" ? "CR" : "CR CR LF");
+    std::string settings;
+    for (const char* line :
+         {"[Form]", "Top=100", "Left=\"300\"", "[Sections]", "section1=\"0x0210\"", "section2=528",
+          "section3='0x1201'", "[Manager]"})
+      settings += line + eol;
+    WriteFile(phone.SettingsPath(), settings + "COM-Port=3\x1A");
+    ui.ClearRecords();
+    auto m = Start();
+    EXPECT_EQ(m->Bounds.Top, 100);
+    EXPECT_EQ(m->Bounds.Left, 300);
+    EXPECT_EQ(m->ComboBox1Index, 3);
+    ASSERT_EQ(m->RowCount(), 4);
+    const std::tuple<int, int, std::string, int> rows[] = {
+        {2, 16, "Camera photos", 2048}, {2, 16, "Фотографии", 65535}, {18, 1, "Игры ★", 65535}};
+    for (int r = 1; r < 4; ++r) {
+      const auto& [section, subSection, description, maxSize] = rows[r - 1];
+      EXPECT_EQ(m->Sections[r].Section, section) << r;
+      EXPECT_EQ(m->Sections[r].SubSection, subSection) << r;
+      EXPECT_EQ(m->Sections[r].Description, description) << r;
+      EXPECT_EQ(m->Sections[r].MaxSize, maxSize) << r;
+    }
+    m->DrawGrid1Click(1);
+    EXPECT_EQ(ui.LastStatus(), "By default section 2-16 is used for Camera photos");
+    EXPECT_TRUE(ui.Boxes.empty());
+  }
+}
+
+// A save stopped before its rename leaves its temporary file beside the settings file; the
+// next start removes it, and nothing else: not a file another copy of the program is saving
+// now, nor any name that is not of that form.
+TEST_F(SettingsTest, ALeftoverTemporaryFileOfASaveGoesAtTheNextStart) {
+  std::string saveTemp;  // the name a real save gives its temporary file
+  {
+    auto m = Start();
+    TFolderWatch watch(phone.Dir());
+    m->FormClose();
+    watch.Drain();
+    ASSERT_EQ(watch.Created.size(), 1u);
+    saveTemp = watch.Created.begin()->first;
+  }
+  enum TKind { kFile, kFolder, kLink };
+  struct Case {
+    std::string name;
+    TKind kind;
+    bool old;  // last written an hour ago, else just now
+    bool removed;
+  };
+  const Case cases[] = {
+      {saveTemp, kFile, true, true},
+      {".zubmanager.INI.0123456789abcdef.tmp", kFile, true, true},
+      {".zubmanager.INI.abcdefghijklmnop.tmp", kFile, false, false},
+      {".zubmanager.INI.0123456789ABCDEF.tmp", kFile, true, false},
+      {".zubmanager.INI.0123456789abcde.tmp", kFile, true, false},
+      {".zubmanager.INI.0123456789abcdef.tmp.bak", kFile, true, false},
+      {"zubmanager.INI.0123456789abcdef.tmp", kFile, true, false},
+      {".SECTIONS.INI.0123456789abcdef.tmp", kFile, true, false},
+      {".zubmanager.INI.qqqqqqqqqqqqqqqq.tmp", kFolder, true, false},
+      {".zubmanager.INI.llllllllllllllll.tmp", kLink, true, false},
+  };
+  const auto hourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  WriteFile(phone.Dir() / "linked.txt", "kept");
+  fs::last_write_time(phone.Dir() / "linked.txt", hourAgo);
+  for (const Case& c : cases) {
+    const fs::path path = phone.Dir() / c.name;
+    if (c.kind == kFile) WriteFile(path, "[Form]\r\nTop=");
+    if (c.kind == kFolder) fs::create_directory(path);
+    if (c.kind == kLink) fs::create_symlink("linked.txt", path);
+    if (c.old && c.kind != kLink) fs::last_write_time(path, hourAgo);
+  }
+  auto m = Start();
+  for (const Case& c : cases)
+    EXPECT_EQ(fs::exists(fs::symlink_status(phone.Dir() / c.name)), !c.removed) << c.name;
+  EXPECT_TRUE(fs::exists(phone.Dir() / "linked.txt"));
+  EXPECT_TRUE(fs::exists(phone.SettingsPath()));
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "support/TestFiles.h"
+
 namespace zub {
 namespace {
 
@@ -220,8 +222,8 @@ TEST_F(ProfileFileTest, WritingChangesOnlyTheValueOrAddsOneLine) {
        {{"Form", "Top", "1"}, {"Manager", "COM-Port", "0"}},
        "[Form]\r\nTop=1\r\n[Manager]\r\nCOM-Port=0\r\n"},
       {"KeyBeforeAnySection", "Top=1\n[Form]\n", {{"Form", "Top", "2"}}, "Top=1\n[Form]\nTop=2\n"},
-      {"HeaderLastWithABareCarriageReturn", "[A]\r", {{"A", "x", "1"}}, "[A]\r\nx=1"},
-      {"LoneCarriageReturnAtTheEnd", "[A]\nx=1\r", {{"B", "y", "2"}}, "[A]\nx=1\r\n[B]\ny=2\n"},
+      {"HeaderLastWithABareCarriageReturn", "[A]\r", {{"A", "x", "1"}}, "[A]\rx=1\r"},
+      {"LoneCarriageReturnAtTheEnd", "[A]\nx=1\r", {{"B", "y", "2"}}, "[A]\nx=1\r[B]\ny=2\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -246,7 +248,7 @@ TEST_F(ProfileFileTest, WritingChangesOnlyTheValueOrAddsOneLine) {
 TEST_F(ProfileFileTest, AFileThatIsNotTextIsNeverRewritten) {
   const std::string texts[] = {
       "[Form]\r\nTop=1\r\n\0\0[Sections]\r\nsection1=0x0201\r\n"s,
-      "\xFF\xFE[\0F\0o\0r\0m\0]\0"s,
+      "\xFF\xFE[\0F\0o\0r\0m\0]\0\0\0"s,  // UTF-16LE holding a NUL character
       "\xFE\xFF\0[\0F\0o\0r\0m\0]"s,
   };
   for (const std::string& text : texts) {
@@ -275,6 +277,125 @@ TEST_F(ProfileFileTest, NamesAndValuesThatWouldNotReadBackAreRefused) {
     TProfileFile f(path_);
     EXPECT_THROW(f.WriteString(b[0], b[1], b[2]), std::invalid_argument);
     EXPECT_EQ(Read(), "[Form]\nTop=1\n");
+  }
+}
+
+}  // namespace
+}  // namespace zub
+
+namespace zub {
+namespace {
+
+using namespace std::string_literals;
+using test::Utf16Le;
+
+// Files a user could have from Windows: each is read as the platform's profile functions read
+// it, on disk and from memory alike, and one write changes only what it must.
+TEST_F(ProfileFileTest, FilesFromWindowsReadAndEditAsThere) {
+  struct Value {
+    const char *section, *key, *value;  // value "-": the key is missing
+  };
+  struct Case {
+    const char* name;
+    std::string before;
+    std::vector<Value> reads;
+    Value write;
+    std::string after;
+  };
+  const Case cases[] = {
+      {"DoubleQuotes",
+       "[0x0210]\r\nDescription=\"Camera photos\"\r\nMaxSize = \"2048\" \r\n",
+       {{"0x0210", "Description", "Camera photos"}, {"0x0210", "MaxSize", "2048"}},
+       {"0x0210", "Description", "Pictures"},
+       "[0x0210]\r\nDescription=\"Pictures\"\r\nMaxSize = \"2048\" \r\n"},
+      {"SingleQuotes",
+       "[Sections]\r\nsection1='0x0210'\r\n",
+       {{"Sections", "section1", "0x0210"}},
+       {"Sections", "section1", "528"},
+       "[Sections]\r\nsection1='528'\r\n"},
+      {"QuotesThatAreNoPair",
+       "[S]\na=\" x \"\nb=\"y'\nc=\"\nd=\"\"\ne=\"z\" ; note\n",
+       {{"S", "a", " x "},
+        {"S", "b", "\"y'"},
+        {"S", "c", "\""},
+        {"S", "d", ""},
+        {"S", "e", "\"z\" ; note"}},
+       {"S", "a", " y "},
+       "[S]\na=\" y \"\nb=\"y'\nc=\"\nd=\"\"\ne=\"z\" ; note\n"},
+      {"ValueThatNeedsQuotesToReadBack",
+       "[S]\na=1\n",
+       {{"S", "a", "1"}},
+       {"S", "a", " padded\x1A"},
+       "[S]\na=\" padded\x1A\"\n"},
+      {"QuotedValueWritten", "[S]\na=1\n", {}, {"S", "b", "'q'"}, "[S]\na=1\nb=\"'q'\"\n"},
+      {"CarriageReturnTwiceThenLineFeed",
+       "[Form]\r\r\nTop=100\r\r\nLeft=5\r\r\n[form]\r\r\nTop=9\r\r\n",
+       {{"Form", "Top", "100"}, {"Form", "Left", "5"}},
+       {"Form", "Top", "7"},
+       "[Form]\r\r\nTop=7\r\r\nLeft=5\r\r\n[form]\r\r\nTop=9\r\r\n"},
+      {"CarriageReturnTwiceThenLineFeedNewKey",
+       "[Form]\r\r\nTop=100\r\r\nLeft=5\r\r\n",
+       {{"Form", "Left", "5"}},
+       {"Form", "Width", "3"},
+       "[Form]\r\r\nTop=100\r\r\nLeft=5\rWidth=3\r\r\n"},
+      {"BareCarriageReturns",
+       "[Form]\rTop=100\rTop=1\rLeft=5",
+       {{"Form", "Top", "100"}, {"Form", "Left", "5"}},
+       {"Form", "Height", "9"},
+       "[Form]\rTop=100\rTop=1\rLeft=5\rHeight=9"},
+      {"EveryLineItsOwnEnding",
+       "[A]\nx=1\r\n[B]\ry=2\r",
+       {{"A", "x", "1"}, {"B", "y", "2"}},
+       {"B", "z", "3"},
+       "[A]\nx=1\r\n[B]\ry=2\rz=3\r"},
+      {"NewSectionTakesTheFirstEnding",
+       "[A]\rx=1\r\n",
+       {{"A", "x", "1"}},
+       {"B", "y", "2"},
+       "[A]\rx=1\r\n[B]\ry=2\r"},
+      {"ControlZAfterTheLastValue",
+       "[Form]\r\nTop=100\x1A",
+       {{"Form", "Top", "100"}},
+       {"Form", "Top", "5"},
+       "[Form]\r\nTop=5\x1A"},
+      {"ControlZAfterBlanksAndQuotes",
+       "[0x0210]\r\nDescription=\"Camera photos\" \x1A",
+       {{"0x0210", "Description", "Camera photos"}},
+       {"0x0210", "MaxSize", "1"},
+       "[0x0210]\r\nDescription=\"Camera photos\" \x1A\r\nMaxSize=1"},
+      {"Utf16LittleEndian",
+       Utf16Le(u"[0x0210]\r\nDescription=\"Фото\"\r\nMaxSize=2048\r\n[0x0210]\r\nMaxSize=1\r\n"),
+       {{"0x0210", "Description", "Фото"}, {"0x0210", "MaxSize", "2048"}},
+       {"0x0210", "MaxSize", "4096"},
+       Utf16Le(u"[0x0210]\r\nDescription=\"Фото\"\r\nMaxSize=4096\r\n[0x0210]\r\nMaxSize=1\r\n")},
+      {"Utf16LittleEndianNewSection",
+       Utf16Le(u"[A]\nb=\U0001F600 \xD800\nc=1") + "\x7F",  // an odd byte at the end
+       {{"A", "b", "\U0001F600 \uFFFD"}, {"A", "c", "1"}},
+       {"Form", "Top", "Ёж"},
+       Utf16Le(u"[A]\nb=\U0001F600 \xD800\nc=1\n[Form]\nTop=Ёж\n") + "\x7F"},
+      {"Utf16LittleEndianAfterAnAstralCharacter",
+       Utf16Le(u"[A]\r\nb=\U0001F600\r\nc=1\r\n"),
+       {{"A", "c", "1"}},
+       {"A", "c", "22"},
+       Utf16Le(u"[A]\r\nb=\U0001F600\r\nc=22\r\n")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Write(c.before);
+    TProfileFile file(path_);
+    const TProfileText memory(c.before);
+    for (const Value& r : c.reads) {
+      EXPECT_EQ(file.ReadString(r.section, r.key, "-"), r.value) << r.key;
+      EXPECT_EQ(memory.ReadString(r.section, r.key, "-"), r.value) << r.key;
+    }
+    EXPECT_TRUE(file.TextIsUtf8());
+    file.WriteString(c.write.section, c.write.key, c.write.value);
+    EXPECT_EQ(Read(), c.after);
+    EXPECT_EQ(TProfileFile(path_).ReadString(c.write.section, c.write.key, "-"), c.write.value);
+    TProfileText edited(c.before);
+    edited.WriteString(c.write.section, c.write.key, c.write.value);
+    EXPECT_EQ(edited.Data(), c.after);
+    EXPECT_EQ(edited.ReadString(c.write.section, c.write.key, "-"), c.write.value);
   }
 }
 
