@@ -100,19 +100,6 @@ TParseResult Fail(std::string error) {
 
 }  // namespace
 
-std::optional<TSectionAddress> ParseSectionAddress(std::string_view text) {
-  const auto dash = text.find('-');
-  if (dash == std::string_view::npos) return std::nullopt;
-  const auto s = ParseNumber(text.substr(0, dash), 0, 255);
-  const auto ss = ParseNumber(text.substr(dash + 1), 0, 255);
-  if (!s || !ss) return std::nullopt;
-  return TSectionAddress{*s, *ss};
-}
-
-std::string AddressText(TSectionAddress a) {
-  return std::to_string(a.Section) + "-" + std::to_string(a.SubSection);
-}
-
 const char* CommandName(TCliCommand command) {
   const TCommandRow* row = FindCommand(command);
   return row ? row->Name : "";

@@ -221,13 +221,18 @@ backup-all)
   [ "$(grep -c '^section[0-9]*=' "$bk/manifest.ini")" = "$nonempty" ] ||
     fail "--all does not list exactly the sections that hold data"
   telephone_is_backup
-  # A section that cannot be read is reported, and the backup goes on.
+  # A section that cannot be read is reported, and the backup goes on; such a backup never
+  # replaces a complete one, and goes only where there was none.
   sim Faults ReadError 2-3:-10
+  cp "$bk/manifest.ini" "$home/manifest.before"
   expect 1 backup "$bk" --all --quiet
   has "$err" "zub: cannot read section 2-3: the device library answered -10 to the read"
-  has "$bk/manifest.ini" "State=unreadable"
+  has "$err" "zub: 1 section could not be read, so the earlier backup in $bk was kept as it was"
+  cmp -s "$bk/manifest.ini" "$home/manifest.before" || fail "the complete backup was replaced"
+  expect 1 backup "$home/partial" --all --quiet
+  has "$home/partial/manifest.ini" "State=unreadable"
   has "$out" "1 unreadable"
-  [ -f "$bk/200-7.bin" ] || fail "the backup stopped at the unreadable section"
+  [ -f "$home/partial/200-7.bin" ] || fail "the backup stopped at the unreadable section"
   ;;
 
 interrupt)

@@ -308,7 +308,7 @@ class RefreshCallCount : public CommandFixture<>, public ::testing::WithParamInt
     std::string sizeFaults, readFaults;
     for (const auto& r : rows) {
       catalogue.push_back(SimTelephone::Entry(r.Section, r.SubSection, "Row"));
-      const std::string address = SectionAddress(r.Section, r.SubSection);
+      const std::string address = TSectionAddress{r.Section, r.SubSection}.Text();
       if (r.What == TRowContent::Absent) continue;
       // Contents that the classification sends down different paths: a GIF, a program.
       std::string bytes(r.Length, '\x5A');
