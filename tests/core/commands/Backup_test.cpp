@@ -170,8 +170,8 @@ TEST_F(Backup, BelievesNoMinusFiveOrZeroWithoutAskingAgainBetweenTwoProbes) {
     std::optional<TBackupState> state29;  // nullopt: the backup fails
     int asked29;                          // size queries of 2-9
   } cases[] = {
-      {"-5 at once, and again: absent", "2-9:-5", false, false, false, false,
-       TBackupState::Absent, 2},
+      {"-5 at once, and again: absent", "2-9:-5", false, false, false, false, TBackupState::Absent,
+       2},
       {"-5 after two seconds, the probe answers: absent", "2-9:-5", true, false, false, false,
        TBackupState::Absent, 2},
       {"-5 after two seconds, the probe silent: failed", "", false, true, false, false, {}, 1},

@@ -386,12 +386,24 @@ TEST_F(SilentTelephone, FullRefreshProbesASlowMinusFiveAndStopsWhereTheTelephone
     std::optional<TSectionAddress> stopsAt;
     std::vector<std::string> sizeQueries;
   } cases[] = {
-      {"-5 at once: an absent section, no probe", "2-9:-5", {}, {}, {},
+      {"-5 at once: an absent section, no probe",
+       "2-9:-5",
+       {},
+       {},
+       {},
        {"2,1", "2,5", "2,9", "2,12"}},
-      {"-5 after two seconds, the probe answers: absent", "2-9:-5", {a29}, {}, {},
+      {"-5 after two seconds, the probe answers: absent",
+       "2-9:-5",
+       {a29},
+       {},
+       {},
        {"2,1", "2,5", "2,9", "2,5", "2,12"}},
       {"a slow size is a size: no probe", "", {a29}, {}, {}, {"2,1", "2,5", "2,9", "2,12"}},
-      {"-5 after two seconds, the probe silent too: stopped", "", {}, a29, a29,
+      {"-5 after two seconds, the probe silent too: stopped",
+       "",
+       {},
+       a29,
+       a29,
        {"2,1", "2,5", "2,9", "2,5"}},
       {"silent from the first row, nothing to probe: stopped", "", {}, a21, a21, {"2,1"}},
   };
@@ -405,7 +417,8 @@ TEST_F(SilentTelephone, FullRefreshProbesASlowMinusFiveAndStopsWhereTheTelephone
     timing.Slow = c.slow;
     timing.SilentFrom = c.silentFrom;
     Start(&timing);
-    for (int r = 1; r < m->RowCount(); ++r) m->Sections[static_cast<std::size_t>(r)].Title = "before";
+    for (int r = 1; r < m->RowCount(); ++r)
+      m->Sections[static_cast<std::size_t>(r)].Title = "before";
 
     Button1Click(*m);
 
@@ -417,8 +430,8 @@ TEST_F(SilentTelephone, FullRefreshProbesASlowMinusFiveAndStopsWhereTheTelephone
     ExpectClosed();
     const auto title = [&](int row) { return m->Sections[static_cast<std::size_t>(row)].Title; };
     if (c.stopsAt) {
-      EXPECT_EQ(ui.LastStatus(), "Stopped at section " + c.stopsAt->Text() +
-                                     ": the telephone stopped answering!");
+      EXPECT_EQ(ui.LastStatus(),
+                "Stopped at section " + c.stopsAt->Text() + ": the telephone stopped answering!");
       EXPECT_EQ(ui.Boxes, (std::vector<TBox>{{"ERROR", "The telephone stopped answering (section " +
                                                            c.stopsAt->Text() + ")"}}));
       EXPECT_EQ(title(4), "before");  // 2-12, never reached, shows what it showed
