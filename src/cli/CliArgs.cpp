@@ -47,10 +47,12 @@ constexpr TCommandRow kCommands[] = {
      "Erases the section and checks that it then reads as empty.\n"},
     {TCliCommand::Backup, "backup", "DIR", 1, kAll, "DIR [--all]",
      "copy every catalogue section into DIR, with a manifest",
-     "Copies every catalogue section into DIR/S-SS.bin and writes DIR/manifest.ini last:\n"
-     "tool version, date, cable type, port, and per section its size and SHA-256 (empty and\n"
-     "absent sections listed as such). A section that cannot be read is reported, the backup\n"
-     "goes on, and the exit status is 1.\n"
+     "Copies every catalogue section into S-SS.bin files of a new folder beside DIR, writes\n"
+     "its manifest.ini last (tool version, date, cable type, port, and per section its size\n"
+     "and SHA-256; empty and absent sections listed as such) and only then puts it in DIR's\n"
+     "place: a backup that fails or is stopped leaves DIR as it was. DIR must be new, empty\n"
+     "or an earlier backup. A section that cannot be read is reported, the backup goes on,\n"
+     "and the exit status is 1; such a backup never replaces a complete one.\n"
      "  --all   every section that reports a size in 0-0 ... 255-255, not the catalogue\n"},
     {TCliCommand::Verify, "verify", "DIR", 1, 0, "DIR", "compare the telephone with a backup",
      "Reads each section of DIR/manifest.ini and reports it as same, differs, now empty or\n"
