@@ -113,8 +113,7 @@ class TBackupRun {
                                               " could not be read, so the earlier backup in " +
                                               r_.Dir.string() + " was kept as it was"});
     const std::string text = ManifestText(manifest);
-    folder.Add(kManifestName,
-               Bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    folder.Add(kManifestName, std::vector<std::uint8_t>(text.begin(), text.end()));
     folder.PutInPlace();
   }
 
@@ -148,7 +147,7 @@ class TBackupRun {
     for (const auto& s : sized) {
       TManifestEntry e;
       e.Address = s.First.Address;
-      const TSectionRead read = link.ReadContent(s.First);
+      TSectionRead read = link.ReadContent(s.First);
       if (Halted(read.Error)) {
         Fail(*read.Error);
         return false;
@@ -158,10 +157,10 @@ class TBackupRun {
         e.Error = read.Error->Text;
         ++r_.Unreadable;
       } else if (read.Sized.HasData()) {
-        folder.Add(SectionFileName(e.Address), read.Bytes);
         e.State = TBackupState::Present;
         e.Size = read.Bytes.size();
         e.Sha256 = Sha256Hex(read.Bytes);
+        folder.Add(SectionFileName(e.Address), std::move(read.Bytes));
         ++r_.Present;
         r_.Bytes += e.Size;
       } else if (read.Sized.State == TSizeState::Empty) {

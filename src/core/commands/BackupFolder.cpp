@@ -141,17 +141,72 @@ TNewBackupFolder::TNewBackupFolder(const fs::path& dir) : dir_(dir) {
     throw EFileError("Cannot create folder \"" + dir_.parent_path().string() + "\". " +
                      ec.message());
   temp_ = CreateTempFolder(dir_.parent_path(), TempPrefix(dir_));
+  writer_ = std::thread([this] { Write(); });
 }
 
 TNewBackupFolder::~TNewBackupFolder() {
+  Stop();
   if (!placed_) RemoveTree(temp_);
 }
 
-void TNewBackupFolder::Add(const std::string& name, Bytes data) {
-  CreateNewFile(temp_ / name, data);
+void TNewBackupFolder::Stop() {
+  {
+    const std::lock_guard lock(mutex_);
+    closing_ = true;
+  }
+  changed_.notify_all();
+  if (writer_.joinable()) writer_.join();
+}
+
+void TNewBackupFolder::Write() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return closing_ || !queue_.empty(); });
+    // Closing without PutInPlace abandons the backup: what is left is not written.
+    if (closing_) return;
+    if (failure_) {
+      queue_.clear();
+      queuedBytes_ = 0;
+      changed_.notify_all();
+      continue;
+    }
+    auto [name, data] = std::move(queue_.front());
+    queue_.pop_front();
+    writing_ = true;
+    lock.unlock();
+    std::optional<std::string> failed;
+    try {
+      CreateNewFile(temp_ / name, data);
+    } catch (const EFileError& e) {
+      failed = e.what();
+    }
+    lock.lock();
+    writing_ = false;
+    queuedBytes_ -= data.size();
+    if (failed && !failure_) failure_ = std::move(failed);
+    changed_.notify_all();
+  }
+}
+
+void TNewBackupFolder::Add(const std::string& name, std::vector<std::uint8_t> data) {
+  // Files wait in memory while the disk is slower than the link, up to a bound.
+  constexpr std::size_t kMaxQueued = std::size_t{64} << 20;
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return failure_ || queuedBytes_ < kMaxQueued; });
+  if (failure_) throw EFileError(*failure_);
+  queuedBytes_ += data.size();
+  queue_.emplace_back(name, std::move(data));
+  changed_.notify_all();
+}
+
+void TNewBackupFolder::Drain() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return failure_ || (queue_.empty() && !writing_); });
+  if (failure_) throw EFileError(*failure_);
 }
 
 void TNewBackupFolder::PutInPlace() {
+  Drain();
   SyncFolderEntries(temp_);
   const fs::path parent = dir_.parent_path();
   std::error_code ec;

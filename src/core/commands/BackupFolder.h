@@ -11,11 +11,16 @@
 // folders) is refused rather than replaced.
 #pragma once
 
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
-
-#include "base/Bytes.h"
+#include <thread>
+#include <utility>
+#include <vector>
 
 namespace zub {
 
@@ -38,7 +43,9 @@ struct TTargetCheck {
 // and only the section files it lists), or anything else, which is refused.
 TTargetCheck CheckBackupTarget(const std::filesystem::path& dir);
 
-// The new backup while it is written.
+// The new backup while it is written. Its files are written and flushed to the disk by a
+// thread of their own, in the order given, while the next section crosses the link: flushing
+// a file costs milliseconds that the backup would otherwise add to the link's time.
 class TNewBackupFolder {
  public:
   // Creates the temporary folder beside `dir` (and DIR's parents when missing).
@@ -49,16 +56,31 @@ class TNewBackupFolder {
   TNewBackupFolder& operator=(const TNewBackupFolder&) = delete;
 
   const std::filesystem::path& Path() const { return temp_; }
-  // A new file of the backup, flushed to the disk (EFileError on failure).
-  void Add(const std::string& name, Bytes data);
-  // Puts the folder in DIR's place and removes the previous backup (EFileError on failure,
-  // DIR then still as it was).
+  // A new file of the backup, written and flushed after the files added before it. A file
+  // that could not be written raises EFileError here, at the next Add, or at PutInPlace.
+  void Add(const std::string& name, std::vector<std::uint8_t> data);
+  // Waits for every file, then puts the folder in DIR's place and removes the previous backup
+  // (EFileError on failure, DIR then still as it was).
   void PutInPlace();
 
  private:
+  void Write();
+  // Waits until every file added is on the disk; raises the writer's failure.
+  void Drain();
+  void Stop();
+
   std::filesystem::path dir_;
   std::filesystem::path temp_;
   bool placed_ = false;
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::pair<std::string, std::vector<std::uint8_t>>> queue_;
+  std::size_t queuedBytes_ = 0;
+  bool writing_ = false;
+  bool closing_ = false;
+  std::optional<std::string> failure_;
+  std::thread writer_;  // last: it starts once the members above exist
 };
 
 }  // namespace zub
