@@ -47,10 +47,12 @@ constexpr TCommandRow kCommands[] = {
      "Erases the section and checks that it then reads as empty.\n"},
     {TCliCommand::Backup, "backup", "DIR", 1, kAll, "DIR [--all]",
      "copy every catalogue section into DIR, with a manifest",
-     "Copies every catalogue section into DIR/S-SS.bin and writes DIR/manifest.ini last:\n"
-     "tool version, date, cable type, port, and per section its size and SHA-256 (empty and\n"
-     "absent sections listed as such). A section that cannot be read is reported, the backup\n"
-     "goes on, and the exit status is 1.\n"
+     "Copies every catalogue section into S-SS.bin files of a new folder beside DIR, writes\n"
+     "its manifest.ini last (tool version, date, cable type, port, and per section its size\n"
+     "and SHA-256; empty and absent sections listed as such) and only then puts it in DIR's\n"
+     "place: a backup that fails or is stopped leaves DIR as it was. DIR must be new, empty\n"
+     "or an earlier backup. A section that cannot be read is reported, the backup goes on,\n"
+     "and the exit status is 1; such a backup never replaces a complete one.\n"
      "  --all   every section that reports a size in 0-0 ... 255-255, not the catalogue\n"},
     {TCliCommand::Verify, "verify", "DIR", 1, 0, "DIR", "compare the telephone with a backup",
      "Reads each section of DIR/manifest.ini and reports it as same, differs, now empty or\n"
@@ -99,19 +101,6 @@ TParseResult Fail(std::string error) {
 }
 
 }  // namespace
-
-std::optional<TSectionAddress> ParseSectionAddress(std::string_view text) {
-  const auto dash = text.find('-');
-  if (dash == std::string_view::npos) return std::nullopt;
-  const auto s = ParseNumber(text.substr(0, dash), 0, 255);
-  const auto ss = ParseNumber(text.substr(dash + 1), 0, 255);
-  if (!s || !ss) return std::nullopt;
-  return TSectionAddress{*s, *ss};
-}
-
-std::string AddressText(TSectionAddress a) {
-  return std::to_string(a.Section) + "-" + std::to_string(a.SubSection);
-}
 
 const char* CommandName(TCliCommand command) {
   const TCommandRow* row = FindCommand(command);

@@ -9,20 +9,11 @@
 #include <string_view>
 #include <vector>
 
+#include "base/SectionAddress.h"
+
 namespace zub::cli {
 
 enum class TCliCommand { None, List, Read, Write, Erase, Backup, Verify, Restore };
-
-// A section address S-SS, both numbers 0..255.
-struct TSectionAddress {
-  int Section = 0;
-  int SubSection = 0;
-  friend bool operator==(const TSectionAddress&, const TSectionAddress&) = default;
-};
-
-// "2-18" -> {2, 18}; nullopt unless both numbers are plain decimal 0..255.
-std::optional<TSectionAddress> ParseSectionAddress(std::string_view text);
-std::string AddressText(TSectionAddress a);
 
 struct TCliArgs {
   TCliCommand Command = TCliCommand::None;

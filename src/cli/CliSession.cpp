@@ -9,15 +9,27 @@
 
 #include "device/DeviceLibrary.h"
 
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace zub::cli {
 namespace {
 
-volatile std::sig_atomic_t gInterrupted = 0;
+// Lock-free, so the signal handler may set it.
+std::atomic<bool> gStop{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 std::chrono::steady_clock::time_point gStart = std::chrono::steady_clock::now();
 
 extern "C" void OnInterrupt(int) {
-  gInterrupted = 1;
+  gStop.store(true);
   std::signal(SIGINT, SIG_DFL);
+}
+
+void CheckOutput() {
+  std::cout.flush();
+  if (!std::cout) throw ECommandFailed(kExitFailed, "standard output could not be written");
 }
 
 }  // namespace
@@ -25,28 +37,33 @@ extern "C" void OnInterrupt(int) {
 void InstallInterruptHandler() {
   std::signal(SIGINT, OnInterrupt);
 }
-bool Interrupted() {
-  return gInterrupted != 0;
-}
-void StopIfInterrupted() {
-  if (Interrupted()) throw EInterrupted();
+
+const std::atomic<bool>& StopFlag() {
+  return gStop;
 }
 
 void MarkStart() {
   gStart = std::chrono::steady_clock::now();
 }
 
+void PrintLine(const std::string& line) {
+  std::cout << line << '\n';
+  CheckOutput();
+}
+
+void PrintBytes(Bytes data) {
+#if defined(_WIN32)
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  std::cout.write(reinterpret_cast<const char*>(data.data()),
+                  static_cast<std::streamsize>(data.size()));
+  CheckOutput();
+}
+
 void TCliUI::MessageBox(const std::string&, const std::string& text) {
   std::string line = text;
   std::replace(line.begin(), line.end(), '\n', ' ');
-  messages_.push_back(std::move(line));
-}
-
-std::string TCliUI::TakeMessages() {
-  std::string out;
-  for (const auto& m : messages_) out += (out.empty() ? "" : "; ") + m;
-  messages_.clear();
-  return out;
+  std::cerr << "zub: " << line << "\n";
 }
 
 void TCallCounter::OnLibraryCall(std::string_view entry, const std::vector<std::int64_t>& args,
@@ -85,20 +102,19 @@ TCliSession::TCliSession(const TCliArgs& args) {
   TManagerOptions options;
   options.HomeDir = home;
   options.SettingsPath = home / "zubmanager.INI";
+  options.DeviceMessagesAsBoxes = false;
   if (std::getenv("ZUB_BENCH")) {
     counter_ = std::make_unique<TCallCounter>();
     options.Observer = counter_.get();
   }
   core_ = std::make_unique<TManager>(ui_, options);
-  // The port, the cable and the catalogue, as the window's first show loads them.
+  // The port, the cable and the catalogue, as the window's first show loads them; then this
+  // run's choice, which the settings never see.
   core_->SettingsLoad();
-  if (args.Port) core_->ComboBox1Change(*args.Port - 1);
-  if (args.ServiceCable) core_->SetCTECB(true);
-  // Only the library finally loaded counts; earlier loads' messages are history.
-  ui_.TakeMessages();
-  if (!NVM().Loaded())
+  core_->SelectLink(args.Port.value_or(Port()), args.ServiceCable || ServiceCable());
+  if (!core_->NVM->Loaded())
     throw ECommandFailed(kExitUnreachable, "cannot reach the telephone: Unable to open " +
-                                               NVM().LibraryFileName() + " (looked in " +
+                                               core_->NVM->LibraryFileName() + " (looked in " +
                                                home.string() + " first)");
 }
 
@@ -120,15 +136,16 @@ std::string TCliSession::LinkText() const {
          ")";
 }
 
-TConnection::TConnection(TCliSession& session) : session_(session) {
-  StopIfInterrupted();
-  if (!session_.NVM().InitGBP())
-    throw ECommandFailed(kExitUnreachable, "cannot reach the telephone on " + session_.LinkText() +
-                                               ": " + session_.UI().TakeMessages());
-}
-
-TConnection::~TConnection() {
-  session_.NVM().EndGBP();
+void TCliSession::Fail(const TStepError& e, const std::string& context) const {
+  switch (e.Kind) {
+    case TFailureKind::Stopped:
+      throw EInterrupted();
+    case TFailureKind::Unreachable:
+      throw ECommandFailed(kExitUnreachable,
+                           "cannot reach the telephone on " + LinkText() + ": " + e.Text);
+    default:
+      throw ECommandFailed(kExitFailed, context.empty() ? e.Text : context + ": " + e.Text);
+  }
 }
 
 }  // namespace zub::cli

@@ -1,20 +1,24 @@
-// The device side of zub: the core object over the settings of the home folder, with the port
-// and cable of this run; the connection guard; Ctrl-C; the exit statuses. zub never writes the
-// settings: the window's settings save is never called.
+// The run of one zub command: the core object over the settings of the home folder, with the
+// port and cable of this run chosen through the core; Ctrl-C as the runs' stop flag; the exit
+// statuses; and standard output written line by line, every write checked. zub never writes
+// the settings: the window's settings save is never called.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "CliArgs.h"
-#include "commands/Interaction.h"
 #include "app/Manager.h"
+#include "commands/Interaction.h"
+#include "commands/SectionEngine.h"
 
 namespace zub::cli {
 
@@ -34,24 +38,29 @@ class ECommandFailed : public std::runtime_error {
   int Status;
 };
 
-// Ctrl-C was pressed; raised between two device calls, so every guard on the way out (the
-// connection first) does its work.
+// Ctrl-C was pressed; raised after a run stopped between two device calls, its connection
+// closed.
 class EInterrupted : public std::runtime_error {
  public:
   EInterrupted() : std::runtime_error("stopped by Ctrl-C") {}
 };
 
-// The first SIGINT only sets a flag that the commands look at between two device calls; a
+// The first SIGINT raises the stop flag that every run looks at between two device calls; a
 // second one ends the program at once.
 void InstallInterruptHandler();
-bool Interrupted();
-void StopIfInterrupted();
+const std::atomic<bool>& StopFlag();
 
 // The program's start, for the start-up figure.
 void MarkStart();
 
-// The core's user: no dialogs on a command line. Message boxes are kept for the command to
-// word into its own sentence; everything else goes nowhere.
+// A result line on standard output, flushed at once; a write that fails ends the command
+// (exit status 1), so no result is lost without a word.
+void PrintLine(const std::string& line);
+// Standard output's bytes as they are (zub read FILE -), flushed and checked the same way.
+void PrintBytes(Bytes data);
+
+// The core's user: no dialogs on a command line. The commands take their failures from the
+// core as values; a box that still comes is written to standard error.
 class TCliUI : public IInteraction {
  public:
   void Status(const std::string&) override {}
@@ -64,12 +73,6 @@ class TCliUI : public IInteraction {
   void ShowException(const std::string& text) override { MessageBox("ERROR", text); }
   void RepaintGrid() override {}
   void ControlsChanged() override {}
-
-  // The texts shown since the last call, joined by "; ".
-  std::string TakeMessages();
-
- private:
-  std::vector<std::string> messages_;
 };
 
 // With ZUB_BENCH set in the environment: counts the device calls and the bytes they move, and
@@ -95,30 +98,19 @@ class TCliSession {
   ~TCliSession();
 
   TManager& Core() { return *core_; }
-  TNVMSection& NVM() { return *core_->NVM; }
-  TCliUI& UI() { return ui_; }
   int Port() const;  // 1..4
   bool ServiceCable() const;
   std::string LinkText() const;  // "COM1, data cable (gbp.dll)"
+
+  // Raises what a failed step or run means for zub: EInterrupted for a stop, kExitUnreachable
+  // with the component's message for a connection that could not be opened, kExitFailed with
+  // `context` + ": " + the error's text otherwise (or the text alone when `context` is empty).
+  [[noreturn]] void Fail(const TStepError& e, const std::string& context = {}) const;
 
  private:
   TCliUI ui_;
   std::unique_ptr<TCallCounter> counter_;
   std::unique_ptr<TManager> core_;
-};
-
-// The connection for the length of a command: EndGBP always follows, whatever ends the
-// command. Raises ECommandFailed (kExitUnreachable) with the library's message when InitGBP
-// fails.
-class TConnection {
- public:
-  explicit TConnection(TCliSession& session);
-  ~TConnection();
-  TConnection(const TConnection&) = delete;
-  TConnection& operator=(const TConnection&) = delete;
-
- private:
-  TCliSession& session_;
 };
 
 }  // namespace zub::cli

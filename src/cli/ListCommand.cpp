@@ -4,27 +4,10 @@
 #include <iostream>
 
 #include "Commands.h"
-#include "base/Cp1251.h"
-#include "formats/GridCells.h"
 #include "commands/Scan.h"
 
 namespace zub::cli {
 namespace {
-
-const char* KindName(std::int32_t kind) {
-  switch (kind) {
-    case skEmpty:
-      return "empty";
-    case skProgram:
-      return "program";
-    case skGIF:
-      return "gif";
-    case skData:
-      return "data";
-    default:
-      return "unknown";
-  }
-}
 
 std::string JsonString(const std::string& text) {
   std::string out = "\"";
@@ -56,19 +39,6 @@ std::size_t Columns(const std::string& text) {
 }
 
 }  // namespace
-
-TListRow ListRow(const TSectInfo& row, const std::string& error) {
-  TListRow out;
-  out.Address = SectionAddress(row.Section, row.SubSection);
-  out.Kind = error.empty() ? KindName(row.Kind) : "error";
-  out.Title = Cp1251ToUtf8(row.Title);
-  out.Size = row.Size;
-  out.Capacity = row.MaxSize;
-  if (row.Kind == skProgram && error.empty()) out.Format = FirmwareLabel(row.Format);
-  if (row.Compression == 1 && error.empty()) out.Lzo = LzoText(row.Size, row.UnpackedSize);
-  out.Error = error;
-  return out;
-}
 
 std::string ListText(const std::vector<TListRow>& rows) {
   const std::vector<std::string> header = {"S-SS", "KIND", "TITLE", "SIZE", "MAX", "FW", "LZO"};
@@ -115,23 +85,35 @@ int RunList(const TCliArgs& args, TCliSession& session) {
   TManager& m = session.Core();
   std::vector<TListRow> rows;
   int status = kExitOk;
+  std::optional<TStepError> lost;
   {
-    TConnection connection(session);
+    TSectionLink link(m, &StopFlag());
+    if (!link) session.Fail(*link.OpenError());
     for (int r = 1; r < m.RowCount(); ++r) {
-      StopIfInterrupted();
       TSectInfo& row = m.Sections[static_cast<std::size_t>(r)];
-      std::string error;
-      if (ScanSection(m, row) < 0) {
-        error = session.UI().TakeMessages();
-        std::cerr << "zub: " << error << "\n";
+      const TScanResult scan = ScanRow(m, row, &link);
+      if (scan.Error && scan.Error->Kind == TFailureKind::Stopped) session.Fail(*scan.Error);
+      if (link.Lost()) {
+        // The rows not reached are not listed: nothing is known of them.
+        lost = TStepError{TFailureKind::LinkLost,
+                          "stopped at section " + row.Address().Text() +
+                              ": the telephone stopped answering; the rows from there on "
+                              "were not scanned"};
+        break;
+      }
+      if (scan.Error) {
+        std::cerr << "zub: " << scan.Error->Text << "\n";
         status = kExitFailed;
       }
-      rows.push_back(ListRow(row, error));
+      rows.push_back(ListRow(row, scan.Error ? scan.Error->Text : std::string()));
     }
   }
-  if (rows.empty() && !args.Quiet)
+  if (rows.empty() && !lost && !args.Quiet)
     std::cerr << "zub: the catalogue is empty (no [Sections] in zubmanager.INI)\n";
-  std::cout << (args.Json ? ListJson(rows) : ListText(rows));
+  std::string text = args.Json ? ListJson(rows) : ListText(rows);
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  PrintLine(text);
+  if (lost) session.Fail(*lost);
   return status;
 }
 

@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "CliSession.h"
 
 #if defined(_WIN32)
 #include <io.h>
 #else
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
@@ -32,6 +37,18 @@ bool StderrIsTerminal() {
 #endif
 }
 
+int TerminalColumns() {
+#if !defined(_WIN32)
+  winsize size{};
+  if (ioctl(2, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+#endif
+  if (const char* columns = std::getenv("COLUMNS")) {
+    const int n = std::atoi(columns);
+    if (n > 0) return n;
+  }
+  return 80;
+}
+
 std::string ByteCount(std::uint64_t bytes) {
   if (bytes < 1024) return std::to_string(bytes) + " B";
   char text[32];
@@ -42,85 +59,108 @@ std::string ByteCount(std::uint64_t bytes) {
   return text;
 }
 
-TProgress::TProgress(std::ostream& out, std::string verb, bool enabled, bool terminal)
-    : out_(out), verb_(std::move(verb)), enabled_(enabled), terminal_(terminal) {}
+std::string ProgressFigures(std::uint64_t bytesDone, std::uint64_t bytes, double seconds) {
+  std::string text = ByteCount(bytesDone);
+  if (bytes > 0) text += " of " + ByteCount(bytes);
+  if (seconds > 0.1 && bytesDone > 0) {
+    const double rate = static_cast<double>(bytesDone) / seconds;
+    text += ", " + ByteCount(static_cast<std::uint64_t>(rate)) + "/s";
+    if (bytes > bytesDone)
+      text += ", " + Minutes(static_cast<double>(bytes - bytesDone) / rate) + " left";
+  }
+  return text;
+}
+
+std::string BarLine(const std::string& label, std::size_t sectionsDone, std::size_t sections,
+                    std::uint64_t bytesDone, std::uint64_t bytes, double seconds, int columns) {
+  std::size_t filled = 0;
+  if (bytes > 0)
+    filled = static_cast<std::size_t>(std::min(bytesDone, bytes) * kBarWidth / bytes);
+  else if (sections > 0)
+    filled = std::min(sectionsDone, sections) * kBarWidth / sections;
+  std::string line = label + " [" + std::string(filled, '#') +
+                     std::string(kBarWidth - filled, ' ') + "] " + std::to_string(sectionsDone) +
+                     "/" + std::to_string(sections) + " sections, " +
+                     ProgressFigures(bytesDone, bytes, seconds);
+  // The last column stays free: a line that fills it wraps on some terminals.
+  const auto room = static_cast<std::size_t>(std::max(columns - 1, 1));
+  if (line.size() > room) line.resize(room);
+  return line;
+}
+
+TProgress::TProgress(std::string verb, bool enabled, bool terminal)
+    : verb_(std::move(verb)), enabled_(enabled), terminal_(terminal) {}
 
 TProgress::~TProgress() {
   Finish();
 }
 
-void TProgress::Begin(std::size_t sections, std::uint64_t bytes) {
+double TProgress::Seconds() const {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+}
+
+void TProgress::Phase(const std::string& phase, std::size_t sections, std::uint64_t bytes) {
+  phase_ = phase;
   sections_ = sections;
   bytes_ = bytes;
   done_ = 0;
   moved_ = 0;
   start_ = std::chrono::steady_clock::now();
-  if (enabled_ && terminal_) DrawBar();
+  Draw(true);
 }
 
-std::string TProgress::Figures() const {
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-  std::string text = ByteCount(moved_);
-  if (seconds > 0.05 && moved_ > 0) {
-    const double rate = static_cast<double>(moved_) / seconds;
-    text += ", " + ByteCount(static_cast<std::uint64_t>(rate)) + "/s";
-    if (bytes_ > moved_)
-      text += ", " + Minutes(static_cast<double>(bytes_ - moved_) / rate) + " left";
-  }
-  return text;
+void TProgress::Update(std::size_t sectionsDone, std::uint64_t bytesDone) {
+  done_ = sectionsDone;
+  moved_ = bytesDone;
+  Draw(done_ >= sections_);
 }
 
-void TProgress::Done(const std::string& address, std::uint64_t moved, const std::string& what) {
-  ++done_;
-  moved_ += moved;
-  if (!enabled_) return;
-  const std::string count = std::to_string(done_) + "/" + std::to_string(sections_);
-  if (!terminal_) {
-    out_ << verb_ << " " << count << ": " << address << " " << what << " (" << Figures() << ")\n";
-    return;
-  }
-  if (done_ < sections_ && std::chrono::steady_clock::now() - lastDraw_ < kRedrawEvery) return;
-  DrawBar();
+void TProgress::Section(const std::string& what) {
+  if (!enabled_ || terminal_) return;
+  std::cerr << verb_ << " " << done_ << "/" << sections_ << ": " << what << " ("
+            << ProgressFigures(moved_, bytes_, Seconds()) << ")\n";
 }
 
-void TProgress::DrawBar() {
-  lastDraw_ = std::chrono::steady_clock::now();
-  const auto filled = sections_ ? done_ * kBarWidth / sections_ : 0;
-  Draw(verb_ + " [" + std::string(filled, '#') + std::string(kBarWidth - filled, ' ') + "] " +
-       std::to_string(done_) + "/" + std::to_string(sections_) + " sections, " + Figures());
-}
-
-void TProgress::Step(const std::string& label, std::size_t done, std::size_t total) {
-  if (!enabled_ || !terminal_) return;
-  const auto now = std::chrono::steady_clock::now();
-  if (done < total && now - lastDraw_ < kRedrawEvery) return;
-  lastDraw_ = now;
-  Draw(verb_ + " " + label + " " + std::to_string(done) + "/" + std::to_string(total));
+void TProgress::Result(const std::string& line) {
+  Clear();
+  PrintLine(line);
+  Draw(true);
 }
 
 void TProgress::Note(const std::string& line) {
   Clear();
-  out_ << line << "\n";
-  out_.flush();
+  std::cerr << line << "\n";
+  std::cerr.flush();
+  Draw(true);
 }
 
 void TProgress::Finish() {
   Clear();
 }
 
-void TProgress::Draw(const std::string& text) {
+void TProgress::Draw(bool force) {
+  if (!enabled_ || !terminal_ || sections_ == 0) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (!force && now - lastDraw_ < kRedrawEvery) return;
+  lastDraw_ = now;
+  const std::string label = phase_.empty() ? verb_ : verb_ + " " + phase_;
+  const int columns = TerminalColumns();
+  const std::string text = BarLine(label, done_, sections_, moved_, bytes_, Seconds(), columns);
+  // What the last drawing left beyond this one is blanked, never past the terminal's width.
+  const auto room = static_cast<std::size_t>(std::max(columns - 1, 1));
   std::string line = "\r" + text;
-  if (text.size() < drawnWidth_) line += std::string(drawnWidth_ - text.size(), ' ');
-  drawnWidth_ = text.size();
-  out_ << line;
-  out_.flush();
+  const std::size_t blank = std::min(drawnWidth_, room);
+  if (text.size() < blank) line += std::string(blank - text.size(), ' ');
+  drawnWidth_ = std::max(text.size(), blank);
+  std::cerr << line;
+  std::cerr.flush();
 }
 
 void TProgress::Clear() {
   if (drawnWidth_ == 0) return;
-  out_ << "\r" << std::string(drawnWidth_, ' ') << "\r";
-  out_.flush();
+  const auto room = static_cast<std::size_t>(std::max(TerminalColumns() - 1, 1));
+  std::cerr << "\r" << std::string(std::min(drawnWidth_, room), ' ') << "\r";
+  std::cerr.flush();
   drawnWidth_ = 0;
 }
 

@@ -1,12 +1,12 @@
 // Progress of a command that works through many sections, on standard error: on a terminal
-// one bar redrawn in place (sections done, bytes, bytes per second, time left), otherwise one
-// line per section; nothing with --quiet. Messages printed while a bar shows go through Note,
-// which keeps them off the bar's line.
+// one bar redrawn in place, never wider than the terminal, filled by the bytes moved (with the
+// sections done, the bytes, the rate and the time left, all by bytes); otherwise one line per
+// section; nothing with --quiet. A result line for standard output goes through Result, which
+// takes the bar off its line first and draws it again after, so the two never share a line.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
-#include <ostream>
 #include <string>
 
 namespace zub::cli {
@@ -14,35 +14,48 @@ namespace zub::cli {
 // Whether standard error is a terminal.
 bool StderrIsTerminal();
 
+// The terminal's width in columns: standard error's window size, else COLUMNS, else 80.
+int TerminalColumns();
+
 // "1.5 KiB", "12.0 MiB"; below 1 KiB the bytes themselves.
 std::string ByteCount(std::uint64_t bytes);
 
+// The figures of the work done so far: "1.5 KiB of 80.0 KiB, 11.2 KiB/s, 0:07 left" (the rate
+// and the time left once a tenth of a second has passed and bytes have moved).
+std::string ProgressFigures(std::uint64_t bytesDone, std::uint64_t bytes, double seconds);
+
+// One drawing of the bar: "backup [#####     ] 12/47 sections, <figures>", the bar filled
+// by bytes (by sections when the phase moves none), cut to `columns` - 1 characters so that
+// the terminal never wraps it.
+std::string BarLine(const std::string& label, std::size_t sectionsDone, std::size_t sections,
+                    std::uint64_t bytesDone, std::uint64_t bytes, double seconds, int columns);
+
 class TProgress {
  public:
-  TProgress(std::ostream& out, std::string verb, bool enabled, bool terminal);
+  TProgress(std::string verb, bool enabled, bool terminal);
   ~TProgress();
   TProgress(const TProgress&) = delete;
   TProgress& operator=(const TProgress&) = delete;
 
-  // The work ahead: sections and the bytes they will move over the link.
-  void Begin(std::size_t sections, std::uint64_t bytes);
-  // One section done; `moved` bytes went over the link for it; `what` says how it ended.
-  void Done(const std::string& address, std::uint64_t moved, const std::string& what);
-  // A step of a long walk that moves no data (the probe of every section): bar only.
-  void Step(const std::string& label, std::size_t done, std::size_t total);
-  // A line for standard error whatever the mode (an error, a summary).
+  // A phase of the work begins (`phase` is added to the verb on the bar, e.g. "reading").
+  void Phase(const std::string& phase, std::size_t sections, std::uint64_t bytes);
+  // The work done so far in the phase; the bar is redrawn at most every tenth of a second.
+  void Update(std::size_t sectionsDone, std::uint64_t bytesDone);
+  // One section finished: off a terminal its line "verb n/N: what (figures)".
+  void Section(const std::string& what);
+  // A result line on standard output, kept off the bar's line.
+  void Result(const std::string& line);
+  // A line on standard error whatever the mode (an error).
   void Note(const std::string& line);
   // Takes the bar off its line; done by the destructor too.
   void Finish();
 
  private:
-  std::string Figures() const;
-  void DrawBar();
-  void Draw(const std::string& text);
+  double Seconds() const;
+  void Draw(bool force);
   void Clear();
 
-  std::ostream& out_;
-  std::string verb_;
+  std::string verb_, phase_;
   bool enabled_, terminal_;
   std::size_t sections_ = 0, done_ = 0;
   std::uint64_t bytes_ = 0, moved_ = 0;

@@ -1,39 +1,22 @@
-// zub read, write and erase: one section each, on one connection.
-#include <cstdio>
+// zub read, write and erase: one section each, through the core's section engine.
 #include <iostream>
 
 #include "Commands.h"
-#include "SectionIO.h"
-#include "base/Convert.h"
 #include "base/FileIO.h"
-
-#if defined(_WIN32)
-#include <fcntl.h>
-#include <io.h>
-#endif
+#include "commands/SectionEngine.h"
 
 namespace zub::cli {
 namespace {
 
-std::string StateWord(TReadState state) {
-  switch (state) {
-    case TReadState::Empty:
+std::string StateWord(const TSizeAnswer& sized) {
+  switch (sized.State) {
+    case TSizeState::Empty:
       return " (empty)";
-    case TReadState::Absent:
+    case TSizeState::Absent:
       return " (no such section: read as empty)";
     default:
       return "";
   }
-}
-
-void WriteStandardOutput(Bytes data) {
-#if defined(_WIN32)
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
-  std::cout.write(reinterpret_cast<const char*>(data.data()),
-                  static_cast<std::streamsize>(data.size()));
-  std::cout.flush();
-  if (!std::cout) throw ECommandFailed(kExitFailed, "standard output could not be written");
 }
 
 }  // namespace
@@ -42,15 +25,15 @@ int RunRead(const TCliArgs& args, TCliSession& session) {
   const TSectionAddress a = *args.Address;
   TSectionRead r;
   {
-    TConnection connection(session);
-    r = ReadWholeSection(session.NVM(), a);
+    TSectionLink link(session.Core(), &StopFlag());
+    if (!link) session.Fail(*link.OpenError());
+    r = link.ReadWhole(a);
   }
-  if (r.State == TReadState::Failed)
-    throw ECommandFailed(kExitFailed, "cannot read section " + AddressText(a) + ": " + r.Error);
+  if (r.Error) session.Fail(*r.Error, "cannot read section " + a.Text());
   const std::string what =
-      AddressText(a) + ": " + std::to_string(r.Bytes.size()) + " bytes read" + StateWord(r.State);
+      a.Text() + ": " + std::to_string(r.Bytes.size()) + " bytes read" + StateWord(r.Sized);
   if (args.File == "-") {
-    WriteStandardOutput(r.Bytes);
+    PrintBytes(r.Bytes);
     if (!args.Quiet) std::cerr << what << "\n";
     return kExitOk;
   }
@@ -59,13 +42,13 @@ int RunRead(const TCliArgs& args, TCliSession& session) {
   } catch (const EFileError& e) {
     throw ECommandFailed(kExitFailed, e.what());
   }
-  std::cout << what << " into " << args.File << "\n";
+  PrintLine(what + " into " + args.File);
   return kExitOk;
 }
 
 int RunWrite(const TCliArgs& args, TCliSession& session) {
   const TSectionAddress a = *args.Address;
-  const std::string address = AddressText(a);
+  const std::string address = a.Text();
   std::vector<std::uint8_t> data;
   try {
     data = ReadFileHead(args.File, kMaxSectionBytes + 1);
@@ -77,44 +60,38 @@ int RunWrite(const TCliArgs& args, TCliSession& session) {
                                           std::to_string(kMaxSectionBytes >> 20) +
                                           " MiB a section may hold");
   const std::string written = std::to_string(data.size()) + " bytes";
+  TWriteCheck check;
   {
-    TConnection connection(session);
-    if (const auto error = WriteSection(session.NVM(), a, data))
-      throw ECommandFailed(kExitFailed, "writing section " + address + " failed: " + *error);
-    if (args.NoVerify) {
-      const TSectionRead q = QuerySize(session.NVM(), a);
-      if (q.State == TReadState::Failed)
-        throw ECommandFailed(kExitFailed, "section " + address + " was written, but " + q.Error);
-      if (static_cast<std::size_t>(q.Size) != data.size())
-        throw ECommandFailed(kExitFailed, "section " + address + " holds " +
-                                              std::to_string(q.Size) + " bytes after writing " +
-                                              written);
-      std::cout << address << ": " << written << " written, size checked (not verified)\n";
-      return kExitOk;
-    }
-    const TSectionRead back = ReadWholeSection(session.NVM(), a);
-    if (back.State == TReadState::Failed)
-      throw ECommandFailed(kExitFailed, "section " + address +
-                                            " was written but cannot be read back: " + back.Error);
-    if (const auto at = FirstDifference(data, back.Bytes))
-      throw ECommandFailed(kExitFailed, "section " + address + " differs from " + args.File +
-                                            " after writing: first difference at offset " +
-                                            std::to_string(*at) + " (wrote " + written +
-                                            ", the telephone holds " +
-                                            std::to_string(back.Bytes.size()) + ")");
+    TSectionLink link(session.Core(), &StopFlag());
+    if (!link) session.Fail(*link.OpenError());
+    check = link.WriteAndCheck(a, data, !args.NoVerify);
   }
-  std::cout << address << ": " << written << " written, verified\n";
+  if (check.Error) session.Fail(*check.Error, "writing section " + address + " failed");
+  if (check.DiffersAt && args.NoVerify)
+    throw ECommandFailed(kExitFailed, "section " + address + " holds " +
+                                          std::to_string(check.Held) + " bytes after writing " +
+                                          written);
+  if (check.DiffersAt)
+    throw ECommandFailed(kExitFailed, "section " + address + " differs from " + args.File +
+                                          " after writing: first difference at offset " +
+                                          std::to_string(*check.DiffersAt) + " (wrote " + written +
+                                          ", the telephone holds " + std::to_string(check.Held) +
+                                          ")");
+  PrintLine(address + ": " + written + " written, " +
+            (args.NoVerify ? "size checked (not verified)" : "verified"));
   return kExitOk;
 }
 
 int RunErase(const TCliArgs& args, TCliSession& session) {
   const TSectionAddress a = *args.Address;
+  std::optional<TStepError> error;
   {
-    TConnection connection(session);
-    if (const auto error = EraseSection(session.NVM(), a))
-      throw ECommandFailed(kExitFailed, "section " + AddressText(a) + " was not erased: " + *error);
+    TSectionLink link(session.Core(), &StopFlag());
+    if (!link) session.Fail(*link.OpenError());
+    error = link.EraseAndCheck(a);
   }
-  std::cout << AddressText(a) << ": erased, reads as empty\n";
+  if (error) session.Fail(*error, "section " + a.Text() + " was not erased");
+  PrintLine(a.Text() + ": erased, reads as empty");
   return kExitOk;
 }
 

@@ -13,6 +13,8 @@
 #include "DemoContent.h"
 #include "LinkModel.h"
 #include "app/Manager.h"
+#include "commands/Backup.h"
+#include "commands/Restore.h"
 #include "commands/Scan.h"
 #include "commands/Transfer.h"
 #include "support/FakeInteraction.h"
@@ -111,6 +113,72 @@ void BM_LinkUpload34442(benchmark::State& state) {
   Report(state, measured, model);
 }
 BENCHMARK(BM_LinkUpload34442)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A backup of the demo telephone through the core: the size of every catalogue section, every
+// one that holds data read whole, its file written and flushed, the manifest last, the folder
+// put in place. Each pass replaces the previous pass's backup.
+void BM_LinkBackup(benchmark::State& state) {
+  TDemoTool tool;
+  const auto dir = tool.Phone.Dir() / "backup";
+  const auto run = [&] { return RunBackup(*tool.M, {dir, TBackupScope::Catalogue, "zub bench"}); };
+  if (run().Failure) state.SkipWithError("the backup failed");  // warm-up
+  double measured = 0, model = 0;
+  for (auto _ : state) {
+    tool.Log.Clear();
+    const auto t0 = Clock::now();
+    const TBackupResult r = run();
+    const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    state.SetIterationTime(seconds);
+    measured += seconds;
+    model += ModelSeconds(tool.Log);
+    if (r.Failure || r.Present == 0) {
+      state.SkipWithError("the backup failed");
+      break;
+    }
+  }
+  Report(state, measured, model);
+}
+BENCHMARK(BM_LinkBackup)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The same backup with a link that takes no time: what the tool, the simulator and the disk
+// spend (every file flushed to the disk, the folder swapped, the previous one removed).
+void BM_BackupNoLink(benchmark::State& state) {
+  TDemoTool tool(0);
+  const auto dir = tool.Phone.Dir() / "backup";
+  for (auto _ : state)
+    if (RunBackup(*tool.M, {dir, TBackupScope::Catalogue, "zub bench"}).Failure) {
+      state.SkipWithError("the backup failed");
+      break;
+    }
+}
+BENCHMARK(BM_BackupNoLink)->Unit(benchmark::kMillisecond);
+
+// A restore of the backup just made: the telephone holds it already, so the restore only
+// compares. Counts the writes and erases it makes (none is the figure).
+void BM_RestoreUnchanged(benchmark::State& state) {
+  TDemoTool tool(0);
+  const auto dir = tool.Phone.Dir() / "backup";
+  if (RunBackup(*tool.M, {dir, TBackupScope::Catalogue, "zub bench"}).Failure)
+    state.SkipWithError("the backup failed");
+  double changes = 0;
+  for (auto _ : state) {
+    tool.Log.Clear();
+    const TOpenedBackup opened = OpenBackup(dir);
+    if (!opened.Backup) {
+      state.SkipWithError("the backup cannot be opened");
+      break;
+    }
+    const TCompareResult plan = CompareWithBackup(*tool.M, *opened.Backup);
+    const TRestoreResult done = RunRestore(*tool.M, *opened.Backup, plan);
+    if (plan.Failure || done.Failure || done.Same != done.Sections.size()) {
+      state.SkipWithError("the restore found changes");
+      break;
+    }
+    changes = tool.Log.Count("WriteNVMFile") + tool.Log.Count("ClearNVMFile");
+  }
+  state.counters["writes_erases"] = changes;
+}
+BENCHMARK(BM_RestoreUnchanged)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace zub::bench

@@ -40,6 +40,12 @@ int main(int argc, char** argv) {
                "BM_FullRefreshNoLink", TClock::Cpu),
       CounterAtMost("upload of 34,442 bytes, 115200 bit/s: time / link model [wall]",
                     "BM_LinkUpload34442", "ratio", 1.02, "<= 1.02", 3),
+      CounterAtMost("backup of the demo telephone, 115200 bit/s: time / link model [wall]",
+                    "BM_LinkBackup", "ratio", 1.02, "<= 1.02", 3),
+      TimeInfo("the same backup without link delay: tool, simulator, disk", "BM_BackupNoLink",
+               TClock::Wall),
+      CounterAtMost("restore of an unchanged backup: writes and erases made", "BM_RestoreUnchanged",
+                    "writes_erases", 0, "0", 0),
       {"128-byte read through gbp-host.exe under Wine, warm, minus in-process [wall]", "<= 0.3 ms",
        [](const TResults& r) -> TVerdict {
          const auto host = r.find("BM_HeadReadThroughHost");

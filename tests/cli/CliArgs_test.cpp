@@ -20,7 +20,7 @@ std::vector<std::string> Words(const std::string& line) {
 std::string Describe(const TCliArgs& a) {
   std::string out = a.Command == TCliCommand::None ? "-" : CommandName(a.Command);
   if (a.Help) out += " help";
-  if (a.Address) out += " at=" + AddressText(*a.Address);
+  if (a.Address) out += " at=" + a.Address->Text();
   if (!a.File.empty()) out += " file=" + a.File;
   if (!a.Dir.empty()) out += " dir=" + a.Dir;
   if (!a.Home.empty()) out += " home=" + a.Home;
@@ -31,7 +31,7 @@ std::string Describe(const TCliArgs& a) {
   if (a.NoVerify) out += " no-verify";
   if (a.All) out += " all";
   if (a.DryRun) out += " dry-run";
-  for (const auto& o : a.Only) out += " only=" + AddressText(o);
+  for (const auto& o : a.Only) out += " only=" + o.Text();
   return out;
 }
 

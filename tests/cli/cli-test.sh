@@ -52,7 +52,10 @@ list)
   [ "$(wc -l <"$out")" = $((rows + 1)) ] || fail "not one line per catalogue row plus the header"
   grep -Eq '^2-3 +program +Chess +8632 +65535 +UFIF 2\.1 +LZO\(29\.0%\)$' "$out" || fail "2-3"
   grep -Eq '^2-8 +empty +< Empty > +0 +65535 +- +-$' "$out" || fail "2-8"
+  # A ringer's name comes from the telephone as UTF-16 and is shown as it reads, once decoded.
+  grep -Eq '^17-2 +data +ringer: Мелодия 1 +4000 +65535 +- +-$' "$out" || fail "17-2"
   expect 0 list --json
+  has "$out" '{"section": "17-2", "kind": "data", "title": "ringer: Мелодия 1", "size": 4000,'
   has "$out" '{"section": "2-3", "kind": "program", "title": "Chess", "size": 8632, "capacity": 65535, "format": "UFIF 2.1", "lzo": "LZO(29.0%)"}'
   [ "$(grep -c '"section"' "$out")" = "$rows" ] || fail "not one object per catalogue row"
   # A row whose size cannot be read is reported; the others are listed all the same.
@@ -221,22 +224,31 @@ backup-all)
   [ "$(grep -c '^section[0-9]*=' "$bk/manifest.ini")" = "$nonempty" ] ||
     fail "--all does not list exactly the sections that hold data"
   telephone_is_backup
-  # A section that cannot be read is reported, and the backup goes on.
+  # A section that cannot be read is reported, and the backup goes on; such a backup never
+  # replaces a complete one, and goes only where there was none.
   sim Faults ReadError 2-3:-10
+  cp "$bk/manifest.ini" "$home/manifest.before"
   expect 1 backup "$bk" --all --quiet
   has "$err" "zub: cannot read section 2-3: the device library answered -10 to the read"
-  has "$bk/manifest.ini" "State=unreadable"
+  has "$err" "zub: 1 section could not be read, so the earlier backup in $bk was kept as it was"
+  cmp -s "$bk/manifest.ini" "$home/manifest.before" || fail "the complete backup was replaced"
+  expect 1 backup "$home/partial" --all --quiet
+  has "$home/partial/manifest.ini" "State=unreadable"
   has "$out" "1 unreadable"
-  [ -f "$bk/200-7.bin" ] || fail "the backup stopped at the unreadable section"
+  [ -f "$home/partial/200-7.bin" ] || fail "the backup stopped at the unreadable section"
   ;;
 
 interrupt)
-  # A slow link, and Ctrl-C while the backup runs.
+  # Ctrl-C while a backup runs over a slow link, once a section is stored: the connection is
+  # closed, and the folder holds the earlier backup as it was, with nothing beside it.
+  expect 0 backup "$bk" --quiet
+  cp -r "$bk" "$home/backup-before"
+  poke "$phone/2-1.bin" X 3
   sim Link Baud 57600
   set +e
   ZUB_BENCH=1 "$bin/zub" --home "$home" backup "$bk" >"$out" 2>"$err" &
   pid=$!
-  sleep 1.5
+  for _ in $(seq 300); do grep -q '^backup 1/' "$err" && break; sleep 0.1; done
   kill -INT "$pid"
   wait "$pid"
   rc=$?
@@ -244,12 +256,76 @@ interrupt)
   [ "$rc" = 130 ] || fail "exit status $rc after Ctrl-C, expected 130"
   has "$err" "zub: stopped by Ctrl-C"
   has "$err" "EndGBPMode=1"  # the connection was closed
-  [ ! -e "$bk/manifest.ini" ] || fail "an interrupted backup has a manifest"
-  ! ls -a "$bk" | grep -q tmp || fail "a temporary file was left behind"
-  for f in "$bk"/*.bin; do
-    [ -e "$f" ] || continue
-    cmp -s "$f" "$phone/$(basename "$f")" || fail "$(basename "$f") is not whole"
-  done
+  diff -r "$bk" "$home/backup-before" >/dev/null || fail "the earlier backup was changed"
+  ! ls -a "$home" | grep -q 'zub-' || fail "a temporary folder was left behind"
+  ;;
+
+output)
+  # A result that cannot be written is a failure, and every result line is written as it comes.
+  rc=0
+  "$bin/zub" --home "$home" list >/dev/full 2>"$err" || rc=$?
+  [ "$rc" = 1 ] || fail "zub list > /dev/full exited $rc"
+  has "$err" "zub: standard output could not be written"
+  expect 0 backup "$bk" --quiet
+  rc=0
+  "$bin/zub" --home "$home" verify "$bk" --quiet >/dev/full 2>"$err" || rc=$?
+  [ "$rc" = 1 ] || fail "zub verify > /dev/full exited $rc"
+  # A restore killed in the middle: the lines it printed are in the file.
+  for s in 2-2 2-3 2-4 2-5 2-6 2-9; do poke "$phone/$s.bin" X 1; done
+  sim Link Baud 19200
+  "$bin/zub" --home "$home" restore "$bk" --quiet >"$out" 2>"$err" &
+  pid=$!
+  for _ in $(seq 300); do grep -q '^2-1 same$' "$out" && break; sleep 0.1; done
+  kill -0 "$pid" 2>/dev/null || fail "the restore ended before it could be killed"
+  kill -KILL "$pid"
+  wait "$pid" || true
+  has "$out" "2-1 same"
+  ;;
+
+terminal)
+  # On a terminal 40 columns wide the bar never wraps, and no result line shares a line with
+  # it: each line the terminal shows after its carriage returns is a result or the bar alone.
+  expect 0 backup "$bk" --quiet
+  poke "$phone/2-1.bin" X 5
+  rm "$phone/2-5.bin"
+  expect 1 verify "$bk" --quiet
+  cp "$out" "$home/results.txt"
+  script -qec "stty cols 40 rows 20; '$bin/zub' --home '$home' verify '$bk'" /dev/null \
+    </dev/null >"$home/tty.txt" || true
+  tr -d '\n' <"$home/tty.txt" | tr '\r' '\n' >"$home/drawn.txt"
+  grep -q '^verify comparing \[' "$home/drawn.txt" || fail "no bar was drawn"
+  awk '(/^verify comparing \[/ || /^ +$/) && length($0) > 39 { bad = 1 } END { exit bad }' \
+    "$home/drawn.txt" || fail "the bar is wider than the terminal"
+  # What the terminal shows: each line's pieces between carriage returns, laid over each other.
+  awk '{ sub(/\r$/, ""); n = split($0, part, "\r"); shown = ""
+         for (i = 1; i <= n; ++i) shown = part[i] substr(shown, length(part[i]) + 1)
+         sub(/ +$/, "", shown); if (shown != "") print shown }' "$home/tty.txt" >"$home/shown.txt"
+  diff -u "$home/results.txt" "$home/shown.txt" || fail "the terminal shows more than the results"
+  ;;
+
+hostile)
+  # A link planted in the backup folder is never written through, and a folder that holds
+  # anything but a backup is refused, as is a backup with nothing to back up.
+  expect 0 backup "$bk" --quiet
+  echo "precious" >"$home/precious.txt"
+  rm "$bk/2-1.bin"
+  ln -s "$home/precious.txt" "$bk/2-1.bin"
+  ZUB_BENCH=1 expect 1 backup "$bk"
+  has "$err" "zub: $bk holds 2-1.bin, a link: a backup goes only into a new or empty folder, or over an earlier backup"
+  has "$err" "first device call none"
+  [ "$(cat "$home/precious.txt")" = precious ] || fail "the backup wrote through the link"
+  expect 1 verify "$bk"
+  has "$err" "2-1.bin cannot be read"
+  mkdir "$home/notes" && echo mine >"$home/notes/todo.txt"
+  expect 1 backup "$home/notes"
+  has "$err" "holds files but no manifest.ini of a backup"
+  [ "$(ls "$home/notes")" = todo.txt ] || fail "the folder of notes was changed"
+  sed -i '/^section[0-9]*=/d' "$home/zubmanager.INI"
+  ZUB_BENCH=1 expect 1 backup "$home/none"
+  has "$err" "zub: the catalogue lists no section"
+  has "$err" "first device call none"
+  [ ! -e "$home/none" ] || fail "a backup with nothing to back up made a folder"
+  ! ls -a "$home" | grep -q 'zub-' || fail "a temporary folder was left behind"
   ;;
 
 bad-arguments)
@@ -288,7 +364,7 @@ unreachable)
   sim Link Ports 2
   expect 3 backup "$bk"
   has "$err" "zub: cannot reach the telephone on COM1, data cable (gbp.dll): GBP Error: Can't open port!"
-  [ ! -e "$bk/manifest.ini" ] || fail "a backup without a telephone has a manifest"
+  [ ! -e "$bk" ] || fail "a backup without a telephone left a folder"
   expect 0 --port 2 --service-cable list
   cmp -s "$data/zubmanager.INI" "$home/zubmanager.INI" || fail "zub wrote the settings"
   "$bin/zub-ini" "$home/zubmanager.INI" Manager COM-Port 1

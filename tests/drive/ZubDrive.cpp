@@ -201,8 +201,8 @@ int TScriptedUser::AnswerPrefs() {
 void PrintRows(TManager& m, std::ostream& out) {
   for (int r = 1; r < m.RowCount(); ++r) {
     const auto& s = m.Sections[static_cast<std::size_t>(r)];
-    out << "row " << r << ": {" << SectionAddress(s.Section, s.SubSection) << "} kind=" << s.Kind
-        << " title=\"" << s.Title << "\" format=" << Hex8(s.Format) << " size=" << s.Size
+    out << "row " << r << ": {" << s.Address().Text() << "} kind=" << s.Kind << " title=\""
+        << s.Title << "\" format=" << Hex8(s.Format) << " size=" << s.Size
         << " comp=" << s.Compression << " unpacked=" << s.UnpackedSize << " icon=" << s.Icon
         << "\n";
   }

@@ -14,6 +14,7 @@
 #include "app/Manager.h"
 #include "commands/Messages.h"
 #include "support/FakeInteraction.h"
+#include "support/LinkTiming.h"
 #include "support/SaveImages.h"
 #include "support/SimTelephone.h"
 #include "support/TestFiles.h"
@@ -33,9 +34,16 @@ template <typename UI = FakeInteraction, typename Log = CallLog>
 class CommandBench {
  public:
   // Starts the core as the window does (the settings load), then forgets what that showed and
-  // called.
-  void Start() {
-    m = std::make_unique<TManager>(ui, phone.Options(&log));
+  // called. With `timing` every device call passes it and the core's clock is its clock; the
+  // test then lets the core go (m.reset()) before `timing` goes.
+  void Start(TLinkTiming* timing = nullptr) {
+    TManagerOptions options = phone.Options(&log);
+    if (timing) options.Clock = timing->ClockFunction();
+    m = std::make_unique<TManager>(ui, options);
+    if (timing) {
+      timing->Nvm = m->NVM.get();
+      m->NVM->SetCallRunner(timing);
+    }
     if constexpr (requires { ui.Core; }) ui.Core = m.get();
     m->FormShow();
     ui.ClearRecords();

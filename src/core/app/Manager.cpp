@@ -40,8 +40,7 @@ void TManager::Button7Click() {
 void TManager::DrawGrid1Click(int row) {
   Row = row;
   if (const TSectInfo* s = CurrentSection())
-    UI.Status("By default section " + SectionAddress(s->Section, s->SubSection) + " is used for " +
-              s->Description);
+    UI.Status("By default section " + s->Address().Text() + " is used for " + s->Description);
 }
 
 void TManager::DrawGrid1MouseUpRight() {

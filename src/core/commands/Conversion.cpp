@@ -53,14 +53,14 @@ bool OfferConversion(TCoreState& m, MutableBytes image) {
 void ConvertActionExecute(TCoreState& m) {
   TSectInfo* row = m.CurrentSection();
   if (!row) return;
-  const std::string address = SectionAddress(row->Section, row->SubSection);
+  const std::string address = row->Address().Text();
   m.UI.Status(kStatusDownloading);
   // The whole section is read, so the write-back never shortens it. A section that holds
   // more than the buffer is refused before it is erased: writing back only its head would
   // cut off its tail.
   TReadOptions options;
   options.DetectLonger = true;
-  auto content = ReadWholeSection(m, row->Section, row->SubSection, options);
+  auto content = LoadSection(m, row->Address(), options);
   if (!content) return;
   if (content->Longer) {
     m.UI.MessageBox(kErrorCaption, "Can't convert - section " + address + " too big!");

@@ -58,6 +58,8 @@ TCoreState::TCoreState(IInteraction& ui, TManagerOptions options)
 TCoreState::~TCoreState() = default;
 
 void TCoreState::NVMMessage(const std::string& caption, const std::string& text) {
+  FLastDeviceMessage = text;
+  if (!Options.DeviceMessagesAsBoxes) return;
   const bool loadFailure = text.starts_with("Unable to open ");
   if (loadFailure && FSuppressRepeatedLoadFailure &&
       std::find(FLoadFailuresShown.begin(), FLoadFailuresShown.end(), text) !=
@@ -143,6 +145,18 @@ void TCoreState::RebuildCatalogue() {
   }
   if (Row >= RowCount()) Row = std::max(1, RowCount() - 1);
   if (Row < 1) Row = 1;
+}
+
+void TCoreState::SelectLink(int port, bool serviceCable) {
+  ComboBox1Change(port - 1);
+  if (Experts.CTECB != serviceCable) {
+    Experts.CTECB = serviceCable;
+    NVM->SetCTEMode(serviceCable);
+  }
+}
+
+std::chrono::steady_clock::time_point TCoreState::Now() const {
+  return Options.Clock ? Options.Clock() : std::chrono::steady_clock::now();
 }
 
 void TCoreState::ComboBox1Change(int index) {

@@ -5,8 +5,10 @@
 // table; every command takes this state and reaches the user only through UI.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,6 +36,12 @@ struct TManagerOptions {
   // The program settings file (the executable's path with ".INI" for its extension).
   std::filesystem::path SettingsPath;
   INVMObserver* Observer = nullptr;
+  // The device component's messages ("GBP Error: No AT response!", "Unable to open gbp.dll")
+  // are shown as boxes (the window, the driver), or only kept for the command to word in its
+  // own way (the command line): LastDeviceMessage has them either way.
+  bool DeviceMessagesAsBoxes = true;
+  // The clock that times the telephone's answers; empty: the steady clock. Tests set their own.
+  std::function<std::chrono::steady_clock::time_point()> Clock;
 };
 
 class TCoreState : private INVMOwner {
@@ -76,6 +84,19 @@ class TCoreState : private INVMOwner {
   void SettingsSave();
   void RebuildCatalogue();
 
+  // The port (1..4) and cable of a run that has no window (the command line): the settings'
+  // choice is replaced for the run, never written. The library is loaded again only when the
+  // cable changes.
+  void SelectLink(int port, bool serviceCable);
+
+  // The device component's last message, and forgetting it (before a step whose failure
+  // should be told with its own message).
+  const std::string& LastDeviceMessage() const { return FLastDeviceMessage; }
+  void ForgetDeviceMessage() { FLastDeviceMessage.clear(); }
+
+  // Now, on the clock that times the telephone's answers.
+  std::chrono::steady_clock::time_point Now() const;
+
   // Main window controls.
   void ComboBox1Change(int index);
   void SetCheckBox1(bool ticked) { CheckBox1 = ticked; }
@@ -111,6 +132,7 @@ class TCoreState : private INVMOwner {
   bool FSuppressRepeatedLoadFailure = false;
   bool FNotTextTold = false;  // the settings file is not text: said once
   std::vector<std::string> FLoadFailuresShown;
+  std::string FLastDeviceMessage;
 };
 
 }  // namespace zub

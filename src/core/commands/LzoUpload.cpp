@@ -35,7 +35,7 @@ const char* const kNewFilePrompt =
 std::optional<std::vector<std::uint8_t>> KeptRecords(TCoreState& m, const TSectInfo& row) {
   TReadOptions options;
   options.ReadOpensConnection = true;
-  auto content = ReadWholeSection(m, row.Section, row.SubSection, options);
+  auto content = LoadSection(m, row.Address(), options);
   if (!content) return std::nullopt;
   std::vector<std::uint8_t>& section = content->Data;
 

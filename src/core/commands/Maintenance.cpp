@@ -6,6 +6,7 @@
 #include "base/FileIO.h"
 #include "base/TextLines.h"
 #include "commands/Messages.h"
+#include "commands/SectionEngine.h"
 #include "device/GBPSession.h"
 #include "formats/LibReorder.h"
 
@@ -24,8 +25,7 @@ void Button8Click(TCoreState& m) {
 void ButtonCli(TCoreState& m) {
   TGBPSession session(*m.NVM);
   if (!session) return;
-  session.Select(17, 19);
-  m.NVM->Clear();
+  ClearSection(*m.NVM, {17, 19});
   session.Close();
   m.UI.Status(kStatusErased);
 }

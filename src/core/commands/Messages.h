@@ -36,7 +36,7 @@ inline constexpr const char* kStatusUploadError = "Upload error!";
 inline constexpr const char* kStatusErased = "Erased!";
 
 inline std::string ErrorReadingSection(std::int32_t section, std::int32_t subSection) {
-  return "Error reading section " + SectionAddress(section, subSection);
+  return "Error reading section " + TSectionAddress{section, subSection}.Text();
 }
 
 }  // namespace zub

@@ -32,9 +32,8 @@ void RefreshSpaceTotals(TCoreState& m) {
   std::int64_t totals[3] = {0, 0, 0};
   for (std::int32_t i = 1; i <= 30; ++i) {
     for (int k = 0; k < 3; ++k) {
-      session.Select(kSections[k], i);
       // 0 and the "no such section" codes add nothing, nor does any other failure.
-      const std::int32_t size = m.NVM->GetSize();
+      const std::int32_t size = AskSize(*m.NVM, {kSections[k], i}).Code;
       if (size > 0) totals[k] += size;
     }
   }
@@ -54,7 +53,7 @@ void GetPrefAction(TCoreState& m) {
   p.LastRecordLength = 0;
   TReadOptions options;
   options.Capacity = kPrefRecordSize;
-  const auto content = ReadWholeSection(m, kPrefSection, kPrefSubSection, options);
+  const auto content = LoadSection(m, {kPrefSection, kPrefSubSection}, options);
   if (!content) return;
   // Bytes past what was read stay 0, so a short record shows the defaults.
   TPrefBytes buffer{};
@@ -114,12 +113,12 @@ void SetPrefAction(TCoreState& m) {
 
   TGBPSession session(*m.NVM);
   if (!session) return;
-  session.Select(kPrefSection, kPrefSubSection);
-  const std::int32_t written = m.NVM->Write(bytes.data(), kPrefRecordSize);
+  const TSectionAddress a{kPrefSection, kPrefSubSection};
+  const std::int32_t written = WriteSection(*m.NVM, a, Bytes(bytes.data(), kPrefRecordSize));
   // A write the telephone did not keep whole must not be reported as done. The record always
   // has the same size, so after a write the library refused (a full memory) the old record
   // still passes the size check: the write's own failure counts as well.
-  const std::int32_t size = m.NVM->GetSize();
+  const std::int32_t size = AskSize(*m.NVM, a).Code;
   session.Close();
   if (written < 0 || size != static_cast<std::int32_t>(kPrefRecordSize)) {
     m.UI.MessageBox(kErrorCaption, kUploadErrorText);

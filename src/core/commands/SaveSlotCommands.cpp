@@ -28,11 +28,11 @@ std::optional<std::vector<std::uint8_t>> ReadSection(TCoreState& m, const TSectI
   TReadOptions options;
   options.AbsentIsEmpty = absentIsEmpty;
   options.DetectLonger = command != nullptr;
-  auto content = ReadWholeSection(m, row.Section, row.SubSection, options);
+  auto content = LoadSection(m, row.Address(), options);
   if (!content) return std::nullopt;
   if (content->Longer) {
     m.UI.MessageBox(kErrorCaption, std::string("Can't ") + command + " - section " +
-                                       SectionAddress(row.Section, row.SubSection) + " too big!");
+                                       row.Address().Text() + " too big!");
     return std::nullopt;
   }
   return std::move(content->Data);

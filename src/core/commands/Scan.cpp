@@ -1,29 +1,34 @@
 #include "commands/Scan.h"
 
-#include <algorithm>
-#include <array>
+#include <vector>
 
 #include "commands/Messages.h"
-#include "device/GBPSession.h"
 #include "device/GbpApi.h"
 #include "formats/Classify.h"
 #include "formats/IconTable.h"
 
 namespace zub {
+namespace {
 
-std::int32_t ScanSection(TCoreState& m, TSectInfo& row) {
-  const std::string address = SectionAddress(row.Section, row.SubSection);
-  m.UI.Status("Refreshing section " + address + "...");
+bool Halted(const std::optional<TStepError>& e) {
+  return e && (e->Kind == TFailureKind::LinkLost || e->Kind == TFailureKind::Stopped);
+}
 
-  m.NVM->SetSect(row.Section);
-  m.NVM->SetSSect(row.SubSection);
-  std::int32_t size = m.NVM->GetSize();
+}  // namespace
+
+TScanResult ScanRow(TCoreState& m, TSectInfo& row, TSectionLink* link) {
+  const TSectionAddress a = row.Address();
+  m.UI.Status("Refreshing section " + a.Text() + "...");
+
+  const TSizeAnswer sized = link ? link->QuerySize(a) : AskSize(*m.NVM, a);
+  if (Halted(sized.Error)) return {sized.Code < 0 ? sized.Code : gbp::kNoSectionAlt, sized.Error};
   // The library answers -153 or -5 for a section that does not exist: that is an empty one.
+  // A size beyond what the tool reads whole is still a size to show.
+  std::int32_t size = sized.Code;
   if (size == gbp::kNoSection || size == gbp::kNoSectionAlt) size = 0;
-  if (size < 0) {
-    m.UI.MessageBox("ERROR", "Error getting section " + address + " size");
-    return size;
-  }
+  if (size < 0)
+    return {size,
+            TStepError{TFailureKind::Refused, "Error getting section " + a.Text() + " size", size}};
   if (size == 0) {
     row.Kind = skEmpty;
     row.Title = "< Empty >";
@@ -31,7 +36,7 @@ std::int32_t ScanSection(TCoreState& m, TSectInfo& row) {
     row.Compression = 0;
     row.UnpackedSize = 0;
     row.Icon = kEmptyIcon;
-    return 0;
+    return {0, std::nullopt};
   }
   if (!m.CheckBox1) {
     row.Size = size;
@@ -40,20 +45,23 @@ std::int32_t ScanSection(TCoreState& m, TSectInfo& row) {
     row.Title.clear();
     row.Compression = 0;
     row.Icon = -1;
-    return size;
+    return {size, std::nullopt};
   }
 
-  std::array<std::uint8_t, kHeadSize> head{};
-  const std::int32_t n = m.NVM->Read(head.data(), static_cast<std::uint32_t>(head.size()));
-  if (n < 0) {
-    m.UI.MessageBox(kErrorCaption, ErrorReadingSection(row.Section, row.SubSection));
-    return n;
+  std::vector<std::uint8_t> head(kHeadSize);
+  std::int32_t n = 0;
+  if (link) {
+    const auto failed = link->ReadPart(a, head, &n);
+    if (Halted(failed)) return {gbp::kNoSectionAlt, failed};
+  } else {
+    n = ReadInto(*m.NVM, head);
   }
-  // A library that claims more than the buffer holds still delivered at most the buffer.
-  const auto delivered = std::min<std::size_t>(static_cast<std::size_t>(n), head.size());
+  if (n < 0)
+    return {n,
+            TStepError{TFailureKind::Refused, ErrorReadingSection(row.Section, row.SubSection), n}};
 
   THeadInput in;
-  in.Head = Bytes(head.data(), delivered);
+  in.Head = Bytes(head.data(), head.size());
   in.Section = row.Section;
   in.SubSection = row.SubSection;
   in.Size = size;
@@ -61,18 +69,42 @@ std::int32_t ScanSection(TCoreState& m, TSectInfo& row) {
   ApplyHeadClass(row, ClassifyHead(in, [&m](std::uint32_t first, const std::string& fallback) {
                    return m.SignatureName(first, fallback);
                  }));
-  return size;
+  return {size, std::nullopt};
+}
+
+std::int32_t ScanSection(TCoreState& m, TSectInfo& row) {
+  const TScanResult r = ScanRow(m, row);
+  if (r.Error) m.UI.MessageBox(kErrorCaption, r.Error->Text);
+  return r.Size;
+}
+
+std::string StoppedAtText(TSectionAddress a) {
+  return "Stopped at section " + a.Text() + ": the telephone stopped answering!";
+}
+
+std::string StoppedAnsweringText(TSectionAddress a) {
+  return "The telephone stopped answering (section " + a.Text() + ")";
 }
 
 void Button1Click(TCoreState& m) {
-  TGBPSession session(*m.NVM);
-  if (!session) return;
+  TSectionLink link(m);
+  if (!link) return;
   for (int r = 1; r < m.RowCount(); ++r) {
-    ScanSection(m, m.Sections[static_cast<std::size_t>(r)]);
+    TSectInfo& row = m.Sections[static_cast<std::size_t>(r)];
+    const TScanResult scan = ScanRow(m, row, &link);
+    if (link.Lost()) {
+      // No "Update done!": the rows from here on were not scanned.
+      link.Close();
+      m.UI.RepaintGrid();
+      m.UI.Status(StoppedAtText(row.Address()));
+      m.UI.MessageBox(kErrorCaption, StoppedAnsweringText(row.Address()));
+      return;
+    }
+    if (scan.Error) m.UI.MessageBox(kErrorCaption, scan.Error->Text);
     m.UI.RepaintGrid();
   }
   m.UI.RepaintGrid();
-  session.Close();
+  link.Close();
   m.UI.Status("Updated!");
   m.UI.MessageBox("", "Update done!");
 }

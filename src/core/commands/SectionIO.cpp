@@ -10,44 +10,42 @@
 
 namespace zub {
 
-std::int32_t ReadInto(TNVMSection& nvm, std::vector<std::uint8_t>& buffer) {
-  const std::int32_t n = nvm.Read(buffer.data(), static_cast<std::uint32_t>(buffer.size()));
-  // A library that claims more than the buffer holds still delivered at most the buffer.
-  buffer.resize(n < 0 ? 0 : std::min(static_cast<std::size_t>(n), buffer.size()));
-  return n;
-}
-
-std::optional<TSectionContent> ReadWholeSection(TCoreState& m, std::int32_t section,
-                                                std::int32_t subSection,
-                                                const TReadOptions& options) {
+std::optional<TSectionContent> LoadSection(TCoreState& m, TSectionAddress a,
+                                           const TReadOptions& options) {
   TGBPSession session =
       options.ReadOpensConnection ? TGBPSession::OnDemand(*m.NVM) : TGBPSession(*m.NVM);
   if (!session) return std::nullopt;
-  session.Select(section, subSection);
   TSectionContent content;
-  std::optional<std::size_t> size;
-  if (options.SizeFirst) {
-    if (const std::int32_t s = m.NVM->GetSize(); s >= 0) size = static_cast<std::size_t>(s);
-  }
-  // One byte more than the size: a section that grew since the size query fills it.
-  content.Data.resize(size ? std::min(*size + 1, kMaxWholeSection) : options.Capacity);
-  std::int32_t n = ReadInto(*m.NVM, content.Data);
-  // Only a read that answers "no such section", or a section of size 0, is empty: a read
-  // answers -5 for a COMM error too, and taking a section that could not be read for an
-  // empty one would let a command write over what it holds.
+  bool failed = false;
   bool absent = false;
-  if (options.AbsentIsEmpty && n < 0) absent = n == gbp::kNoSection || m.NVM->GetSize() == 0;
-  if (options.DetectLonger && n >= 0 && static_cast<std::size_t>(n) >= options.Capacity)
-    content.Longer = static_cast<std::size_t>(n) > options.Capacity || m.NVM->GetSize() != n;
-  // A copy shorter than the section would lose its tail; one longer is of another section.
-  if (size && n >= 0 && content.Data.size() != *size) n = -1;
-  // Without the size, a full buffer may hold only the head of a longer section.
-  if (options.SizeFirst && !size && n >= 0 && static_cast<std::size_t>(n) >= options.Capacity)
-    n = -1;
+  const TSizeAnswer sized =
+      options.SizeFirst ? AskSize(*m.NVM, a) : TSizeAnswer{a, TSizeState::Failed, 0, -1, {}};
+  if (options.SizeFirst && sized.Code >= 0) {
+    // The size is known: the whole section, every byte of it, or nothing.
+    TSectionRead whole = ReadSized(*m.NVM, a, sized.Code);
+    failed = whole.Error.has_value();
+    content.Data = std::move(whole.Bytes);
+  } else {
+    session.Select(a.Section, a.SubSection);
+    content.Data.resize(options.Capacity);
+    const std::int32_t n = ReadInto(*m.NVM, content.Data);
+    failed = n < 0;
+    // Only a read that answers "no such section", or a section of size 0, is empty: a read
+    // answers -5 for a COMM error too, and taking a section that could not be read for an
+    // empty one would let a command write over what it holds.
+    if (options.AbsentIsEmpty && n < 0)
+      absent = n == gbp::kNoSection || AskSize(*m.NVM, a).Code == 0;
+    if (options.DetectLonger && n >= 0 && static_cast<std::size_t>(n) >= options.Capacity)
+      content.Longer =
+          static_cast<std::size_t>(n) > options.Capacity || AskSize(*m.NVM, a).Code != n;
+    // Without the size, a full buffer may hold only the head of a longer section.
+    if (options.SizeFirst && n >= 0 && static_cast<std::size_t>(n) >= options.Capacity)
+      failed = true;
+  }
   session.Close();
   if (absent) return content;
-  if (n < 0) {
-    m.UI.MessageBox(kErrorCaption, ErrorReadingSection(section, subSection));
+  if (failed) {
+    m.UI.MessageBox(kErrorCaption, ErrorReadingSection(a.Section, a.SubSection));
     return std::nullopt;
   }
   return content;
@@ -66,9 +64,8 @@ std::optional<std::vector<std::uint8_t>> OpenProgramFile(TCoreState& m) {
 std::optional<TWriteResult> WriteAndRescan(TCoreState& m, TSectInfo& row, Bytes image) {
   TGBPSession session(*m.NVM);
   if (!session) return std::nullopt;
-  session.Select(row.Section, row.SubSection);
   TWriteResult result;
-  result.Written = m.NVM->Write(image.data(), static_cast<std::uint32_t>(image.size()));
+  result.Written = WriteSection(*m.NVM, row.Address(), image);
   result.Size = ScanSection(m, row);
   session.Close();
   m.UI.RepaintGrid();
@@ -91,8 +88,7 @@ std::int32_t VerifyUpload(TCoreState& m, std::int32_t section, std::int32_t subS
   m.UI.Status("Checking data...");
   TGBPSession session = TGBPSession::Join(*m.NVM);
   if (!session) return -1;
-  session.Select(section, subSection);
-  const std::int32_t size = m.NVM->GetSize();
+  const std::int32_t size = AskSize(*m.NVM, {section, subSection}).Code;
   if (written >= 0 && size == expected) {
     m.UI.MessageBox(kOkCaption, std::string(kUploadedSuccessfully) +
                                     " Size: " + std::to_string(size) + " bytes");
@@ -105,9 +101,8 @@ std::int32_t VerifyUpload(TCoreState& m, std::int32_t section, std::int32_t subS
 void WriteAndVerify(TCoreState& m, std::int32_t section, std::int32_t subSection, Bytes image) {
   TGBPSession session(*m.NVM);
   if (!session) return;
-  session.Select(section, subSection);
   const auto n = static_cast<std::int32_t>(image.size());
-  const std::int32_t written = m.NVM->Write(image.data(), static_cast<std::uint32_t>(n));
+  const std::int32_t written = WriteSection(*m.NVM, {section, subSection}, image);
   const std::int32_t r = VerifyUpload(m, section, subSection, n, written);
   session.Close();
   m.UI.Status(r < 0 ? kStatusUploadError : kStatusUploaded);

@@ -1,6 +1,6 @@
-// The steps every command that reads or writes a whole section shares: reading a section into
-// a buffer sized for it, writing an image and scanning the row again on the same connection,
-// and the verdicts of an upload.
+// The window's section steps, made of the section engine's (SectionEngine.h): reading a
+// section into a buffer for a command, writing an image and scanning the row again on the
+// same connection, and the verdicts of an upload, each with the boxes the window shows.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +11,7 @@
 #include "base/Bytes.h"
 #include "commands/CoreState.h"
 #include "commands/Messages.h"
+#include "commands/SectionEngine.h"
 #include "formats/Magic.h"
 
 namespace zub {
@@ -24,17 +25,14 @@ struct TReadOptions {
   // When the read fills the whole buffer, ask the size too, to tell a section that holds
   // more than the buffer.
   bool DetectLonger = false;
-  // Ask the size first and read that many bytes (at most kMaxWholeSection; the capacity when
-  // the size cannot be asked); a read that delivers other than the size is a failure, so a
-  // copy the user keeps is never shortened.
+  // Ask the size first and read the whole section (ReadSized; the capacity when the size
+  // cannot be asked); a read that delivers other than the size is a failure, so a copy the
+  // user keeps is never shortened.
   bool SizeFirst = false;
   // The read opens the connection itself: when it cannot be opened, the component's message
   // is followed by the failed read's own.
   bool ReadOpensConnection = false;
 };
-
-// The most bytes a SizeFirst read takes from one section.
-inline constexpr std::size_t kMaxWholeSection = std::size_t{16} << 20;
 
 struct TSectionContent {
   std::vector<std::uint8_t> Data;  // what the telephone delivered, never more than Capacity
@@ -44,13 +42,8 @@ struct TSectionContent {
 // Reads the section on a connection of its own (or the one the command holds), closed again
 // before anything is shown. nullopt when the connection could not be opened (the component
 // has said so) or the read failed ("Error reading section S-SS").
-std::optional<TSectionContent> ReadWholeSection(TCoreState& m, std::int32_t section,
-                                                std::int32_t subSection,
-                                                const TReadOptions& options = {});
-
-// One read on the open connection into `buffer` (its size is the capacity): the library's
-// result; the buffer keeps what was delivered, a count beyond its size clamped to it.
-std::int32_t ReadInto(TNVMSection& nvm, std::vector<std::uint8_t>& buffer);
+std::optional<TSectionContent> LoadSection(TCoreState& m, TSectionAddress a,
+                                           const TReadOptions& options = {});
 
 // The upload commands' first steps: the file-open dialog, "Uploading data...", the first
 // 65,536 bytes of the chosen file without their trailing filler words. nullopt when the user

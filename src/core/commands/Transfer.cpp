@@ -44,7 +44,7 @@ void DownloadActionExecute(TCoreState& m) {
   // The whole section, however long: a copy the user keeps must not lose data.
   TReadOptions options;
   options.SizeFirst = true;
-  const auto content = ReadWholeSection(m, row->Section, row->SubSection, options);
+  const auto content = LoadSection(m, row->Address(), options);
   if (!content) return;
   if (const auto path = m.UI.SaveFile()) WriteFileAtomic(*path, content->Data);
   m.UI.Status(kStatusDownloaded);
@@ -56,15 +56,13 @@ bool ClearActionExecute(TCoreState& m) {
   m.UI.Status("Erasing section...");
   TGBPSession session(*m.NVM);
   if (!session) return false;
-  session.Select(row->Section, row->SubSection);
-  m.NVM->Clear();
+  ClearSection(*m.NVM, row->Address());
   const std::int32_t r = ScanSection(m, *row);
   session.Close();
   m.UI.RepaintGrid();
   // An erase is reported only when the section reads as empty afterwards.
   if (r != 0) {
-    m.UI.MessageBox(kErrorCaption,
-                    "Error erasing section " + SectionAddress(row->Section, row->SubSection));
+    m.UI.MessageBox(kErrorCaption, "Error erasing section " + row->Address().Text());
     m.UI.Status("Erase error!");
     return false;
   }
@@ -78,7 +76,7 @@ void PlayGIFActionExecute(TCoreState& m) {
   m.UI.Status(kStatusDownloading);
   TReadOptions options;
   options.Capacity = kGifReadCapacity;
-  const auto content = ReadWholeSection(m, row->Section, row->SubSection, options);
+  const auto content = LoadSection(m, row->Address(), options);
   if (!content) return;
   m.UI.Status(kStatusDownloaded);
   WriteFileAtomic("temp.gif", content->Data);
@@ -95,8 +93,7 @@ void Button4Click(TCoreState& m) {
   if (!session) return;
   std::int64_t total = 0;
   for (int i = 1; i <= 31; ++i) {
-    session.Select(18, i);
-    const std::int32_t size = m.NVM->GetSize();
+    const std::int32_t size = AskSize(*m.NVM, {18, i}).Code;
     if (size > 0) total += size;
   }
   session.Close();

@@ -89,8 +89,8 @@ TCellDrawing DrawCell(const TSectInfo& info, int col, int row, const TCellRect& 
     case 0: {
       const auto m = Measure(rect, metrics);
       out.Address =
-          TCellText{"{" + SectionAddress(info.Section, info.SubSection) + "}",
-                    ToInt(std::int64_t{rect.Left} + 25), ToInt(rect.Top + m.H / 2 - m.TH / 2)};
+          TCellText{"{" + info.Address().Text() + "}", ToInt(std::int64_t{rect.Left} + 25),
+                    ToInt(rect.Top + m.H / 2 - m.TH / 2)};
       break;
     }
     case 1:
@@ -141,6 +141,39 @@ std::string LzoText(std::int32_t size, std::int32_t unpackedSize, char decimalSe
   const std::int32_t quotient = wrap(std::int64_t{product} / unpackedSize);
   const std::int32_t percent = wrap(100 - std::int64_t{quotient});
   return "LZO(" + std::to_string(percent) + decimalSeparator + "0%)";
+}
+
+TListRow ListRow(const TSectInfo& row, const std::string& error) {
+  TListRow out;
+  out.Address = row.Address().Text();
+  out.Title = row.Title;
+  out.Size = row.Size;
+  out.Capacity = row.MaxSize;
+  out.Error = error;
+  if (!error.empty()) {
+    out.Kind = "error";
+    return out;
+  }
+  switch (row.Kind) {
+    case skEmpty:
+      out.Kind = "empty";
+      break;
+    case skProgram:
+      out.Kind = "program";
+      out.Format = FirmwareLabel(row.Format);
+      break;
+    case skGIF:
+      out.Kind = "gif";
+      break;
+    case skData:
+      out.Kind = "data";
+      break;
+    default:
+      out.Kind = "unknown";
+      break;
+  }
+  if (row.Compression == 1) out.Lzo = LzoText(row.Size, row.UnpackedSize);
+  return out;
 }
 
 }  // namespace zub

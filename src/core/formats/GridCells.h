@@ -21,7 +21,7 @@ struct TCellRect {
 };
 
 struct TCellText {
-  std::string Text;  // 8-bit text in the grid's code page (Windows-1251)
+  std::string Text;  // UTF-8
   int X = 0;         // left edge
   int Y = 0;         // top edge
 };
@@ -64,5 +64,21 @@ std::string FirmwareLabel(std::uint32_t format);
 
 // "LZO(40.0%)": the percentage saved, with 32-bit integer arithmetic.
 std::string LzoText(std::int32_t size, std::int32_t unpackedSize, char decimalSeparator = '.');
+
+// A row of the section list as texts, what the command line lists: the grid's address, title,
+// size and labels of a scanned row. Titles are the scan's own (UTF-8), passed on as they are.
+struct TListRow {
+  std::string Address;  // "2-3"
+  std::string Kind;     // "empty", "program", "gif", "data"; "error" when the scan failed
+  std::string Title;    // the title the grid shows for the row
+  std::int32_t Size = 0;
+  std::int32_t Capacity = 0;  // the catalogue's MaxSize
+  std::string Format;         // column 2's label, programs only
+  std::string Lzo;            // "LZO(40.0%)" for compressed images
+  std::string Error;          // why the scan failed
+};
+
+// The row as the list shows it; `error` non-empty: the scan of the row failed.
+TListRow ListRow(const TSectInfo& row, const std::string& error = {});
 
 }  // namespace zub

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/SectionAddress.h"
+
 namespace zub {
 
 enum TSectKind : std::int32_t {
@@ -26,11 +28,8 @@ struct TSectInfo {
   std::int32_t Icon = -1;
   std::uint16_t MaxSize = 0;
   std::string Description;
-};
 
-// "S-SS" with both numbers in signed decimal.
-inline std::string SectionAddress(std::int32_t section, std::int32_t subSection) {
-  return std::to_string(section) + "-" + std::to_string(subSection);
-}
+  TSectionAddress Address() const { return {Section, SubSection}; }
+};
 
 }  // namespace zub

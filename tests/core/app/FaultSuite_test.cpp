@@ -198,7 +198,7 @@ struct TCommand {
   std::vector<Buf> Kept;        // save items a store in the final section must hold
   std::array<TExpect, kFaultCount> Expect;
 
-  std::string Address() const { return SectionAddress(Section, SubSection); }
+  std::string Address() const { return TSectionAddress{Section, SubSection}.Text(); }
 };
 
 using O = TOutcome;

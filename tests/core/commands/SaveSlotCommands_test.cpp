@@ -244,11 +244,9 @@ TEST_F(SaveSlotTest, EraseRewritesTheStore) {
     EXPECT_EQ(phone.Section(row.Section, row.SubSection), c.written);
     EXPECT_EQ(ui.Prompts, std::vector<std::string>{kRemovePrompt});
     EXPECT_EQ(ui.Boxes, (std::vector<TBox>{{"OK!", "Save Slot erased sucsessfully!"}}));
-    EXPECT_EQ(ui.StatusLog,
-              (std::vector<std::string>{
-                  "Reading Slot data...", "Uploading Slot data...",
-                  "Refreshing section " + SectionAddress(row.Section, row.SubSection) + "...",
-                  "Erased!"}));
+    EXPECT_EQ(ui.StatusLog, (std::vector<std::string>{
+                                "Reading Slot data...", "Uploading Slot data...",
+                                "Refreshing section " + row.Address().Text() + "...", "Erased!"}));
     EXPECT_EQ(log.Entries(), (std::vector<std::string>{
                                  "InitGBPMode", "ReadNVMFile", "EndGBPMode", "InitGBPMode",
                                  "WriteNVMFile", "GetNVMFileSize", "ReadNVMFile", "EndGBPMode"}));

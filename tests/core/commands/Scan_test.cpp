@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -308,7 +310,7 @@ class RefreshCallCount : public CommandFixture<>, public ::testing::WithParamInt
     std::string sizeFaults, readFaults;
     for (const auto& r : rows) {
       catalogue.push_back(SimTelephone::Entry(r.Section, r.SubSection, "Row"));
-      const std::string address = SectionAddress(r.Section, r.SubSection);
+      const std::string address = TSectionAddress{r.Section, r.SubSection}.Text();
       if (r.What == TRowContent::Absent) continue;
       // Contents that the classification sends down different paths: a GIF, a program.
       std::string bytes(r.Length, '\x5A');
@@ -360,6 +362,86 @@ TEST_P(RefreshCallCount, ExactlyTheCallsOfTheRows) {
 
     m.reset();
     for (const auto& r : rows) phone.RemoveSection(r.Section, r.SubSection);
+    ui.ClearRecords();
+  }
+}
+
+// A size query that answers -5 is an absent section, unless it took longer than a second and
+// the section that answered last does not answer either: then the telephone has fallen
+// silent, and Full Refresh stops there instead of showing every row after it as empty and
+// ending with "Update done!".
+class SilentTelephone : public CommandFixture<> {
+ protected:
+  ~SilentTelephone() override { m.reset(); }  // the core goes before its timing
+  TLinkTiming timing;
+};
+
+TEST_F(SilentTelephone, FullRefreshProbesASlowMinusFiveAndStopsWhereTheTelephoneFellSilent) {
+  const TSectionAddress a21{2, 1}, a25{2, 5}, a29{2, 9}, a212{2, 12};
+  const struct {
+    const char* name;
+    const char* sizeFault;  // the simulator's SizeError
+    std::set<TSectionAddress> slow;
+    std::optional<TSectionAddress> silentFrom;
+    std::optional<TSectionAddress> stopsAt;
+    std::vector<std::string> sizeQueries;
+  } cases[] = {
+      {"-5 at once: an absent section, no probe",
+       "2-9:-5",
+       {},
+       {},
+       {},
+       {"2,1", "2,5", "2,9", "2,12"}},
+      {"-5 after two seconds, the probe answers: absent",
+       "2-9:-5",
+       {a29},
+       {},
+       {},
+       {"2,1", "2,5", "2,9", "2,5", "2,12"}},
+      {"a slow size is a size: no probe", "", {a29}, {}, {}, {"2,1", "2,5", "2,9", "2,12"}},
+      {"-5 after two seconds, the probe silent too: stopped",
+       "",
+       {},
+       a29,
+       a29,
+       {"2,1", "2,5", "2,9", "2,5"}},
+      {"silent from the first row, nothing to probe: stopped", "", {}, a21, a21, {"2,1"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    phone.SetCatalogue({SimTelephone::Entry(2, 1, "A"), SimTelephone::Entry(2, 5, "B"),
+                        SimTelephone::Entry(2, 9, "C"), SimTelephone::Entry(2, 12, "D")});
+    for (const auto& a : {a21, a25, a29, a212}) phone.PutSection(a.Section, a.SubSection, Gif(300));
+    phone.SetFault("SizeError", c.sizeFault);
+    timing = TLinkTiming();
+    timing.Slow = c.slow;
+    timing.SilentFrom = c.silentFrom;
+    Start(&timing);
+    for (int r = 1; r < m->RowCount(); ++r)
+      m->Sections[static_cast<std::size_t>(r)].Title = "before";
+
+    Button1Click(*m);
+
+    std::vector<std::string> asked;
+    for (const auto& call : log.Calls)
+      if (call.Entry == "GetNVMFileSize")
+        asked.push_back(std::to_string(call.Args[0]) + "," + std::to_string(call.Args[1]));
+    EXPECT_EQ(asked, c.sizeQueries);
+    ExpectClosed();
+    const auto title = [&](int row) { return m->Sections[static_cast<std::size_t>(row)].Title; };
+    if (c.stopsAt) {
+      EXPECT_EQ(ui.LastStatus(),
+                "Stopped at section " + c.stopsAt->Text() + ": the telephone stopped answering!");
+      EXPECT_EQ(ui.Boxes, (std::vector<TBox>{{"ERROR", "The telephone stopped answering (section " +
+                                                           c.stopsAt->Text() + ")"}}));
+      EXPECT_EQ(title(4), "before");  // 2-12, never reached, shows what it showed
+    } else {
+      EXPECT_EQ(ui.LastStatus(), "Updated!");
+      EXPECT_EQ(ui.Boxes, (std::vector<TBox>{{"", "Update done!"}}));
+      EXPECT_EQ(title(3), *c.sizeFault ? "< Empty >" : "< GIF-File >");
+      EXPECT_EQ(title(4), "< GIF-File >");
+    }
+    m.reset();
     ui.ClearRecords();
   }
 }

@@ -1,14 +1,15 @@
 // The backup manifest: what backup writes, restore and verify read back the same; a manifest
-// that does not say clearly what to restore is refused. And the list's texts: titles in the
-// telephone's code page come out as UTF-8, JSON strings are escaped.
+// that does not say clearly what to restore is refused as damaged, naming the entry.
 #include <gtest/gtest.h>
 
-#include "Commands.h"
-#include "Manifest.h"
+#include <filesystem>
+
 #include "base/FileIO.h"
+#include "base/Sha256.h"
+#include "commands/Manifest.h"
 #include "core/device/DeviceTestSupport.h"
 
-namespace zub::cli {
+namespace zub {
 namespace {
 
 void WriteText(const std::filesystem::path& file, const std::string& text) {
@@ -27,10 +28,10 @@ TEST(Manifest, WhatBackupWritesIsWhatRestoreReads) {
   m.Port = 3;
   m.Scope = "all";
   m.Entries = {
-      {{2, 1}, TSectionState::Present, 6020, Sha256Hex(Bytes()), ""},
-      {{2, 8}, TSectionState::Empty, 0, "", ""},
-      {{255, 255}, TSectionState::Absent, 0, "", ""},
-      {{17, 2}, TSectionState::Unreadable, 0, "", "the device library answered -10\nto the read"},
+      {{2, 1}, TBackupState::Present, 6020, Sha256Hex(Bytes()), ""},
+      {{2, 8}, TBackupState::Empty, 0, "", ""},
+      {{255, 255}, TBackupState::Absent, 0, "", ""},
+      {{17, 2}, TBackupState::Unreadable, 0, "", "the device library answered -10\nto the read"},
   };
   const auto dir = test::FreshTestDir();
   WriteText(dir / kManifestName, ManifestText(m));
@@ -46,7 +47,7 @@ TEST(Manifest, WhatBackupWritesIsWhatRestoreReads) {
   EXPECT_EQ(back->Scope, m.Scope);
   ASSERT_EQ(back->Entries.size(), m.Entries.size());
   for (std::size_t i = 0; i < m.Entries.size(); ++i) {
-    SCOPED_TRACE(AddressText(m.Entries[i].Address));
+    SCOPED_TRACE(m.Entries[i].Address.Text());
     EXPECT_EQ(back->Entries[i].Address, m.Entries[i].Address);
     EXPECT_EQ(back->Entries[i].State, m.Entries[i].State);
     EXPECT_EQ(back->Entries[i].Size, m.Entries[i].Size);
@@ -59,14 +60,15 @@ TEST(Manifest, WhatBackupWritesIsWhatRestoreReads) {
             "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
 }
 
-TEST(Manifest, UnclearManifestsAreRefused) {
+TEST(Manifest, UnclearManifestsAreRefusedAsDamagedNamingTheEntry) {
+  const std::string present = "State=present\nSize=4\nSHA-256=" + kSha + "\n";
   const struct {
     const char* name;
     std::string text;  // empty: no manifest file at all
     const char* error;
   } cases[] = {
       {"no file", "", "there is no manifest.ini in"},
-      {"no sections", "[Backup]\nTool=zub 3.0\n", "lists no section"},
+      {"no sections", "[Backup]\nTool=zub 3.0\n", "is damaged: manifest.ini: lists no section"},
       {"bad address", "[Sections]\nsection1=2-300\n", "section1=2-300 is no section S-SS"},
       {"listed twice", "[Sections]\nsection1=2-1\nsection2=2-1\n[2-1]\nState=empty\nSize=0\n",
        "2-1 is listed twice"},
@@ -82,6 +84,17 @@ TEST(Manifest, UnclearManifestsAreRefused) {
        "2-1 has no valid SHA-256"},
       {"empty with a size", "[Sections]\nsection1=2-1\n[2-1]\nState=empty\nSize=5\n",
        "2-1 is empty but has the size 5"},
+      // Every entry after a gap would otherwise be dropped without a word.
+      {"a gap in the numbering",
+       "[Sections]\nsection1=2-1\nsection2=2-2\nsection4=2-4\n[2-1]\n" + present + "[2-2]\n" +
+           present + "[2-4]\n" + present,
+       "is damaged: manifest.ini: section3 is missing, but section4 follows"},
+      {"numbering that starts late", "[Sections]\nsection2=2-1\n[2-1]\n" + present,
+       "section1 is missing, but section2 follows"},
+      // More than a section may hold: refused before any file is read.
+      {"beyond 16 MiB",
+       "[Sections]\nsection1=2-1\n[2-1]\nState=present\nSize=1073741824\nSHA-256=" + kSha,
+       "2-1 has the size 1073741824, more than the 16 MiB a section may hold"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -93,56 +106,14 @@ TEST(Manifest, UnclearManifestsAreRefused) {
   }
 }
 
-TEST(ListRows, ShowTheGridsTextsAsUtf8AndEscapedJson) {
-  TSectInfo program;
-  program.Section = 2;
-  program.SubSection = 3;
-  program.Kind = skProgram;
-  program.Title = "Chess";
-  program.Format = 0x20010000;
-  program.Size = 710;
-  program.Compression = 1;
-  program.UnpackedSize = 1000;
-  program.MaxSize = 65535;
-  TSectInfo ringer;
-  ringer.Section = 17;
-  ringer.SubSection = 2;
-  ringer.Kind = skData;
-  ringer.Title = "ringer: \xCC\xE5 \"1\"\\\x01";  // Windows-1251 "Ме"
-  ringer.Size = 4000;
-  ringer.MaxSize = 100;
-
-  const std::vector<TListRow> rows = {ListRow(program, ""), ListRow(ringer, ""),
-                                      ListRow(TSectInfo{}, "Error getting section 0-0 size")};
-  EXPECT_EQ(rows[0].Format, "UFIF 2.1");
-  EXPECT_EQ(rows[0].Lzo, "LZO(29.0%)");
-  EXPECT_EQ(rows[1].Format, "");  // only programs show a firmware label
-  EXPECT_EQ(rows[1].Title, "ringer: \xD0\x9C\xD0\xB5 \"1\"\\\x01");
-  EXPECT_EQ(rows[2].Kind, "error");
-
-  EXPECT_EQ(ListJson(rows),
-            "[\n"
-            " {\"section\": \"2-3\", \"kind\": \"program\", \"title\": \"Chess\", \"size\": 710, "
-            "\"capacity\": 65535, \"format\": \"UFIF 2.1\", \"lzo\": \"LZO(29.0%)\"},\n"
-            " {\"section\": \"17-2\", \"kind\": \"data\", \"title\": \"ringer: "
-            "\xD0\x9C\xD0\xB5 \\\"1\\\"\\\\\\u0001\", \"size\": 4000, \"capacity\": 100, "
-            "\"format\": null, \"lzo\": null},\n"
-            " {\"section\": \"0-0\", \"kind\": \"error\", \"title\": \"\", \"size\": 0, "
-            "\"capacity\": 0, \"format\": null, \"lzo\": null, "
-            "\"error\": \"Error getting section 0-0 size\"}\n"
-            "]\n");
-  EXPECT_EQ(ListJson({}), "[]\n");
-
-  // The table lines its columns up by characters, not bytes.
-  const std::string text = ListText({rows[0], rows[1]});
-  const auto line = [&](int n) {
-    std::size_t start = 0;
-    for (int i = 0; i < n; ++i) start = text.find('\n', start) + 1;
-    return text.substr(start, text.find('\n', start) - start);
-  };
-  EXPECT_EQ(line(0).find("SIZE") + 4, line(1).find("710") + 3);
-  EXPECT_EQ(line(1).find("710") + 3, line(2).find("4000") + 4 - 2);  // "Ме" is 2 bytes more
+TEST(Manifest, AManifestThatIsALinkIsRefused) {
+  const auto dir = test::FreshTestDir();
+  WriteText(dir / "elsewhere.ini", "[Sections]\nsection1=2-1\n[2-1]\nState=empty\nSize=0\n");
+  std::filesystem::create_symlink(dir / "elsewhere.ini", dir / kManifestName);
+  std::string error;
+  EXPECT_FALSE(LoadManifest(dir, error));
+  EXPECT_NE(error.find("it is a link or no regular file"), std::string::npos) << error;
 }
 
 }  // namespace
-}  // namespace zub::cli
+}  // namespace zub
