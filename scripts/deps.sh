@@ -3,7 +3,7 @@
 zub_packages=(
   cmake ninja-build g++ pkg-config make
   qt6-base-dev qt6-base-dev-tools
-  liblzo2-dev libsimpleini-dev libssl-dev
+  liblzo2-dev libssl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth fonts-liberation
   libxcb1-dev
