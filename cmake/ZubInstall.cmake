@@ -84,15 +84,13 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zubmanager3)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "looks after the NVM sections of a ZUB telephone")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "looks after the NVM sections of a ZUB telephone\n"
-    "ZUB Manager 3 lists, uploads, downloads and erases the NVM sections of a mobile\n"
-    "telephone that runs the ZUB firmware modification, converts and compresses its\n"
-    "programs, manages their save slots and edits the modification's preferences. The\n"
-    "command line zub backs up, verifies and restores the whole telephone. The telephone\n"
-    "is reached through its device library (gbp.dll), a 32-bit Windows library served\n"
-    "through Wine; a telephone simulator and a demo telephone come with the package.")
-string(REPLACE ";" "" CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_DESCRIPTION}")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [=[
+ZUB Manager 3 lists, uploads, downloads and erases the NVM sections of a mobile
+telephone that runs the ZUB firmware modification, converts and compresses its
+programs, manages their save slots and edits the modification's preferences. The
+command line zub backs up, verifies and restores the whole telephone. The telephone
+is reached through its device library (gbp.dll), a 32-bit Windows library served
+through Wine; a telephone simulator and a demo telephone come with the package.]=])
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "ZUB Manager 3 developers <zubmanager3@invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

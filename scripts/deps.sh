@@ -9,7 +9,7 @@ zub_packages=(
   libxcb1-dev
   openbox wmctrl x11-utils imagemagick
   socat  # the serial tests' pty pair
-  librsvg2-bin
+  librsvg2-bin  # renders the icon
 )
 
 # The 32-bit Windows side: the cross compiler for gbp-host.exe and the Windows simulator, and

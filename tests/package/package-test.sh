@@ -49,8 +49,9 @@ deb)
   version="$(dpkg-deb -f "$deb" Version)"
   # The package's relations, in Debian's names.
   depends="$(dpkg-query -W -f='${Depends}' zubmanager3)"
+  names="$(tr ',' '\n' <<<"$depends" | sed -e 's/^ *//' -e 's/ .*//')"
   for dep in libqt6widgets6 libqt6gui6 libqt6core6 liblzo2-2 libssl3 libc6 libstdc++6; do
-    grep -qE "(^|, )$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep: $depends"
+    grep -qxF "$dep" <<<"$names" || fail "Depends lacks $dep: $depends"
   done
   [ "$(dpkg-query -W -f='${Recommends}' zubmanager3)" = "wine, wine32" ] ||
     fail "Recommends is not 'wine, wine32'"
@@ -161,9 +162,9 @@ done
 fresh_user demo
 export XDG_CONFIG_HOME="$work/xdg-config" XDG_DATA_HOME="$work/xdg-data"
 data="$XDG_DATA_HOME/zubmanager3" config="$XDG_CONFIG_HOME/zubmanager3"
+# The README's two lines.
 mkdir -p "$data"
-cp -r "$share/demo/." "$data/"
-cp "$lib/simulator/gbp.dll" "$lib/simulator/cte_gbp.dll" "$data/"
+cp -r "$share/demo/." "$lib/simulator/"*.dll "$data/"
 run 0 "$prefix/bin/zub" list
 grep -Eq '^2-3 +program +Chess ' "$work/out.txt" || fail "zub list does not show the demo's 2-3"
 rows="$(grep -c '^section[0-9]*=' "$config/zubmanager.INI")"
