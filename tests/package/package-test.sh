@@ -89,10 +89,9 @@ if command -v i686-w64-mingw32-g++ >/dev/null; then
 fi
 for size in 16 22 24 32 48 64 128 256; do
   png="$prefix/share/icons/hicolor/${size}x${size}/apps/zubmanager3.png"
-  [ -f "$png" ] || fail "no icon $png"
   # The width and height in the PNG header (bytes 16 to 23).
-  dims="$(od -An -tu1 -j16 -N8 "$png" | awk '{ print $3 * 256 + $4 "x" $7 * 256 + $8 }')"
-  [ "$dims" = "${size}x${size}" ] || fail "$png is $dims"
+  dims="$(od -An -tu1 -j16 -N8 "$png" 2>/dev/null | awk '{ print $3 * 256 + $4 "x" $7 * 256 + $8 }')" || true
+  [ "$dims" = "${size}x${size}" ] || fail "$png is not a ${size}x${size} picture"
 done
 desktop="$prefix/share/applications/zubmanager3.desktop"
 for line in "Name=ZUB Manager 3" "Exec=zubmanager" "Icon=zubmanager3" "Type=Application"; do
@@ -131,22 +130,12 @@ fresh_user options
 export QT_QPA_PLATFORM=offscreen
 run 0 "$prefix/bin/zub" --version
 [ "$(cat "$work/out.txt")" = "zub $version" ] || fail "zub --version: $(cat "$work/out.txt")"
-run 0 "$prefix/bin/zubmanager" --version
-[ "$(cat "$work/out.txt")" = "ZUB Manager 3 $version" ] || fail "zubmanager --version"
 # No window for --version and --help: a platform that does not exist is never asked for.
+# (The build's options-test.sh refuses the unknown options of the same programs.)
 run 0 env QT_QPA_PLATFORM=none-such "$prefix/bin/zubmanager" --version
+[ "$(cat "$work/out.txt")" = "ZUB Manager 3 $version" ] || fail "zubmanager --version"
 run 0 env QT_QPA_PLATFORM=none-such "$prefix/bin/zubmanager" --help
 has out.txt "Usage: zubmanager"
-while read -r status stream text program args; do
-  # shellcheck disable=SC2086
-  run "$status" "$prefix/bin/$program" $args
-  has "$stream" "$text"
-done <<'EOF'
-2 err.txt unknown zub --frobnicate
-2 err.txt unknown zubmanager --frobnicate
-2 err.txt unknown zubmanager stray-argument
-0 out.txt Usage: zub --help
-EOF
 [ ! -e "$HOME/.config" ] || fail "--version or --help made the settings folder"
 
 # A fresh installation: the settings arrive, the device library does not.
