@@ -65,15 +65,16 @@ TInstallPaths ResolvePaths(const TPathQuery& query) {
   const auto writable = query.Writable ? query.Writable : FolderWritable;
 
   TInstallPaths paths;
+  std::error_code ec;
   if (!query.Home.empty()) {
     paths.Mode = TPathMode::Home;
-    paths.HomeDir = fs::absolute(query.Home);
+    paths.HomeDir = fs::absolute(query.Home, ec);
+    if (ec) paths.HomeDir = query.Home;
     paths.SettingsPath = paths.HomeDir / kSettingsName;
     paths.LibraryDirs = {paths.HomeDir, installedLibs};
     return paths;
   }
   const fs::path config = XdgFolder(query.XdgConfigHome, query.UserHome, ".config");
-  std::error_code ec;
   const bool portable = fs::is_regular_file(programDir / kSettingsName, ec) && writable(programDir);
   if (portable || config.empty()) {
     paths.Mode = TPathMode::Portable;
