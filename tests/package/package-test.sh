@@ -171,15 +171,32 @@ for tool in Xvfb openbox wmctrl xprop; do
   command -v "$tool" >/dev/null || { echo "window not checked: $tool is missing"; exit 0; }
 done
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}intercept_strndup=0"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")" QT_QPA_PLATFORM=xcb
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
-wmctrl -m >/dev/null 2>&1 || fail "openbox did not start"
+# A display of our own (Xvfb picks a free number) with openbox on it. Other X servers come and
+# go on a busy machine: a display that cannot be reached is given up for another.
+start_x() {
+  local attempt xvfb wm
+  for attempt in 1 2 3; do
+    : >"$work/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    xvfb=$!
+    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+    export DISPLAY=":$(head -n1 "$work/display")" QT_QPA_PLATFORM=xcb
+    openbox --sm-disable >"$work/openbox.log" 2>&1 &
+    wm=$!
+    for _ in $(seq 100); do
+      if wmctrl -m >/dev/null 2>&1; then
+        pids+=("$xvfb" "$wm")
+        return 0
+      fi
+      sleep 0.1
+    done
+    echo "display $DISPLAY (attempt $attempt) not usable: $(cat "$work/openbox.log")"
+    kill "$wm" "$xvfb" 2>/dev/null || true
+    wait "$wm" "$xvfb" 2>/dev/null || true
+  done
+  return 1
+}
+start_x || fail "no X display with openbox could be started"
 
 # The window writes its bounds back at close: take them out to see them come back.
 sed -i '/^\(Top\|Left\|Width\|Height\)=/d' "$config/zubmanager.INI"
