@@ -17,9 +17,10 @@ zub_packages=(
 zub_win32_packages=(g++-mingw-w64-i686 wine wine32:i386)
 
 # The Debian package (scripts/package): the manual pages from the programs' --help
-# (help2man), CPack's dependency scan (dpkg-shlibdeps from dpkg-dev, which asks file), and
-# gbp-host.exe with the Windows simulator (the cross compiler).
-zub_package_packages=(help2man dpkg-dev file g++-mingw-w64-i686)
+# (help2man), CPack's dependency scan (dpkg-shlibdeps from dpkg-dev, which asks file),
+# gbp-host.exe with the Windows simulator (the cross compiler), and the desktop entry's check
+# in the package test (desktop-file-validate).
+zub_package_packages=(help2man dpkg-dev file g++-mingw-w64-i686 desktop-file-utils)
 
 zub_install_missing() {
   local wanted=("${zub_packages[@]}" "$@") missing=() p

@@ -97,7 +97,7 @@ desktop="$prefix/share/applications/zubmanager3.desktop"
 for line in "Name=ZUB Manager 3" "Exec=zubmanager" "Icon=zubmanager3" "Type=Application"; do
   grep -qx "$line" "$desktop" || fail "the desktop entry lacks '$line'"
 done
-if command -v desktop-file-validate >/dev/null; then
+if [ "$mode" = deb ] || command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$desktop" || fail "the desktop entry is not valid"
 fi
 for page in zub zubmanager; do
