@@ -21,7 +21,7 @@ struct TCliArgs {
   bool Version = false;  // --version
 
   // Options for every command.
-  std::string Home;         // --home DIR; empty: the folder of the executable
+  std::string Home;         // --home DIR; empty: the folders zubmanager uses (base/InstallPaths.h)
   std::optional<int> Port;  // --port 1..4 (COM1..COM4) for this run
   bool ServiceCable = false;
   bool Quiet = false;

@@ -53,7 +53,9 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
   FPlacer = new TWindowPlacer(*this);
 
   // The core loads the device library now: a missing one is reported before the window shows.
-  TManagerOptions core{options.HomeDir, options.SettingsPath, nullptr};
+  TManagerOptions core;
+  core.HomeDir = options.HomeDir;
+  core.SettingsPath = options.SettingsPath;
   core.LibraryDirs = options.LibraryDirs;
   FCore = std::make_unique<TManager>(*this, std::move(core));
   FDeviceThread = std::make_unique<TDeviceThread>();
