@@ -3,17 +3,24 @@
 zub_packages=(
   cmake ninja-build g++ pkg-config make
   qt6-base-dev qt6-base-dev-tools
-  liblzo2-dev libsimpleini-dev libssl-dev
+  liblzo2-dev libssl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth fonts-liberation
   libxcb1-dev
   openbox wmctrl x11-utils imagemagick
   socat  # the serial tests' pty pair
+  librsvg2-bin  # renders the icon
 )
 
 # The 32-bit Windows side: the cross compiler for gbp-host.exe and the Windows simulator, and
 # Wine (32-bit, from Debian's i386 architecture) to run them in the tests.
 zub_win32_packages=(g++-mingw-w64-i686 wine wine32:i386)
+
+# The Debian package (scripts/package): the manual pages from the programs' --help
+# (help2man), CPack's dependency scan (dpkg-shlibdeps from dpkg-dev, which asks file),
+# gbp-host.exe with the Windows simulator (the cross compiler), and the desktop entry's check
+# in the package test (desktop-file-validate).
+zub_package_packages=(help2man dpkg-dev file g++-mingw-w64-i686 desktop-file-utils)
 
 zub_install_missing() {
   local wanted=("${zub_packages[@]}" "$@") missing=() p

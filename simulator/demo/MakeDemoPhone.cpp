@@ -30,11 +30,23 @@ void WriteText(const fs::path& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::cerr << "usage: zub-demo-phone DIR\n";
+  constexpr const char* kUsage =
+      "usage: zub-demo-phone [--] DIR\n"
+      "Writes a simulated telephone into DIR (gbp-sim.ini and DIR/phone) and sample files to\n"
+      "upload into DIR/samples. An existing DIR/gbp-sim.ini is never overwritten.\n";
+  const std::string arg = argc == 2 ? argv[1] : "";
+  if (arg == "--help" || arg == "-h") {
+    std::cout << kUsage;
+    return 0;
+  }
+  // "--" ends the options, for a folder whose name starts with a dash.
+  const bool dashed = argc == 3 && std::string(argv[1]) == "--";
+  if (!dashed && (argc != 2 || (arg.size() > 1 && arg[0] == '-'))) {
+    if (argc == 2) std::cerr << "zub-demo-phone: unknown option '" << arg << "'\n";
+    std::cerr << kUsage;
     return 2;
   }
-  const fs::path dir = argv[1];
+  const fs::path dir = argv[argc - 1];
   try {
     fs::create_directories(dir);
     const fs::path ini = dir / "gbp-sim.ini";

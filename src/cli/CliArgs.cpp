@@ -149,6 +149,8 @@ TParseResult ParseCliArgs(const std::vector<std::string>& argv) {
 
     if (name == "--help" || name == "-h") {
       args.Help = true;
+    } else if (name == "--version") {
+      args.Version = true;
     } else if (name == "--quiet" || name == "-q") {
       args.Quiet = true;
     } else if (name == "--service-cable") {
@@ -176,7 +178,7 @@ TParseResult ParseCliArgs(const std::vector<std::string>& argv) {
     }
   }
 
-  if (args.Help) return {args, {}};
+  if (args.Help || args.Version) return {args, {}};
   if (!command) return Fail("no command given");
   for (const auto& o : kCommandOptions)
     if ((given & o.Bit) && !(command->Options & o.Bit))
@@ -221,6 +223,10 @@ TParseResult ParseCliArgs(const std::vector<std::string>& argv) {
   return {args, {}};
 }
 
+std::string VersionText() {
+  return std::string("zub ") + ZUB_VERSION + "\n";
+}
+
 std::string GeneralHelp() {
   std::string out =
       "Usage: zub [OPTIONS] COMMAND [ARGUMENTS]\n"
@@ -243,6 +249,7 @@ std::string GeneralHelp() {
       "  --service-cable   use the service cable (cte_gbp.dll) for this run\n"
       "  --quiet           no progress on standard error\n"
       "  --help            this text; \"zub COMMAND --help\" describes one command\n"
+      "  --version         the version of zub\n"
       "\n"
       "Exit status: 0 done; 1 the work failed, in whole or in part; 2 bad usage; 3 the\n"
       "telephone could not be reached (device library missing or connection refused);\n"

@@ -17,10 +17,11 @@ enum class TCliCommand { None, List, Read, Write, Erase, Backup, Verify, Restore
 
 struct TCliArgs {
   TCliCommand Command = TCliCommand::None;
-  bool Help = false;  // --help: the general help, or the command's when a command is given
+  bool Help = false;     // --help: the general help, or the command's when a command is given
+  bool Version = false;  // --version
 
   // Options for every command.
-  std::string Home;         // --home DIR; empty: the folder of the executable
+  std::string Home;         // --home DIR; empty: the folders zubmanager uses (base/InstallPaths.h)
   std::optional<int> Port;  // --port 1..4 (COM1..COM4) for this run
   bool ServiceCable = false;
   bool Quiet = false;
@@ -43,6 +44,8 @@ struct TParseResult {
 
 TParseResult ParseCliArgs(const std::vector<std::string>& argv);
 
+// "zub --version": the program's name and version on one line.
+std::string VersionText();
 // "zub --help" and "zub COMMAND --help".
 std::string GeneralHelp();
 std::string CommandHelp(TCliCommand command);

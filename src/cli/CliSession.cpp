@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "base/InstallPaths.h"
 #include "device/DeviceLibrary.h"
 
 #if defined(_WIN32)
@@ -96,12 +97,16 @@ void TCallCounter::Print(std::ostream& out) const {
 TCliSession::TCliSession(const TCliArgs& args) {
   namespace fs = std::filesystem;
   std::error_code ec;
-  const fs::path home = args.Home.empty() ? ExecutableDir() : fs::absolute(args.Home, ec);
-  if (ec || !fs::is_directory(home, ec))
+  const fs::path home = args.Home.empty() ? fs::path() : fs::absolute(args.Home, ec);
+  if (!args.Home.empty() && (ec || !fs::is_directory(home, ec)))
     throw ECommandFailed(kExitUsage, "the home folder " + args.Home + " does not exist");
+  const TInstallPaths paths = ResolvePaths(TPathQuery::ForProcess(ExecutablePath(), home));
+  if (const std::string problem = InstallDefaults(paths); !problem.empty())
+    std::cerr << "zub: " << problem << "\n";
   TManagerOptions options;
-  options.HomeDir = home;
-  options.SettingsPath = home / "zubmanager.INI";
+  options.HomeDir = paths.HomeDir;
+  options.SettingsPath = paths.SettingsPath;
+  options.LibraryDirs = paths.LibraryDirs;
   options.DeviceMessagesAsBoxes = false;
   if (std::getenv("ZUB_BENCH")) {
     counter_ = std::make_unique<TCallCounter>();
@@ -112,10 +117,14 @@ TCliSession::TCliSession(const TCliArgs& args) {
   // run's choice, which the settings never see.
   core_->SettingsLoad();
   core_->SelectLink(args.Port.value_or(Port()), args.ServiceCable || ServiceCable());
-  if (!core_->NVM->Loaded())
+  if (!core_->NVM->Loaded()) {
+    std::string folders;
+    for (const auto& dir : paths.LibraryDirs)
+      folders += (folders.empty() ? "" : ", ") + dir.string();
     throw ECommandFailed(kExitUnreachable, "cannot reach the telephone: Unable to open " +
                                                core_->NVM->LibraryFileName() + " (looked in " +
-                                               home.string() + " first)");
+                                               folders + ")");
+  }
 }
 
 TCliSession::~TCliSession() {

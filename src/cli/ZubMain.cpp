@@ -16,6 +16,10 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   const TCliArgs& args = *parsed.Args;
+  if (args.Version && !args.Help) {
+    std::cout << VersionText();
+    return kExitOk;
+  }
   if (args.Help) {
     std::cout << (args.Command == TCliCommand::None ? GeneralHelp() : CommandHelp(args.Command));
     return kExitOk;

@@ -19,7 +19,9 @@
 #include "app/Actions.h"
 #include "app/Manager.h"
 #include "base/Convert.h"
+#include "base/InstallPaths.h"
 #include "commands/SaveSlotSelection.h"
+#include "device/DeviceLibrary.h"
 #include "formats/GridCells.h"
 
 namespace fs = std::filesystem;
@@ -294,9 +296,12 @@ int Run(const TScript& script, const fs::path& homeArg, std::ostream& out) {
   }
   TScriptedUser user(out);
   user.Home = home.string();
+  // The home folder stands for the program's, as zub's --home does.
+  const TInstallPaths paths = ResolvePaths(TPathQuery::ForProcess(ExecutablePath(), home));
   TManagerOptions options;
-  options.HomeDir = home;
-  options.SettingsPath = options.HomeDir / "zubmanager.INI";
+  options.HomeDir = paths.HomeDir;
+  options.SettingsPath = paths.SettingsPath;
+  options.LibraryDirs = paths.LibraryDirs;
   options.Observer = &user;
   TManager m(user, options);
   user.Core = &m;
@@ -356,21 +361,34 @@ int Run(const TScript& script, const fs::path& homeArg, std::ostream& out) {
 }  // namespace zub::drive
 
 int main(int argc, char** argv) {
+  constexpr const char* kUsage =
+      "usage: zub-drive [--home DIR] SCRIPT   (SCRIPT - reads standard input)\n";
   fs::path home = fs::current_path();
   std::string scriptPath;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--home" && i + 1 < argc) {
+    if (arg == "--help") {
+      std::cout << kUsage;
+      return 0;
+    }
+    if (arg == "--home") {
+      if (i + 1 == argc) {
+        std::cerr << "zub-drive: option --home needs a folder\n" << kUsage;
+        return 2;
+      }
       home = argv[++i];
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      std::cerr << "zub-drive: unknown option '" << arg << "'\n" << kUsage;
+      return 2;
     } else if (scriptPath.empty()) {
       scriptPath = arg;
     } else {
-      std::cerr << "usage: zub-drive [--home DIR] SCRIPT\n";
+      std::cerr << kUsage;
       return 2;
     }
   }
   if (scriptPath.empty()) {
-    std::cerr << "usage: zub-drive [--home DIR] SCRIPT\n";
+    std::cerr << kUsage;
     return 2;
   }
   std::string text;

@@ -48,8 +48,10 @@ constexpr std::chrono::seconds kLeftoverAge{60};
 TCoreState::TCoreState(IInteraction& ui, TManagerOptions options)
     : UI(ui), Options(std::move(options)) {
   Experts.FWText = Experts.FWItems.empty() ? "" : Experts.FWItems.front();
-  NVM = std::make_unique<TNVMSection>(static_cast<INVMOwner&>(*this), Options.HomeDir,
-                                      Options.Observer);
+  NVM = std::make_unique<TNVMSection>(
+      static_cast<INVMOwner&>(*this),
+      Options.LibraryDirs.empty() ? std::vector{Options.HomeDir} : Options.LibraryDirs,
+      Options.Observer);
   // The form layout stores the component with COM2; the settings override it on first show.
   NVM->SetCOMPort(TNVMCOMPortName::cpnCOM2);
   FSettings = std::make_unique<TProfileFile>(Options.SettingsPath);

@@ -30,10 +30,10 @@ struct TWindowBounds {
 };
 
 struct TManagerOptions {
-  // The folder that stands for the executable's: device libraries are looked up there first,
-  // SECTIONS.INI lives there.
+  // The folder of SECTIONS.INI (the settings folder); the device library's too unless
+  // LibraryDirs says otherwise.
   std::filesystem::path HomeDir;
-  // The program settings file (the executable's path with ".INI" for its extension).
+  // The program settings file.
   std::filesystem::path SettingsPath;
   INVMObserver* Observer = nullptr;
   // The device component's messages ("GBP Error: No AT response!", "Unable to open gbp.dll")
@@ -42,6 +42,8 @@ struct TManagerOptions {
   bool DeviceMessagesAsBoxes = true;
   // The clock that times the telephone's answers; empty: the steady clock. Tests set their own.
   std::function<std::chrono::steady_clock::time_point()> Clock;
+  // Where the device library is looked for, in order; empty: HomeDir alone.
+  std::vector<std::filesystem::path> LibraryDirs;
 };
 
 class TCoreState : private INVMOwner {

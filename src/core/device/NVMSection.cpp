@@ -55,9 +55,10 @@ std::string GBPErrorText(std::int32_t code) {
   }
 }
 
-TNVMSection::TNVMSection(INVMOwner& owner, std::filesystem::path programDir, INVMObserver* observer)
+TNVMSection::TNVMSection(INVMOwner& owner, std::vector<std::filesystem::path> libraryDirs,
+                         INVMObserver* observer)
     : FOwner(owner),
-      FProgramDir(std::move(programDir)),
+      FLibraryDirs(std::move(libraryDirs)),
       FObserver(observer),
       FHost(std::make_unique<THostChannel>()) {
   LoadGBP_DLL();
@@ -69,16 +70,26 @@ TNVMSection::~TNVMSection() {
   UnLoadGBP_DLL();
 }
 
+fs::path TNVMSection::LibraryDir() const {
+  const std::string name = LibraryFileName();
+  for (const fs::path& dir : FLibraryDirs) {
+    std::error_code ec;
+    if (fs::is_regular_file(dir / name, ec)) return dir;
+  }
+  return FLibraryDirs.empty() ? fs::path() : FLibraryDirs.front();
+}
+
 bool TNVMSection::LoadGBP_DLL() {
   const std::string name = LibraryFileName();
   FLoaded = false;
   FHosted = false;
-  // A Windows library beside the program that this build cannot load itself goes to the host;
-  // everything else takes the platform's loader, as the program's own libraries do.
-  const fs::path file = FProgramDir / name;
+  // A Windows library that this build cannot load itself goes to the host; everything else
+  // takes the platform's loader, as the program's own libraries do.
+  const fs::path dir = LibraryDir();
+  const fs::path file = dir / name;
   std::error_code ec;
   const TPeFile pe = fs::is_regular_file(file, ec) ? ReadPeFile(file) : TPeFile{};
-  FLoaded = NeedsHost(pe) ? LoadHosted(file, pe) : LoadInProcess(name);
+  FLoaded = NeedsHost(pe) ? LoadHosted(file, pe) : LoadInProcess(name, dir);
   // Addresses of a library that could not be used must never be called.
   if (!FLoaded) {
     FLibrary.Release();
@@ -90,8 +101,8 @@ bool TNVMSection::LoadGBP_DLL() {
   return FLoaded;
 }
 
-bool TNVMSection::LoadInProcess(const std::string& name) {
-  if (!FLibrary.Load(name, FProgramDir)) return false;
+bool TNVMSection::LoadInProcess(const std::string& name, const fs::path& dir) {
+  if (!FLibrary.Load(name, dir)) return false;
   FInitGBPMode = reinterpret_cast<gbp::InitGBPModeFn>(FLibrary.Symbol("InitGBPMode"));
   FEndGBPMode = reinterpret_cast<gbp::EndGBPModeFn>(FLibrary.Symbol("EndGBPMode"));
   FReadNVMFile = reinterpret_cast<gbp::ReadNVMFileFn>(FLibrary.Symbol("ReadNVMFile"));
@@ -141,8 +152,10 @@ long TNVMSection::HostProcessId() const {
 bool TNVMSection::StartHost() {
   if (FHost->Running()) return true;
   const std::string name = LibraryFileName();
-  auto hostExe = FindHostExe(FProgramDir);
-  if (!hostExe && ExecutableDir() != FProgramDir) hostExe = FindHostExe(ExecutableDir());
+  std::optional<fs::path> hostExe;
+  for (const fs::path& dir : FLibraryDirs)
+    if (!hostExe) hostExe = FindHostExe(dir);
+  if (!hostExe) hostExe = FindHostExe(ExecutableDir());
   if (!hostExe) {
     FOwner.NVMMessage("ERROR", "Unable to use " + name +
                                    ": it is a Windows library, and gbp-host.exe, which serves "

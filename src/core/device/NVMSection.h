@@ -54,8 +54,14 @@ struct TPeFile;
 
 class TNVMSection {
  public:
-  // Loads gbp.dll at once (from `programDir` first), reporting a failure to `owner`.
-  TNVMSection(INVMOwner& owner, std::filesystem::path programDir, INVMObserver* observer = nullptr);
+  // Loads gbp.dll at once, reporting a failure to `owner`. The library (and gbp-host.exe) is
+  // looked for in `libraryDirs` in order, the first folder that holds the file wins; when none
+  // does, the platform's own library search has the last word.
+  TNVMSection(INVMOwner& owner, std::vector<std::filesystem::path> libraryDirs,
+              INVMObserver* observer = nullptr);
+  // The same with one folder.
+  TNVMSection(INVMOwner& owner, std::filesystem::path programDir, INVMObserver* observer = nullptr)
+      : TNVMSection(owner, std::vector<std::filesystem::path>{std::move(programDir)}, observer) {}
   ~TNVMSection();
   TNVMSection(const TNVMSection&) = delete;
   TNVMSection& operator=(const TNVMSection&) = delete;
@@ -100,7 +106,7 @@ class TNVMSection {
  private:
   // Opens the connection when it is closed; false when it could not be opened.
   bool EnsureOpen();
-  bool LoadInProcess(const std::string& name);
+  bool LoadInProcess(const std::string& name, const std::filesystem::path& dir);
   bool LoadHosted(const std::filesystem::path& file, const TPeFile& pe);
   // Starts the host when none runs; false (after its message) when it cannot.
   bool StartHost();
@@ -112,8 +118,11 @@ class TNVMSection {
   void Report(std::string_view entry, std::vector<std::int64_t> args, bool hasResult,
               std::int32_t result);
 
+  // The first of FLibraryDirs that holds the library file, else the first of them.
+  std::filesystem::path LibraryDir() const;
+
   INVMOwner& FOwner;
-  std::filesystem::path FProgramDir;
+  std::vector<std::filesystem::path> FLibraryDirs;
   INVMObserver* FObserver;
 
   gbp::InitGBPModeFn FInitGBPMode = nullptr;

@@ -6,9 +6,11 @@
 #include <QMenu>
 #include <QSignalBlocker>
 #include <algorithm>
+#include <cstdio>
 
 #include "app/Actions.h"
 #include "app/Manager.h"
+#include "base/InstallPaths.h"
 #include "device/DeviceLibrary.h"
 #include "gui/app/WindowPlacer.h"
 #include "gui/browser/SectionGrid.h"
@@ -23,9 +25,16 @@ namespace zub {
 TForm1Options TForm1Options::ForExecutable() {
   std::filesystem::path exe = ExecutablePath();
   if (exe.empty()) exe = QCoreApplication::applicationFilePath().toStdString();
+  TPathQuery query = TPathQuery::ForProcess(exe);
+  query.SettingsName = std::filesystem::path(exe.filename()).replace_extension(".INI").string();
+  const TInstallPaths paths = ResolvePaths(query);
+  // Like a missing settings file, defaults that could not be copied leave the window empty.
+  if (const std::string problem = InstallDefaults(paths); !problem.empty())
+    std::fprintf(stderr, "zubmanager: %s\n", problem.c_str());
   TForm1Options options;
-  options.HomeDir = exe.parent_path();
-  options.SettingsPath = exe.replace_extension(".INI");
+  options.HomeDir = paths.HomeDir;
+  options.SettingsPath = paths.SettingsPath;
+  options.LibraryDirs = paths.LibraryDirs;
   return options;
 }
 
@@ -44,8 +53,11 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
   FPlacer = new TWindowPlacer(*this);
 
   // The core loads the device library now: a missing one is reported before the window shows.
-  FCore = std::make_unique<TManager>(
-      *this, TManagerOptions{options.HomeDir, options.SettingsPath, nullptr});
+  TManagerOptions core;
+  core.HomeDir = options.HomeDir;
+  core.SettingsPath = options.SettingsPath;
+  core.LibraryDirs = options.LibraryDirs;
+  FCore = std::make_unique<TManager>(*this, std::move(core));
   FDeviceThread = std::make_unique<TDeviceThread>();
   FCore->NVM->SetCallRunner(FDeviceThread.get());
   ui->DrawGrid1->SetSource(&FCore->Sections);

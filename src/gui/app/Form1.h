@@ -8,6 +8,7 @@
 #include <array>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "app/Actions.h"
 #include "commands/Interaction.h"
@@ -28,13 +29,17 @@ class TForm1;
 }
 
 struct TForm1Options {
-  // The folder of the device libraries and SECTIONS.INI, and the program settings file.
+  // The folder of SECTIONS.INI, and the program settings file.
   std::filesystem::path HomeDir;
   std::filesystem::path SettingsPath;
+  // Where the device library is looked for, in order; empty: HomeDir alone.
+  std::vector<std::filesystem::path> LibraryDirs;
   // Answers the blocking questions; nullptr: real Qt dialogs.
   IModalPrompts* Prompts = nullptr;
 
-  // Beside the running executable: its folder, and its path with ".INI" for the extension.
+  // The running executable's: its own folder when that is portable (the settings file its
+  // path with ".INI" for the extension), else the user's folders (see base/InstallPaths.h),
+  // with the installed defaults copied there at the first start.
   static TForm1Options ForExecutable();
 };
 
