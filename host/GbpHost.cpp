@@ -1,6 +1,6 @@
 // gbp-host.exe PATH-TO-DLL: a 32-bit Windows console program that loads a device library and
 // serves its six entry points to the tool over standard input and output in the host
-// protocol (src/core/device/HostProtocol.h). It lets a tool that cannot load a 32-bit Windows
+// protocol (src/core/device/host/HostProtocol.h). It lets a tool that cannot load a 32-bit Windows
 // library itself (a Linux build through Wine, a 64-bit Windows build) reach the real one.
 //
 // It sends the hello, then answers one reply per request until its input ends (exit code 0).
@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "device/GbpApi.h"
-#include "device/HostProtocol.h"
+#include "device/host/HostProtocol.h"
 
 namespace {
 

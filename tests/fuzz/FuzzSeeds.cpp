@@ -16,9 +16,9 @@
 #include "DemoContent.h"
 #include "FuzzSupport.h"
 #include "commands/Forms.h"
+#include "device/host/HostProtocol.h"
 #include "formats/Classify.h"
 #include "formats/SectInfo.h"
-#include "device/HostProtocol.h"
 
 using namespace zub;
 using namespace zub::fuzz;

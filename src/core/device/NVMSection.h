@@ -17,10 +17,12 @@
 #include <vector>
 
 #include "device/DeviceCallRunner.h"
-#include "device/DeviceLibrary.h"
-#include "device/GbpApi.h"
+#include "device/GbpLibrary.h"
+#include "device/host/HostContext.h"
 
 namespace zub {
+
+class THostedLibrary;
 
 enum class TNVMCOMPortName : std::uint8_t { cpnCOM1 = 0, cpnCOM2, cpnCOM3, cpnCOM4 };
 
@@ -48,9 +50,6 @@ std::string FormatLibraryCall(std::string_view entry, const std::vector<std::int
 
 // The InitGBPMode failure text ("GBP Error: ...") for a non-zero result.
 std::string GBPErrorText(std::int32_t code);
-
-class THostChannel;
-struct TPeFile;
 
 class TNVMSection {
  public:
@@ -90,25 +89,21 @@ class TNVMSection {
   void SetCallRunner(IDeviceCallRunner* runner) { FRunner = runner ? runner : &FInlineRunner; }
   // The devices the Windows library's COM1..COM4 lead to under Wine (e.g. "/dev/ttyACM0"); an
   // empty entry leaves Wine's own mapping. Used when the host next starts.
-  void SetComDevices(const std::array<std::string, 4>& devices) { FComDevices = devices; }
-  const std::array<std::string, 4>& ComDevices() const { return FComDevices; }
+  void SetComDevices(const std::array<std::string, 4>& devices) {
+    FHostContext.comDevices = devices;
+  }
+  const std::array<std::string, 4>& ComDevices() const { return FHostContext.comDevices; }
   // Whether the loaded library is served through gbp-host.exe.
-  bool Hosted() const { return FHosted; }
+  bool Hosted() const { return FBridge != nullptr; }
   // The process id of the running host; 0 when none runs.
   long HostProcessId() const;
 
  private:
   // Opens the connection when it is closed; false when it could not be opened.
   bool EnsureOpen();
-  bool LoadInProcess(const std::string& name);
-  bool LoadHosted(const std::filesystem::path& file, const TPeFile& pe);
-  // Starts the host when none runs; false (after its message) when it cannot.
-  bool StartHost();
-  void StopHost();
-  // A host that went away during a call took the connection with it.
+  // A call that lost the link took the connection with it.
   void AfterCall();
   std::int32_t Run(const std::function<std::int32_t()>& call) { return FRunner->Run(call); }
-  void ForgetEntryPoints();
   void Report(std::string_view entry, std::vector<std::int64_t> args, bool hasResult,
               std::int32_t result);
 
@@ -116,20 +111,12 @@ class TNVMSection {
   std::filesystem::path FProgramDir;
   INVMObserver* FObserver;
 
-  gbp::InitGBPModeFn FInitGBPMode = nullptr;
-  gbp::EndGBPModeFn FEndGBPMode = nullptr;
-  gbp::ReadNVMFileFn FReadNVMFile = nullptr;
-  gbp::WriteNVMFileFn FWriteNVMFile = nullptr;
-  gbp::ClearNVMFileFn FClearNVMFile = nullptr;
-  gbp::GetNVMFileSizeFn FGetNVMFileSize = nullptr;
-  TDeviceLibrary FLibrary;
-  bool FHosted = false;
-  std::filesystem::path FHostedFile;
-  std::unique_ptr<THostChannel> FHost;
-  std::array<std::string, 4> FComDevices;
+  // The loaded library, in-process or through its host; null when loading failed.
+  std::unique_ptr<IGbpLibrary> FLibrary;
+  THostedLibrary* FBridge = nullptr;  // FLibrary, when it is served through gbp-host.exe
+  THostContext FHostContext;
   TInlineCallRunner FInlineRunner;
   IDeviceCallRunner* FRunner = &FInlineRunner;
-  bool FWineMissingTold = false;
   bool FLoaded = false;
   bool FPortOpen = false;
 

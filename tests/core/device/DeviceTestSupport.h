@@ -14,8 +14,8 @@
 
 #include "device/DeviceLibrary.h"
 #include "device/GbpApi.h"
-#include "device/HostProtocol.h"
 #include "device/NVMSection.h"
+#include "device/host/HostProtocol.h"
 
 namespace zub::test {
 

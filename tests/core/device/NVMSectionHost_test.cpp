@@ -16,7 +16,7 @@
 
 #include "core/device/DeviceTestSupport.h"
 #include "device/NVMSection.h"
-#include "device/WineHost.h"
+#include "device/host/WineHost.h"
 
 #if !defined(_WIN32)
 #include <signal.h>

@@ -4,8 +4,8 @@
 #include <cstdlib>
 
 #include "core/device/DeviceTestSupport.h"
-#include "device/HostChannel.h"
-#include "device/WineHost.h"
+#include "device/host/HostChannel.h"
+#include "device/host/WineHost.h"
 
 #if !defined(_WIN32)
 #include <fcntl.h>

@@ -1,5 +1,5 @@
 // Encoding and validating reading of the host protocol's frames (layout in HostProtocol.h).
-#include "device/HostProtocol.h"
+#include "device/host/HostProtocol.h"
 
 #include <algorithm>
 

@@ -12,25 +12,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <utility>
-#include <vector>
 
-#include "device/HostProtocol.h"
+#include "device/host/ChildProcess.h"
+#include "device/host/HostProtocol.h"
 
 namespace zub {
-
-struct THostCommand {
-  // The program and its arguments, e.g. {"wine", "/opt/zub/win32/gbp-host.exe", "Z:\\...\\gbp.dll"}
-  // or {"C:\\zub\\gbp-host.exe", "C:\\zub\\gbp.dll"}. A program name without a folder is
-  // looked up on PATH.
-  std::vector<std::string> argv;
-  // Variables set (or replaced) in the child's environment; the rest is inherited.
-  std::vector<std::pair<std::string, std::string>> env;
-  // How long the hello may take: the first Wine start in a new prefix takes up to a minute.
-  // 0 = no limit. Only the wait for the hello has a limit; a call may take as long as the
-  // library needs.
-  int helloTimeoutMs = 180'000;
-};
 
 class THostChannel {
  public:
@@ -67,13 +53,11 @@ class THostChannel {
   std::int32_t ClearNVMFile(std::uint8_t section, std::uint8_t subSection);
   std::int32_t GetNVMFileSize(std::uint8_t section, std::uint8_t subSection);
 
-  class TChild;  // the platform's child process with its two pipes
-
  private:
   std::int32_t Call(const hostproto::TRequest& request, const void* writeData, void* readBuffer);
   void MarkDead();
 
-  std::unique_ptr<TChild> child_;
+  std::unique_ptr<IChildProcess> child_;
   THostCommand command_;
   bool haveCommand_ = false;
   hostproto::THello hello_;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "base/Bytes.h"
-#include "device/PeFile.h"
+#include "device/host/PeFile.h"
 
 namespace zub {
 namespace {

@@ -2,7 +2,7 @@
 // "PE\0\0", the COFF header (machine, section count, optional header size, characteristics),
 // the optional header (its data directory 0 locates the export directory by RVA) and the
 // section table, which maps RVAs to file offsets.
-#include "device/PeFile.h"
+#include "device/host/PeFile.h"
 
 #include <algorithm>
 #include <fstream>

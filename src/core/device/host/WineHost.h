@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "device/HostChannel.h"
-#include "device/PeFile.h"
+#include "device/host/HostChannel.h"
+#include "device/host/PeFile.h"
 
 namespace zub {
 

@@ -1,5 +1,5 @@
 // Running gbp-host.exe through Wine on Linux (see WineHost.h).
-#include "device/WineHost.h"
+#include "device/host/WineHost.h"
 
 #include <cstdlib>
 #include <system_error>

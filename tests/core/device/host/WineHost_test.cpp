@@ -9,7 +9,7 @@
 #include <string>
 
 #include "core/device/DeviceTestSupport.h"
-#include "device/WineHost.h"
+#include "device/host/WineHost.h"
 
 namespace zub {
 namespace {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "core/device/DeviceTestSupport.h"
-#include "device/HostChannel.h"
-#include "device/HostProtocol.h"
+#include "device/host/HostChannel.h"
+#include "device/host/HostProtocol.h"
 
 #if !defined(_WIN32)
 #include <signal.h>
