@@ -19,6 +19,7 @@
 #include "app/Actions.h"
 #include "app/Manager.h"
 #include "base/Convert.h"
+#include "base/StdDescriptors.h"
 #include "commands/SaveSlotSelection.h"
 #include "formats/GridCells.h"
 
@@ -356,6 +357,7 @@ int Run(const TScript& script, const fs::path& homeArg, std::ostream& out) {
 }  // namespace zub::drive
 
 int main(int argc, char** argv) {
+  zub::EnsureStandardDescriptors();
   fs::path home = fs::current_path();
   std::string scriptPath;
   for (int i = 1; i < argc; ++i) {
