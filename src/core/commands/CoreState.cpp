@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 
 #include "base/Convert.h"
@@ -37,6 +38,8 @@ constexpr const char* kUfifFwKey = "UFIFFW";
 constexpr const char* kCteModeKey = "CTEMode";
 // The devices a Windows device library's COM1..COM4 lead to under Wine (e.g. /dev/ttyACM0).
 constexpr const char* kDevice = "Device";
+constexpr const char* kCallTimeoutKey = "CallTimeout";
+constexpr int kDefaultCallTimeout = 30;
 
 }  // namespace
 
@@ -81,6 +84,10 @@ void TCoreState::SettingsLoad() {
   for (std::size_t i = 0; i < devices.size(); ++i)
     devices[i] = ini.ReadString(kDevice, "COM" + std::to_string(i + 1), "");
   NVM->SetComDevices(devices);
+  // What a call through gbp-host.exe may take beyond its bytes' time on the link, in seconds;
+  // a value that is no positive number leaves the default.
+  const int callTimeout = ini.ReadInteger(kDevice, kCallTimeoutKey, kDefaultCallTimeout);
+  NVM->SetCallTimeout(std::chrono::seconds(callTimeout > 0 ? callTimeout : kDefaultCallTimeout));
 
   SetCTECB(ini.ReadBool(kManager, kCteModeKey, false));
   NVM->SetCTEMode(Experts.CTECB);

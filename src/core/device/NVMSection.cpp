@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "device/ComDevice.h"
 #include "device/InProcessLibrary.h"
 #include "device/host/HostedLibrary.h"
 #include "device/host/PeFile.h"
@@ -64,16 +65,25 @@ bool TNVMSection::LoadGBP_DLL() {
   const fs::path file = FProgramDir / name;
   std::error_code ec;
   const TPeFile pe = fs::is_regular_file(file, ec) ? ReadPeFile(file) : TPeFile{};
+  std::vector<std::string> missing;
   if (NeedsHost(pe)) {
-    auto bridge = THostedLibrary::Load(file, pe, name, FProgramDir, FHostContext);
+    auto bridge = THostedLibrary::Load(file, pe, name, FProgramDir, FHostContext, &missing);
     FBridge = bridge.get();
     FLibrary = std::move(bridge);
   } else {
-    FLibrary = TInProcessLibrary::Load(name, FProgramDir);
+    FLibrary = TInProcessLibrary::Load(name, FProgramDir, &missing);
   }
   FLoaded = FLibrary != nullptr;
+  FLoadFailure.clear();
+  if (!FLoaded) {
+    // A library that lacks entry points says which, apart from one that is missing or is no
+    // library at all.
+    FLoadFailure = "Unable to open " + name;
+    for (std::size_t i = 0; i < missing.size(); ++i)
+      FLoadFailure += (i ? ", " : "\n" + name + " lacks ") + missing[i];
+  }
   if (FObserver) FObserver->OnLibraryLoad(name, FLoaded);
-  if (!FLoaded) FOwner.NVMMessage("ERROR", "Unable to open " + name);
+  if (!FLoaded) FOwner.NVMMessage("ERROR", FLoadFailure);
   return FLoaded;
 }
 
@@ -92,8 +102,41 @@ long TNVMSection::HostProcessId() const {
   return FBridge ? FBridge->HostProcessId() : 0;
 }
 
+void TNVMSection::AbortCall() noexcept {
+  AbortHostedCall();
+}
+
 void TNVMSection::AfterCall() {
-  if (FLibrary->LastCallLost()) FPortOpen = false;
+  FLinkLost = FLibrary->LastCallLost();
+  if (FLinkLost) FPortOpen = false;
+}
+
+bool TNVMSection::LockPort(std::uint8_t port) {
+  const std::string& device = FHostContext.comDevices[port - 1u];
+  if (const std::string problem = ComDeviceProblem(port, device); !problem.empty()) {
+    FOwner.NVMMessage("ERROR", problem);
+    return false;
+  }
+  const fs::path library = fs::absolute(FProgramDir / LibraryFileName());
+  const std::string wanted =
+      device.empty() ? library.string() + "\n" + std::to_string(port) : device;
+  if (FPortLock.Held() && FLockedPort == wanted) return true;
+  FLockedPort = wanted;
+  const TLockResult result = device.empty() ? FPortLock.LockLibraryPort(library, port, FLockPlaces)
+                                            : FPortLock.LockDevice(device, FLockPlaces);
+  // Where no lock can be made at all, the opening goes on unguarded rather than never.
+  if (result != TLockResult::InUse) return true;
+  const std::string holder =
+      FPortLock.Holder() > 0 ? " (process " + std::to_string(FPortLock.Holder()) + ")" : "";
+  FOwner.NVMMessage(
+      "ERROR", "COM" + std::to_string(port) + " (" + (device.empty() ? library.string() : device) +
+                   ") is in use by another program" + holder + "; close it and try again.");
+  return false;
+}
+
+void TNVMSection::ReleasePort() {
+  FPortLock.Release();
+  FLockedPort.clear();
 }
 
 void TNVMSection::SetCTEMode(bool value) {
@@ -110,12 +153,17 @@ void TNVMSection::Report(std::string_view entry, std::vector<std::int64_t> args,
 bool TNVMSection::InitGBP() {
   if (FPortOpen) return true;
   FPortOpen = false;
+  FLinkLost = false;
   if (!FLoaded) {
     // No usable library: fail like an opening the telephone refused, without a call.
-    FOwner.NVMMessage("ERROR", "Unable to open " + LibraryFileName());
+    FOwner.NVMMessage("ERROR",
+                      FLoadFailure.empty() ? "Unable to open " + LibraryFileName() : FLoadFailure);
     return false;
   }
   const auto port = static_cast<std::uint8_t>(static_cast<std::uint8_t>(FCOMPort) + 1);
+  // The port is ours from before the opening to EndGBP: a program that finds it taken
+  // touches nothing.
+  if (!LockPort(port)) return false;
   // The host's start and the opening run as one call.
   std::string message;
   bool ready = false;
@@ -124,22 +172,30 @@ bool TNVMSection::InitGBP() {
     return ready ? FLibrary->InitGBPMode(port) : 0;
   });
   if (!message.empty()) FOwner.NVMMessage("ERROR", message);
-  if (!ready) return false;
+  if (!ready) {
+    ReleasePort();
+    return false;
+  }
   Report("InitGBPMode", {port}, true, result);
+  AfterCall();
   if (result == 0) {
     FPortOpen = true;
     return true;
   }
+  ReleasePort();
   FOwner.NVMMessage("ERROR", GBPErrorText(result));
   return false;
 }
 
 void TNVMSection::EndGBP() {
+  FLinkLost = false;
   if (FLoaded) {
     Run([&] { return FLibrary->EndGBPMode(); });
     Report("EndGBPMode", {}, false, 0);
+    FLinkLost = FLibrary->LastCallLost();
   }
   FPortOpen = false;
+  ReleasePort();
 }
 
 bool TNVMSection::EnsureOpen() {
@@ -147,6 +203,7 @@ bool TNVMSection::EnsureOpen() {
 }
 
 std::int32_t TNVMSection::Read(void* buffer, std::uint32_t length) {
+  FLinkLost = false;
   if (!EnsureOpen()) return -1;
   const auto s = static_cast<std::uint8_t>(FSection), ss = static_cast<std::uint8_t>(FSubSection);
   const std::int32_t r = Run([&] { return FLibrary->ReadNVMFile(s, ss, buffer, length); });
@@ -156,6 +213,7 @@ std::int32_t TNVMSection::Read(void* buffer, std::uint32_t length) {
 }
 
 std::int32_t TNVMSection::Write(const void* buffer, std::uint32_t length) {
+  FLinkLost = false;
   if (!EnsureOpen()) return -1;
   const auto s = static_cast<std::uint8_t>(FSection), ss = static_cast<std::uint8_t>(FSubSection);
   const std::int32_t r = Run([&] { return FLibrary->WriteNVMFile(s, ss, buffer, length); });
@@ -165,6 +223,7 @@ std::int32_t TNVMSection::Write(const void* buffer, std::uint32_t length) {
 }
 
 std::int32_t TNVMSection::GetSize() {
+  FLinkLost = false;
   if (!EnsureOpen()) return -1;
   const auto s = static_cast<std::uint8_t>(FSection), ss = static_cast<std::uint8_t>(FSubSection);
   const std::int32_t r = Run([&] { return FLibrary->GetNVMFileSize(s, ss); });
@@ -174,6 +233,7 @@ std::int32_t TNVMSection::GetSize() {
 }
 
 std::int32_t TNVMSection::Clear() {
+  FLinkLost = false;
   if (!EnsureOpen()) return 0;
   const auto s = static_cast<std::uint8_t>(FSection), ss = static_cast<std::uint8_t>(FSubSection);
   const std::int32_t r = Run([&] { return FLibrary->ClearNVMFile(s, ss); });

@@ -2,13 +2,18 @@
 // library, opens and ends its connection, and reads, writes, sizes and clears one section at a
 // time. Nothing else in the tool calls the device library.
 //
-// The library file decides how it is reached: a library built for the tool's own platform is
-// loaded into the process; a 32-bit Windows library is served by gbp-host.exe, run through
-// Wine on Linux and directly on Windows. The host starts at the first InitGBP and lives until
-// the library is released, so Wine starts once; the six calls answer the same either way.
+// The library file decides how it is reached (IGbpLibrary): a library built for the tool's own
+// platform is loaded into the process; a 32-bit Windows library is served by gbp-host.exe, run
+// through Wine on Linux and directly on Windows. The host starts at the first InitGBP and
+// lives until the library is released, so Wine starts once; the six calls answer the same
+// either way. A call that loses the link to the telephone (the host fails or overruns the
+// call's time limit, or the library says so) answers -5 and is told apart (LinkLost). From the
+// opening to EndGBP the port is locked against other programs (PortLock.h), and a port's
+// serial device from the settings is checked before it is used (ComDevice.h).
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -18,6 +23,7 @@
 
 #include "device/DeviceCallRunner.h"
 #include "device/GbpLibrary.h"
+#include "device/PortLock.h"
 #include "device/host/HostContext.h"
 
 namespace zub {
@@ -81,6 +87,16 @@ class TNVMSection {
 
   bool Loaded() const { return FLoaded; }
   bool PortOpen() const { return FPortOpen; }
+  // True when the most recent library call lost the link to the telephone: the host died, hung
+  // up, answered something else than a reply or overran its time limit, or the in-process
+  // library said so. The call answered -5; the connection is closed. Cleared when the next
+  // call starts.
+  bool LinkLost() const { return FLinkLost; }
+  // Cuts the hosted library's call in flight short: its host is ended and the call answers -5
+  // as a lost link. Nothing when no hosted call is in flight. Async-signal-safe: callable from
+  // a signal handler or another thread. A call into a library loaded into the process cannot
+  // be cut short; it runs until the library returns.
+  static void AbortCall() noexcept;
   void SetObserver(INVMObserver* observer) { FObserver = observer; }
   std::string LibraryFileName() const { return FCTEMode ? "cte_gbp.dll" : "gbp.dll"; }
 
@@ -93,6 +109,17 @@ class TNVMSection {
     FHostContext.comDevices = devices;
   }
   const std::array<std::string, 4>& ComDevices() const { return FHostContext.comDevices; }
+  // What a hosted call may take on top of the bytes it moves at 9,600 bit/s (10 bits a byte):
+  // 30 s unless set. Past its limit the host is ended and the call is a lost link.
+  void SetCallTimeout(std::chrono::milliseconds allowance) {
+    FHostContext.callAllowance = allowance;
+  }
+  std::chrono::milliseconds CallTimeout() const { return FHostContext.callAllowance; }
+  // The host's and Wine's standard error go to the tool's standard error instead of the log
+  // file host.log in the user's state folder (from the host's next start).
+  void SetHostLogToStderr(bool toStderr) { FHostContext.logToStderr = toStderr; }
+  // Where the port locks are kept (TPortLockPlaces::Default() unless set).
+  void SetPortLockPlaces(const TPortLockPlaces& places) { FLockPlaces = places; }
   // Whether the loaded library is served through gbp-host.exe.
   bool Hosted() const { return FBridge != nullptr; }
   // The process id of the running host; 0 when none runs.
@@ -103,6 +130,10 @@ class TNVMSection {
   bool EnsureOpen();
   // A call that lost the link took the connection with it.
   void AfterCall();
+  // Checks the port's device setting and locks the port; false (after the message) when the
+  // opening must not go on.
+  bool LockPort(std::uint8_t port);
+  void ReleasePort();
   std::int32_t Run(const std::function<std::int32_t()>& call) { return FRunner->Run(call); }
   void Report(std::string_view entry, std::vector<std::int64_t> args, bool hasResult,
               std::int32_t result);
@@ -117,8 +148,13 @@ class TNVMSection {
   THostContext FHostContext;
   TInlineCallRunner FInlineRunner;
   IDeviceCallRunner* FRunner = &FInlineRunner;
+  std::string FLoadFailure;  // the message of a library that could not be loaded
+  TPortLockPlaces FLockPlaces = TPortLockPlaces::Default();
+  TPortLock FPortLock;
+  std::string FLockedPort;  // what FPortLock holds: the device, or the library and port
   bool FLoaded = false;
   bool FPortOpen = false;
+  bool FLinkLost = false;
 
   std::int32_t FSection = 0;
   std::int32_t FSubSection = 0;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,9 +26,11 @@ struct THostCommand {
   // Variables set (or replaced) in the child's environment; the rest is inherited.
   std::vector<std::pair<std::string, std::string>> env;
   // How long the hello may take: the first Wine start in a new prefix takes up to a minute.
-  // 0 = no limit. Only the wait for the hello has a limit; a call may take as long as the
-  // library needs.
+  // 0 = no limit.
   int helloTimeoutMs = 180'000;
+  // Where the child's standard error goes: appended to this file (made when absent), or, when
+  // empty, to the tool's own standard error.
+  std::filesystem::path stderrFile{};
 };
 
 class IChildProcess : public hostproto::IByteSource {
@@ -40,6 +43,9 @@ class IChildProcess : public hostproto::IByteSource {
   virtual long Id() const = 0;
   // Waits for the child's bytes (and for room in its input) end at `deadline`.
   virtual void SetDeadline(std::optional<Clock::time_point> deadline) = 0;
+  // Whether the last wait that failed was cut short (its deadline passed, or
+  // InterruptChildWaits) rather than ended by the child: the child may still be at work.
+  virtual bool CutShort() const = 0;
   // Writes all of `data` to the child's input; false when the child is gone or the deadline
   // passed.
   virtual bool WriteAll(const std::uint8_t* data, std::size_t size) = 0;
@@ -48,6 +54,20 @@ class IChildProcess : public hostproto::IByteSource {
   // Closes both pipes and ends the child at once.
   virtual void Kill() = 0;
 };
+
+// While one lives, InterruptChildWaits() cuts every wait on a child short, as a passed
+// deadline would. Interruptions from before it was made are forgotten.
+class TInterruptibleWait {
+ public:
+  TInterruptibleWait();
+  ~TInterruptibleWait();
+  TInterruptibleWait(const TInterruptibleWait&) = delete;
+  TInterruptibleWait& operator=(const TInterruptibleWait&) = delete;
+};
+
+// Cuts short the waits on children inside a TInterruptibleWait; nothing when there is none.
+// Async-signal-safe: callable from a signal handler or any thread.
+void InterruptChildWaits() noexcept;
 
 // The platform's child process, not started yet.
 std::unique_ptr<IChildProcess> MakeChildProcess();

@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <span>
 
 #include "device/host/ChildProcess.h"
@@ -21,6 +23,29 @@ namespace zub {
 namespace {
 
 using Clock = IChildProcess::Clock;
+
+// The self-pipe that cuts waits short (InterruptChildWaits): made once, written from any
+// thread or a signal handler, watched by every wait.
+std::atomic<int> gInterruptRead{-1};
+std::atomic<int> gInterruptWrite{-1};
+std::atomic<int> gInterruptibleWaits{0};
+std::once_flag gInterruptPipeMade;
+
+// `fd` moved above the standard descriptors (closing the original), so a child's dup2 onto 0,
+// 1 or 2 never meets one of our own pipe ends there. -1 on failure.
+int AboveStandard(int fd) {
+  if (fd < 0 || fd > STDERR_FILENO) return fd;
+  const int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+  ::close(fd);
+  return moved;
+}
+
+void DrainInterrupts() {
+  const int fd = gInterruptRead.load();
+  char sink[64];
+  while (fd >= 0 && read(fd, sink, sizeof sink) > 0) {
+  }
+}
 
 // A child with a pipe on its standard input and one on its standard output. Our ends are
 // non-blocking and close-on-exec; every wait on them also watches for the child's death, so
@@ -41,6 +66,18 @@ class TPosixChild : public IChildProcess {
       CloseAll({toChild[0], toChild[1], fromChild[0], fromChild[1]});
       return false;
     }
+    for (int* fd : {&toChild[0], &toChild[1], &fromChild[0], &fromChild[1]})
+      *fd = AboveStandard(*fd);
+    if (toChild[0] < 0 || toChild[1] < 0 || fromChild[0] < 0 || fromChild[1] < 0) {
+      error = std::string("cannot make a pipe: ") + std::strerror(errno);
+      CloseAll({toChild[0], toChild[1], fromChild[0], fromChild[1]});
+      return false;
+    }
+    // A log that cannot be opened leaves the tool's own standard error to the child.
+    int log = -1;
+    if (!command.stderrFile.empty())
+      log = AboveStandard(
+          ::open(command.stderrFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
     std::vector<std::string> inherited;
     for (char** e = environ; e && *e; ++e) inherited.emplace_back(*e);
     const std::vector<std::string> env = ChildEnvironment(inherited, command.env);
@@ -55,6 +92,7 @@ class TPosixChild : public IChildProcess {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, toChild[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
+    if (log >= 0) posix_spawn_file_actions_adddup2(&actions, log, STDERR_FILENO);
     // The child starts with default signal handling, whatever the tool ignores or blocks.
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
@@ -69,7 +107,7 @@ class TPosixChild : public IChildProcess {
     const int rc = posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
-    CloseAll({toChild[0], fromChild[1]});
+    CloseAll({toChild[0], fromChild[1], log});
     if (rc != 0) {
       error = "cannot start " + command.argv[0] + ": " + std::strerror(rc);
       CloseAll({toChild[1], fromChild[0]});
@@ -85,6 +123,7 @@ class TPosixChild : public IChildProcess {
 
   long Id() const override { return pid_; }
   void SetDeadline(std::optional<Clock::time_point> deadline) override { deadline_ = deadline; }
+  bool CutShort() const override { return cutShort_; }
 
   bool WriteAll(const std::uint8_t* data, std::size_t size) override {
     // Writing to a pipe whose reader is gone raises SIGPIPE: hold it back for this thread and
@@ -175,20 +214,31 @@ class TPosixChild : public IChildProcess {
   }
 
   // Waits until `fd` is ready for `events`; false when the child ended (and the pipe has
-  // nothing more), or the deadline passed.
+  // nothing more), the deadline passed or the wait was interrupted.
   bool Wait(int fd, short events) {
     constexpr int kSliceMs = 200;
+    cutShort_ = false;
     for (;;) {
       int slice = kSliceMs;
       if (deadline_) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(*deadline_ - Clock::now());
-        if (left.count() <= 0) return false;
+        if (left.count() <= 0) {
+          cutShort_ = true;
+          return false;
+        }
         slice = static_cast<int>(std::min<long long>(slice, left.count()));
       }
-      pollfd p{fd, events, 0};
-      const int r = poll(&p, 1, slice);
-      if (r > 0) return true;  // ready, or an error/hang-up that the next read/write reports
+      pollfd p[2] = {{fd, events, 0}, {gInterruptRead.load(), POLLIN, 0}};
+      const int r = poll(p, p[1].fd >= 0 ? 2 : 1, slice);
+      if (r > 0 && p[1].revents) {
+        DrainInterrupts();
+        if (gInterruptibleWaits.load() > 0) {
+          cutShort_ = true;
+          return false;
+        }
+      }
+      if (r > 0 && p[0].revents) return true;  // ready, or an error/hang-up the next I/O reports
       if (r < 0 && errno != EINTR) return false;
       if (r == 0 && (pid_ <= 0 || Reap(false))) {
         // Gone: whatever it wrote before ending is still in the pipe.
@@ -202,9 +252,34 @@ class TPosixChild : public IChildProcess {
   int in_ = -1;   // the host's standard input (we write)
   int out_ = -1;  // the host's standard output (we read)
   std::optional<Clock::time_point> deadline_;
+  bool cutShort_ = false;
 };
 
 }  // namespace
+
+TInterruptibleWait::TInterruptibleWait() {
+  std::call_once(gInterruptPipeMade, [] {
+    int fds[2] = {-1, -1};
+    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    gInterruptRead = AboveStandard(fds[0]);
+    gInterruptWrite = AboveStandard(fds[1]);
+  });
+  DrainInterrupts();
+  ++gInterruptibleWaits;
+}
+
+TInterruptibleWait::~TInterruptibleWait() {
+  --gInterruptibleWaits;
+}
+
+void InterruptChildWaits() noexcept {
+  const int fd = gInterruptWrite.load();
+  if (fd < 0 || gInterruptibleWaits.load() <= 0) return;
+  const int saved = errno;
+  const char byte = 'x';
+  [[maybe_unused]] const ssize_t n = ::write(fd, &byte, 1);
+  errno = saved;
+}
 
 std::unique_ptr<IChildProcess> MakeChildProcess() {
   return std::make_unique<TPosixChild>();

@@ -6,8 +6,12 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <mutex>
+#include <optional>
 #include <span>
+#include <thread>
 
 #include "device/host/ChildProcess.h"
 
@@ -16,6 +20,13 @@ namespace zub {
 namespace {
 
 using Clock = IChildProcess::Clock;
+
+// Set by InterruptChildWaits while a TInterruptibleWait lives; every child's watchdog sees it.
+HANDLE InterruptEvent() {
+  static const HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  return event;
+}
+std::atomic<int> gInterruptibleWaits{0};
 
 std::wstring Wide(const std::string& utf8) {
   if (utf8.empty()) return {};
@@ -63,9 +74,24 @@ void AppendQuoted(std::wstring& line, const std::wstring& arg) {
 
 // A child with a pipe on its standard input and one on its standard output. Only the child's
 // ends are inheritable; when the child ends, its ends close and our reads and writes fail.
+// Reads and writes block: a watchdog thread cancels the waiting thread's I/O when the deadline
+// passes or the wait is interrupted.
 class TWin32Child : public IChildProcess {
  public:
-  ~TWin32Child() override { Kill(); }
+  TWin32Child() : wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+    watchdog_ = std::thread([this] { Watch(); });
+  }
+  ~TWin32Child() override {
+    Kill();
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      quit_ = true;
+    }
+    SetEvent(wake_);
+    watchdog_.join();
+    CloseHandle(wake_);
+    SetDeadline(std::nullopt);
+  }
 
   bool Spawn(const THostCommand& command, std::string& error) override {
     if (command.argv.empty()) {
@@ -105,7 +131,13 @@ class TWin32Child : public IChildProcess {
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = childIn;
     si.hStdOutput = childOut;
-    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    // A log that cannot be opened leaves the tool's own standard error to the child.
+    HANDLE log = INVALID_HANDLE_VALUE;
+    if (!command.stderrFile.empty())
+      log = CreateFileW(command.stderrFile.wstring().c_str(), FILE_APPEND_DATA,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                        nullptr);
+    si.hStdError = log != INVALID_HANDLE_VALUE ? log : GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION pi{};
     const BOOL ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
                                    CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT, envBlock.data(),
@@ -113,6 +145,7 @@ class TWin32Child : public IChildProcess {
     const DWORD lastError = GetLastError();
     CloseHandle(childIn);
     CloseHandle(childOut);
+    if (log != INVALID_HANDLE_VALUE) CloseHandle(log);
     if (!ok) {
       error = "cannot start " + command.argv[0] + " (error " + std::to_string(lastError) + ")";
       Kill();
@@ -125,14 +158,27 @@ class TWin32Child : public IChildProcess {
   }
 
   long Id() const override { return process_ ? static_cast<long>(id_) : 0; }
-  // Reads block on Windows; the hello has no time limit there.
-  void SetDeadline(std::optional<Clock::time_point>) override {}
+  void SetDeadline(std::optional<Clock::time_point> deadline) override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (waiter_) CloseHandle(waiter_);
+      waiter_ = nullptr;
+      deadline_ = deadline;
+      if (deadline) {
+        waiter_ = OpenThread(THREAD_TERMINATE, FALSE, GetCurrentThreadId());
+        cutShort_ = false;
+      }
+    }
+    SetEvent(wake_);
+  }
+  bool CutShort() const override { return cutShort_; }
 
   bool WriteAll(const std::uint8_t* data, std::size_t size) override {
     while (size > 0) {
       const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 20));
       DWORD done = 0;
-      if (!in_ || !WriteFile(in_, data, piece, &done, nullptr) || done == 0) return false;
+      if (!in_ || cutShort_ || !WriteFile(in_, data, piece, &done, nullptr) || done == 0)
+        return false;
       data += done;
       size -= done;
     }
@@ -143,6 +189,7 @@ class TWin32Child : public IChildProcess {
     if (!out_ || into.empty()) return 0;
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(into.size(), 1u << 20));
     DWORD got = 0;
+    if (cutShort_) return 0;
     if (!ReadFile(out_, into.data(), want, &got, nullptr)) return 0;  // broken pipe: ended
     return got;
   }
@@ -172,13 +219,65 @@ class TWin32Child : public IChildProcess {
     h = nullptr;
   }
 
+  // Until the child goes: when a deadline passes, or an interruption comes while one is set,
+  // the waiting thread's blocking read or write is cancelled (again, until it is unset, since a
+  // cancel finds nothing to do between two pieces of I/O).
+  void Watch() {
+    for (;;) {
+      DWORD timeout = INFINITE;
+      bool armed = false;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (quit_) return;
+        if (deadline_) {
+          armed = true;
+          const auto left =
+              std::chrono::duration_cast<std::chrono::milliseconds>(*deadline_ - Clock::now());
+          timeout = cutShort_ ? 50 : static_cast<DWORD>(std::max<long long>(0, left.count()));
+        }
+      }
+      const HANDLE events[2] = {wake_, InterruptEvent()};
+      const DWORD n = armed && gInterruptibleWaits.load() > 0 && events[1] ? 2 : 1;
+      const DWORD r = WaitForMultipleObjects(n, events, FALSE, timeout);
+      if (r == WAIT_OBJECT_0) continue;
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!deadline_) continue;
+      if (r == WAIT_OBJECT_0 + 1 || Clock::now() >= *deadline_) {
+        cutShort_ = true;
+        if (waiter_) CancelSynchronousIo(waiter_);
+      }
+    }
+  }
+
   HANDLE process_ = nullptr;
   DWORD id_ = 0;
   HANDLE in_ = nullptr;
   HANDLE out_ = nullptr;
+
+  std::mutex mutex_;  // guards what the watchdog reads
+  std::optional<Clock::time_point> deadline_;
+  HANDLE waiter_ = nullptr;  // the thread that set the deadline
+  std::atomic<bool> cutShort_{false};
+  bool quit_ = false;
+  HANDLE wake_;
+  std::thread watchdog_;
 };
 
 }  // namespace
+
+TInterruptibleWait::TInterruptibleWait() {
+  if (HANDLE event = InterruptEvent()) ResetEvent(event);
+  ++gInterruptibleWaits;
+}
+
+TInterruptibleWait::~TInterruptibleWait() {
+  --gInterruptibleWaits;
+}
+
+void InterruptChildWaits() noexcept {
+  if (gInterruptibleWaits.load() <= 0) return;
+  if (HANDLE event = InterruptEvent()) SetEvent(event);
+}
 
 std::unique_ptr<IChildProcess> MakeChildProcess() {
   return std::make_unique<TWin32Child>();

@@ -38,11 +38,15 @@ bool THostChannel::Start(const THostCommand& command, std::string* error) {
     if (error) *error = why;
     return false;
   }
-  if (command.helloTimeoutMs > 0)
-    child->SetDeadline(Clock::now() + std::chrono::milliseconds(command.helloTimeoutMs));
   hostproto::THello hello;
-  const TReadStatus status = hostproto::ReadHello(*child, hello);
-  child->SetDeadline(std::nullopt);
+  TReadStatus status;
+  {
+    const TInterruptibleWait interruptible;
+    if (command.helloTimeoutMs > 0)
+      child->SetDeadline(Clock::now() + std::chrono::milliseconds(command.helloTimeoutMs));
+    status = hostproto::ReadHello(*child, hello);
+    child->SetDeadline(std::nullopt);
+  }
   if (status != TReadStatus::Ok) {
     if (error) {
       *error = status == TReadStatus::Malformed
@@ -68,7 +72,7 @@ bool THostChannel::EnsureRunning(std::string* error) {
 }
 
 void THostChannel::Stop() {
-  if (child_) child_->Finish(2000);
+  if (child_) child_->Finish(kEndGraceMs);
   child_.reset();
   hello_ = {};
 }
@@ -81,30 +85,47 @@ long THostChannel::ChildId() const {
   return child_ ? child_->Id() : 0;
 }
 
-void THostChannel::MarkDead() {
-  if (child_) child_->Kill();
+std::chrono::milliseconds THostChannel::CallTimeLimit(std::chrono::milliseconds allowance,
+                                                      std::uint64_t bytes) {
+  const std::uint64_t linkMs = bytes * kBitsPerByte * 1000 / kLinkBitsPerSecond;
+  return allowance + std::chrono::milliseconds(static_cast<std::int64_t>(linkMs));
+}
+
+std::int32_t THostChannel::LoseLink() {
+  lost_ = true;
+  if (child_) {
+    // A host cut short may still be in the library's call: its input closes, so it ends the
+    // library's connection and goes; one that failed by itself goes at once.
+    if (child_->CutShort())
+      child_->Finish(kEndGraceMs);
+    else
+      child_->Kill();
+  }
   child_.reset();
   hello_ = {};
+  return kCommError;
 }
 
 std::int32_t THostChannel::Call(const TRequest& request, const void* writeData, void* readBuffer) {
-  if (!child_) return kCommError;
+  lost_ = false;
+  if (!child_) {
+    lost_ = true;
+    return kCommError;
+  }
   if (!hello_.Has(request.entry)) return kNotServed;
+  const bool moves = request.entry == TEntry::ReadNVMFile || request.entry == TEntry::WriteNVMFile;
+  const TInterruptibleWait interruptible;
+  child_->SetDeadline(Clock::now() + CallTimeLimit(allowance_, moves ? request.length : 0));
   const auto head = hostproto::EncodeRequest(request);
   bool sent = child_->WriteAll(head.data(), head.size());
   if (sent && request.entry == TEntry::WriteNVMFile && request.length)
     sent = child_->WriteAll(static_cast<const std::uint8_t*>(writeData), request.length);
-  if (!sent) {
-    MarkDead();
-    return kCommError;
-  }
+  if (!sent) return LoseLink();
   TReply reply;
   const std::size_t capacity = request.entry == TEntry::ReadNVMFile ? request.length : 0;
   const std::span<std::uint8_t> into(static_cast<std::uint8_t*>(readBuffer), capacity);
-  if (hostproto::ReadReply(*child_, request, reply, into) != TReadStatus::Ok) {
-    MarkDead();
-    return kCommError;
-  }
+  if (hostproto::ReadReply(*child_, request, reply, into) != TReadStatus::Ok) return LoseLink();
+  child_->SetDeadline(std::nullopt);
   switch (reply.status) {
     case TStatus::Called:
       return reply.result;
@@ -165,6 +186,10 @@ std::int32_t THostChannel::GetNVMFileSize(std::uint8_t section, std::uint8_t sub
   r.section = section;
   r.subSection = subSection;
   return Call(r, nullptr, nullptr);
+}
+
+void AbortHostedCall() noexcept {
+  InterruptChildWaits();
 }
 
 }  // namespace zub

@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <utility>
 
+#include "device/ComDevice.h"
 #include "device/DeviceLibrary.h"
+#include "device/host/HostLog.h"
 #include "device/host/WineHost.h"
 
 namespace zub {
@@ -12,8 +14,8 @@ namespace zub {
 namespace {
 
 namespace fs = std::filesystem;
-using hostproto::TEntry;
 
+#if !defined(_WIN32)
 // The prefix the host runs in: the one the environment names, else the tool's own.
 fs::path ToolWinePrefix() {
   const char* named = std::getenv("WINEPREFIX");
@@ -26,6 +28,7 @@ bool AnyDevice(const std::array<std::string, 4>& devices) {
     if (!d.empty()) return true;
   return false;
 }
+#endif
 
 }  // namespace
 
@@ -40,21 +43,32 @@ THostedLibrary::~THostedLibrary() = default;
 
 std::unique_ptr<THostedLibrary> THostedLibrary::Load(const fs::path& file, const TPeFile& pe,
                                                      std::string fileName, fs::path programDir,
-                                                     THostContext& context) {
+                                                     THostContext& context,
+                                                     std::vector<std::string>* missing) {
   // The export table says whether the host would find the six; the host itself starts only at
   // the first InitGBP.
-  for (int i = 0; i < hostproto::kEntryCount; ++i) {
-    const auto entry = static_cast<TEntry>(i);
-    if (!pe.Exports(hostproto::EntryName(entry)) &&
-        !pe.Exports(hostproto::DecoratedEntryName(entry)))
-      return nullptr;
+  const std::vector<std::string> lacking = MissingEntryPoints(pe);
+  if (!lacking.empty()) {
+    if (missing) *missing = lacking;
+    return nullptr;
   }
   return std::unique_ptr<THostedLibrary>(
       new THostedLibrary(file, std::move(fileName), std::move(programDir), context));
 }
 
 bool THostedLibrary::Prepare(std::string& message) {
-  if (FHost.Running()) return true;
+  if (!FHost.Running()) return StartHost(message);
+#if !defined(_WIN32)
+  // Wine links the ports anew when it starts again, which may have happened meanwhile.
+  const std::array<std::string, 4> devices = UsableComDevices(FContext.comDevices);
+  std::string error;
+  if (AnyDevice(devices) && !MapComPorts(ToolWinePrefix(), devices, error))
+    message = "The serial ports could not be mapped for Wine: " + error;
+#endif
+  return true;
+}
+
+bool THostedLibrary::StartHost(std::string& message) {
   auto hostExe = FindHostExe(FProgramDir);
   if (!hostExe && ExecutableDir() != FProgramDir) hostExe = FindHostExe(ExecutableDir());
   if (!hostExe) {
@@ -65,11 +79,15 @@ bool THostedLibrary::Prepare(std::string& message) {
   }
   std::string error;
 #if defined(_WIN32)
-  const THostCommand command = MakeDirectHostCommand(*hostExe, FFile);
+  THostCommand command = MakeDirectHostCommand(*hostExe, FFile);
 #else
   const fs::path prefix = ToolWinePrefix();
-  const auto wineCommand =
-      MakeWineHostCommand(*hostExe, FFile, {prefix, FContext.comDevices}, error);
+  const std::array<std::string, 4> devices = UsableComDevices(FContext.comDevices);
+  const std::array<std::string, 4> recorded = ReadPortRecord(prefix, FProgramDir);
+  // Ports no longer mapped go back to Wine: our link now, the registry value by the host.
+  UnmapComPorts(prefix, devices, recorded);
+  auto wineCommand = MakeWineHostCommand(
+      *hostExe, FFile, {prefix, devices, PortArguments(devices, recorded)}, error);
   if (!wineCommand) {
     if (error == kWineMissingText) {
       // Said once; until Wine is installed every opening fails quietly like a refused one.
@@ -80,16 +98,22 @@ bool THostedLibrary::Prepare(std::string& message) {
     }
     return false;
   }
-  const THostCommand& command = *wineCommand;
+  THostCommand command = std::move(*wineCommand);
 #endif
+  if (!FContext.logToStderr) {
+    const fs::path log = HostLogPath();
+    if (!log.empty() && RotateLog(log)) command.stderrFile = log;
+  }
   if (!FHost.Start(command, &error)) {
     message = "Unable to start gbp-host.exe for " + FFileName + ": " + error;
     return false;
   }
 #if !defined(_WIN32)
-  // A prefix made by this start has its device folder only now. The host runs: the opening
-  // goes on whatever the mapping says.
-  if (AnyDevice(FContext.comDevices) && !MapComPorts(prefix, FContext.comDevices, error))
+  WritePortRecord(prefix, FProgramDir, devices);
+  // The host has written the registry for Wine's next start; a Wine that was running already
+  // (or whose start raced the host) gets the links now. The host runs: the opening goes on
+  // whatever the mapping says.
+  if (AnyDevice(devices) && !MapComPorts(prefix, devices, error))
     message = "The serial ports could not be mapped for Wine: " + error;
 #endif
   return true;
