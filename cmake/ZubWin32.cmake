@@ -6,6 +6,8 @@
 option(ZUB_BUILD_WIN32 "Build the 32-bit Windows host and simulator when MinGW-w64 is present" ON)
 
 set(ZUB_WIN32_DIR ${ZUB_BIN_DIR}/win32)
+# The tests' own Windows library: in the build tree, never beside the program.
+set(ZUB_WIN32_TEST_DIR ${CMAKE_BINARY_DIR}/test-libs/win32-scripted)
 if(NOT ZUB_BUILD_WIN32)
   return()
 endif()
@@ -23,6 +25,7 @@ ExternalProject_Add(zub_win32
     -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/Mingw32Toolchain.cmake
     -DCMAKE_BUILD_TYPE=Release
     -DZUB_WIN32_OUT=${ZUB_WIN32_DIR}
+    -DZUB_WIN32_TEST_OUT=${ZUB_WIN32_TEST_DIR}
     -DCMAKE_CXX_FLAGS=
     -DCMAKE_C_FLAGS=
     -DCMAKE_EXE_LINKER_FLAGS=
@@ -31,4 +34,5 @@ ExternalProject_Add(zub_win32
   # The sources live in this tree: let the sub-build decide what changed.
   BUILD_ALWAYS ON
   BUILD_BYPRODUCTS ${ZUB_WIN32_DIR}/gbp-host.exe ${ZUB_WIN32_DIR}/gbp.dll
-                   ${ZUB_WIN32_DIR}/cte_gbp.dll ${ZUB_WIN32_DIR}/serial/gbp.dll)
+                   ${ZUB_WIN32_DIR}/cte_gbp.dll ${ZUB_WIN32_DIR}/serial/gbp.dll
+                   ${ZUB_WIN32_TEST_DIR}/gbp.dll)

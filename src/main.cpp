@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/StdDescriptors.h"
+
 #include "gui/app/ZubApp.h"
 
 namespace {
@@ -39,6 +41,7 @@ QIcon AppIcon() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  zub::EnsureStandardDescriptors();
   // Answered before Qt starts: neither needs a display.
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0) {

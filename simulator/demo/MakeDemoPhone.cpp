@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "DemoContent.h"
+#include "base/StdDescriptors.h"
 
 namespace fs = std::filesystem;
 using zub::demo::ByteVec;
@@ -19,7 +20,8 @@ namespace {
 
 void WriteFile(const fs::path& path, const ByteVec& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
@@ -30,6 +32,7 @@ void WriteText(const fs::path& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  zub::EnsureStandardDescriptors();
   constexpr const char* kUsage =
       "usage: zub-demo-phone [--] DIR\n"
       "Writes a simulated telephone into DIR (gbp-sim.ini and DIR/phone) and sample files to\n"
@@ -60,7 +63,8 @@ int main(int argc, char** argv) {
     fs::create_directories(samples);
     for (const auto& section : zub::demo::PhoneSections())
       WriteFile(phone / (section.Address + ".bin"), section.Bytes);
-    for (const auto& sample : zub::demo::SampleFiles()) WriteFile(samples / sample.Name, sample.Bytes);
+    for (const auto& sample : zub::demo::SampleFiles())
+      WriteFile(samples / sample.Name, sample.Bytes);
     WriteText(ini, zub::demo::SimulatorIni());
     std::cout << "demo telephone written to " << phone.string() << "\n";
   } catch (const std::exception& e) {

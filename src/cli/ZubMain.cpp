@@ -6,8 +6,10 @@
 #include "CliArgs.h"
 #include "CliSession.h"
 #include "Commands.h"
+#include "base/StdDescriptors.h"
 
 int main(int argc, char** argv) {
+  zub::EnsureStandardDescriptors();
   using namespace zub::cli;
   MarkStart();
   const TParseResult parsed = ParseCliArgs(std::vector<std::string>(argv + 1, argv + argc));

@@ -17,7 +17,7 @@
 #include "app/Manager.h"
 #include "commands/Scan.h"
 #include "device/NVMSection.h"
-#include "device/WineHost.h"
+#include "device/host/WineHost.h"
 #include "support/FakeInteraction.h"
 #include "support/SimTelephone.h"
 

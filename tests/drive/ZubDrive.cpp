@@ -20,6 +20,7 @@
 #include "app/Manager.h"
 #include "base/Convert.h"
 #include "base/InstallPaths.h"
+#include "base/StdDescriptors.h"
 #include "commands/SaveSlotSelection.h"
 #include "device/DeviceLibrary.h"
 #include "formats/GridCells.h"
@@ -361,6 +362,7 @@ int Run(const TScript& script, const fs::path& homeArg, std::ostream& out) {
 }  // namespace zub::drive
 
 int main(int argc, char** argv) {
+  zub::EnsureStandardDescriptors();
   constexpr const char* kUsage =
       "usage: zub-drive [--home DIR] SCRIPT   (SCRIPT - reads standard input)\n";
   fs::path home = fs::current_path();

@@ -16,7 +16,7 @@
 #include "DemoContent.h"
 #include "FuzzSupport.h"
 #include "commands/Forms.h"
-#include "device/HostProtocol.h"
+#include "device/host/HostProtocol.h"
 #include "formats/Classify.h"
 #include "formats/SectInfo.h"
 #include "support/TestFiles.h"

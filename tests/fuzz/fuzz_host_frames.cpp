@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "device/HostProtocol.h"
+#include "device/host/HostProtocol.h"
 
 using namespace zub;
 using namespace zub::hostproto;

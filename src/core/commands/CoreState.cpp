@@ -42,6 +42,8 @@ constexpr const char* kDevice = "Device";
 // A save's temporary file older than this was left by a save that never finished; a younger
 // one may be another running copy's save in progress.
 constexpr std::chrono::seconds kLeftoverAge{60};
+constexpr const char* kCallTimeoutKey = "CallTimeout";
+constexpr int kDefaultCallTimeout = 30;
 
 }  // namespace
 
@@ -91,6 +93,10 @@ void TCoreState::SettingsLoad() {
   for (std::size_t i = 0; i < devices.size(); ++i)
     devices[i] = ini.ReadString(kDevice, "COM" + std::to_string(i + 1), "");
   NVM->SetComDevices(devices);
+  // What a call through gbp-host.exe may take beyond its bytes' time on the link, in seconds;
+  // a value that is no positive number leaves the default.
+  const int callTimeout = ini.ReadInteger(kDevice, kCallTimeoutKey, kDefaultCallTimeout);
+  NVM->SetCallTimeout(std::chrono::seconds(callTimeout > 0 ? callTimeout : kDefaultCallTimeout));
 
   SetCTECB(ini.ReadBool(kManager, kCteModeKey, false));
   NVM->SetCTEMode(Experts.CTECB);

@@ -17,6 +17,13 @@ TStepError Answered(std::int32_t code, const char* what) {
           "the device library answered " + std::to_string(code) + " to " + what, code};
 }
 
+// A call whose link was lost answered -5 for no section of the telephone: its answer is no
+// answer at all, whatever the number says.
+TStepError LostLink(TSectionAddress a) {
+  return {TFailureKind::LinkLost, "the telephone stopped answering (section " + a.Text() + ")",
+          gbp::kNoSectionAlt};
+}
+
 std::string MiB(std::size_t bytes) {
   return std::to_string(bytes >> 20) + " MiB";
 }
@@ -38,7 +45,9 @@ TSizeAnswer AskSize(TNVMSection& nvm, TSectionAddress a) {
   TSizeAnswer r;
   r.Address = a;
   r.Code = nvm.GetSize();
-  if (r.Code == gbp::kNoSection || r.Code == gbp::kNoSectionAlt) {
+  if (nvm.LinkLost()) {
+    r.Error = LostLink(a);
+  } else if (r.Code == gbp::kNoSection || r.Code == gbp::kNoSectionAlt) {
     r.State = TSizeState::Absent;
   } else if (r.Code == 0) {
     r.State = TSizeState::Empty;
@@ -81,7 +90,9 @@ TSectionRead ReadSized(TNVMSection& nvm, TSectionAddress a, std::int32_t size) {
   // One byte more than the size: a section that grew since the size query fills it.
   r.Bytes.assign(expected + 1, 0);
   const std::int32_t n = ReadInto(nvm, r.Bytes);
-  if (n < 0) {
+  if (nvm.LinkLost()) {
+    r.Error = LostLink(a);
+  } else if (n < 0) {
     r.Error = Answered(n, "the read");
   } else if (r.Bytes.size() != expected) {
     const std::size_t delivered = r.Bytes.size();
@@ -140,9 +151,7 @@ std::optional<TStepError> TSectionLink::Blocked() const {
 }
 
 void TSectionLink::MarkLost(TSectionAddress a) {
-  FLost =
-      TStepError{TFailureKind::LinkLost,
-                 "the telephone stopped answering (section " + a.Text() + ")", gbp::kNoSectionAlt};
+  FLost = LostLink(a);
 }
 
 TSizeAnswer TSectionLink::QuerySize(TSectionAddress a) {
@@ -154,6 +163,10 @@ TSizeAnswer TSectionLink::QuerySize(TSectionAddress a) {
   }
   const auto start = FCore.Now();
   TSizeAnswer r = AskSize(*FCore.NVM, a);
+  if (FCore.NVM->LinkLost()) {
+    MarkLost(a);
+    return r;
+  }
   const bool slow = FCore.Now() - start > kSilentAnswerAfter;
   if (r.Code == gbp::kNoSectionAlt && slow) {
     if (auto failed = Probe()) {
@@ -177,6 +190,7 @@ std::optional<TStepError> TSectionLink::Probe() {
     return FLost;
   }
   const TSectionAddress target = *FAnswered;
+  // A lost link answers -5, never a size.
   if (AskSize(*FCore.NVM, target).Code >= 0) return std::nullopt;
   FLost = TStepError{TFailureKind::LinkLost, "the telephone stopped answering", gbp::kNoSectionAlt};
   return FLost;
@@ -197,6 +211,7 @@ TSectionRead TSectionLink::ReadContent(const TSizeAnswer& sized) {
   }
   TSectionRead r = ReadSized(*FCore.NVM, sized.Address, sized.Size);
   r.Sized = sized;
+  if (r.Error && r.Error->Kind == TFailureKind::LinkLost) FLost = r.Error;
   return r;
 }
 
@@ -210,6 +225,10 @@ std::optional<TStepError> TSectionLink::ReadPart(TSectionAddress a,
   Select(*FCore.NVM, a);
   const std::int32_t n = ReadInto(*FCore.NVM, buffer);
   if (answer) *answer = n;
+  if (FCore.NVM->LinkLost()) {
+    MarkLost(a);
+    return FLost;
+  }
   if (n < 0) return Answered(n, "the read");
   return std::nullopt;
 }
@@ -227,7 +246,13 @@ TWriteCheck TSectionLink::WriteAndCheck(TSectionAddress a, Bytes data, bool read
                                  MiB(kMaxSectionBytes) + " a section may hold"};
     return check;
   }
-  if (const std::int32_t w = WriteSection(*FCore.NVM, a, data); w < 0) {
+  const std::int32_t w = WriteSection(*FCore.NVM, a, data);
+  if (FCore.NVM->LinkLost()) {
+    MarkLost(a);
+    check.Error = FLost;
+    return check;
+  }
+  if (w < 0) {
     check.Error = Answered(w, "the write");
     return check;
   }
@@ -256,6 +281,10 @@ TWriteCheck TSectionLink::WriteAndCheck(TSectionAddress a, Bytes data, bool read
 std::optional<TStepError> TSectionLink::EraseAndCheck(TSectionAddress a) {
   if (auto blocked = Blocked()) return blocked;
   ClearSection(*FCore.NVM, a);  // the library's answer means nothing; the size afterwards tells
+  if (FCore.NVM->LinkLost()) {
+    MarkLost(a);
+    return FLost;
+  }
   const TSizeAnswer after = QuerySize(a);
   if (after.State == TSizeState::Empty || after.State == TSizeState::Absent) return std::nullopt;
   if (after.HasData())

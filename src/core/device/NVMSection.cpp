@@ -1,33 +1,16 @@
 #include "device/NVMSection.h"
 
-#include <cstdlib>
 #include <utility>
 
-#include "device/HostChannel.h"
-#include "device/PeFile.h"
-#include "device/WineHost.h"
+#include "device/ComDevice.h"
+#include "device/InProcessLibrary.h"
+#include "device/host/HostedLibrary.h"
+#include "device/host/PeFile.h"
+#include "device/host/WineHost.h"
 
 namespace zub {
 
-namespace {
-
 namespace fs = std::filesystem;
-using hostproto::TEntry;
-
-// The prefix the host runs in: the one the environment names, else the tool's own.
-fs::path ToolWinePrefix() {
-  const char* named = std::getenv("WINEPREFIX");
-  if (named && *named) return fs::path(named);
-  return DefaultWinePrefix();
-}
-
-bool AnyDevice(const std::array<std::string, 4>& devices) {
-  for (const auto& d : devices)
-    if (!d.empty()) return true;
-  return false;
-}
-
-}  // namespace
 
 std::string FormatLibraryCall(std::string_view entry, const std::vector<std::int64_t>& args,
                               bool hasResult, std::int32_t result) {
@@ -44,23 +27,28 @@ std::string FormatLibraryCall(std::string_view entry, const std::vector<std::int
 
 std::string GBPErrorText(std::int32_t code) {
   switch (code) {
-    case -1: return "GBP Error: Port already opened!";
-    case -2: return "GBP Error: Can't open port!";
-    case -3: return "GBP Error: No AT response!";
-    case -4: return "GBP Error: Port must be opened!";
-    case -5: return "GBP Error: COMM Error!";
-    case -6: return "GBP Error: No Memory!";
-    case -7: return "GBP Error: Invalid arguments!";
-    default: return "GBP Error: Unknown error #" + std::to_string(code) + "!";
+    case -1:
+      return "GBP Error: Port already opened!";
+    case -2:
+      return "GBP Error: Can't open port!";
+    case -3:
+      return "GBP Error: No AT response!";
+    case -4:
+      return "GBP Error: Port must be opened!";
+    case -5:
+      return "GBP Error: COMM Error!";
+    case -6:
+      return "GBP Error: No Memory!";
+    case -7:
+      return "GBP Error: Invalid arguments!";
+    default:
+      return "GBP Error: Unknown error #" + std::to_string(code) + "!";
   }
 }
 
 TNVMSection::TNVMSection(INVMOwner& owner, std::vector<std::filesystem::path> libraryDirs,
                          INVMObserver* observer)
-    : FOwner(owner),
-      FLibraryDirs(std::move(libraryDirs)),
-      FObserver(observer),
-      FHost(std::make_unique<THostChannel>()) {
+    : FOwner(owner), FLibraryDirs(std::move(libraryDirs)), FObserver(observer) {
   LoadGBP_DLL();
   FPortOpen = false;
 }
@@ -81,127 +69,85 @@ fs::path TNVMSection::LibraryDir() const {
 
 bool TNVMSection::LoadGBP_DLL() {
   const std::string name = LibraryFileName();
-  FLoaded = false;
-  FHosted = false;
-  // A Windows library that this build cannot load itself goes to the host; everything else
-  // takes the platform's loader, as the program's own libraries do.
+  UnLoadGBP_DLL();
+  // A Windows library beside the program that this build cannot load itself goes to the host;
+  // everything else takes the platform's loader, as the program's own libraries do.
   const fs::path dir = LibraryDir();
   const fs::path file = dir / name;
   std::error_code ec;
   const TPeFile pe = fs::is_regular_file(file, ec) ? ReadPeFile(file) : TPeFile{};
-  FLoaded = NeedsHost(pe) ? LoadHosted(file, pe) : LoadInProcess(name, dir);
-  // Addresses of a library that could not be used must never be called.
+  std::vector<std::string> missing;
+  if (NeedsHost(pe)) {
+    auto bridge = THostedLibrary::Load(file, pe, name, FLibraryDirs, FHostContext, &missing);
+    FBridge = bridge.get();
+    FLibrary = std::move(bridge);
+  } else {
+    FLibrary = TInProcessLibrary::Load(name, dir, &missing);
+  }
+  FLoaded = FLibrary != nullptr;
+  FLoadFailure.clear();
   if (!FLoaded) {
-    FLibrary.Release();
-    FHosted = false;
-    ForgetEntryPoints();
+    // A library that lacks entry points says which, apart from one that is missing or is no
+    // library at all.
+    FLoadFailure = "Unable to open " + name;
+    for (std::size_t i = 0; i < missing.size(); ++i)
+      FLoadFailure += (i ? ", " : "\n" + name + " lacks ") + missing[i];
   }
   if (FObserver) FObserver->OnLibraryLoad(name, FLoaded);
-  if (!FLoaded) FOwner.NVMMessage("ERROR", "Unable to open " + name);
+  if (!FLoaded) FOwner.NVMMessage("ERROR", FLoadFailure);
   return FLoaded;
 }
 
-bool TNVMSection::LoadInProcess(const std::string& name, const fs::path& dir) {
-  if (!FLibrary.Load(name, dir)) return false;
-  FInitGBPMode = reinterpret_cast<gbp::InitGBPModeFn>(FLibrary.Symbol("InitGBPMode"));
-  FEndGBPMode = reinterpret_cast<gbp::EndGBPModeFn>(FLibrary.Symbol("EndGBPMode"));
-  FReadNVMFile = reinterpret_cast<gbp::ReadNVMFileFn>(FLibrary.Symbol("ReadNVMFile"));
-  FWriteNVMFile = reinterpret_cast<gbp::WriteNVMFileFn>(FLibrary.Symbol("WriteNVMFile"));
-  FClearNVMFile = reinterpret_cast<gbp::ClearNVMFileFn>(FLibrary.Symbol("ClearNVMFile"));
-  FGetNVMFileSize = reinterpret_cast<gbp::GetNVMFileSizeFn>(FLibrary.Symbol("GetNVMFileSize"));
-  // A library that lacks any of the six is not used at all.
-  return FInitGBPMode && FEndGBPMode && FReadNVMFile && FWriteNVMFile && FClearNVMFile &&
-         FGetNVMFileSize;
-}
-
-bool TNVMSection::LoadHosted(const fs::path& file, const TPeFile& pe) {
-  // The export table says whether the host would find the six; the host itself starts only at
-  // the first InitGBP.
-  for (int i = 0; i < hostproto::kEntryCount; ++i) {
-    const auto entry = static_cast<TEntry>(i);
-    if (!pe.Exports(hostproto::EntryName(entry)) &&
-        !pe.Exports(hostproto::DecoratedEntryName(entry)))
-      return false;
-  }
-  FHosted = true;
-  FHostedFile = file;
-  return true;
-}
-
 void TNVMSection::UnLoadGBP_DLL() {
-  StopHost();
-  FLibrary.Release();
+  if (FBridge && FBridge->HostProcessId() != 0)
+    Run([&] {
+      FBridge->Stop();
+      return 0;
+    });
+  FBridge = nullptr;
+  FLibrary.reset();
   FLoaded = false;
-  FHosted = false;
-  ForgetEntryPoints();
-}
-
-void TNVMSection::ForgetEntryPoints() {
-  FInitGBPMode = nullptr;
-  FEndGBPMode = nullptr;
-  FReadNVMFile = nullptr;
-  FWriteNVMFile = nullptr;
-  FClearNVMFile = nullptr;
-  FGetNVMFileSize = nullptr;
 }
 
 long TNVMSection::HostProcessId() const {
-  return FHost->ChildId();
+  return FBridge ? FBridge->HostProcessId() : 0;
 }
 
-bool TNVMSection::StartHost() {
-  if (FHost->Running()) return true;
-  const std::string name = LibraryFileName();
-  std::optional<fs::path> hostExe;
-  for (const fs::path& dir : FLibraryDirs)
-    if (!hostExe) hostExe = FindHostExe(dir);
-  if (!hostExe) hostExe = FindHostExe(ExecutableDir());
-  if (!hostExe) {
-    FOwner.NVMMessage("ERROR", "Unable to use " + name +
-                                   ": it is a Windows library, and gbp-host.exe, which serves "
-                                   "it, is neither beside the program nor in its folder win32.");
-    return false;
-  }
-  std::string error;
-#if defined(_WIN32)
-  const THostCommand command = MakeDirectHostCommand(*hostExe, FHostedFile);
-#else
-  const fs::path prefix = ToolWinePrefix();
-  const auto wineCommand = MakeWineHostCommand(*hostExe, FHostedFile, {prefix, FComDevices}, error);
-  if (!wineCommand) {
-    if (error == kWineMissingText) {
-      // Said once; until Wine is installed every opening fails quietly like a refused one.
-      if (!FWineMissingTold) FOwner.NVMMessage("ERROR", kWineMissingText);
-      FWineMissingTold = true;
-    } else {
-      FOwner.NVMMessage("ERROR", "Unable to use " + name + " through Wine: " + error);
-    }
-    return false;
-  }
-  const THostCommand& command = *wineCommand;
-#endif
-  if (Run([&] { return FHost->Start(command, &error) ? 0 : -1; }) != 0) {
-    FOwner.NVMMessage("ERROR", "Unable to start gbp-host.exe for " + name + ": " + error);
-    return false;
-  }
-#if !defined(_WIN32)
-  // A prefix made by this start has its device folder only now.
-  if (AnyDevice(FComDevices) && !MapComPorts(prefix, FComDevices, error))
-    FOwner.NVMMessage("ERROR", "The serial ports could not be mapped for Wine: " + error);
-#endif
-  return true;
-}
-
-void TNVMSection::StopHost() {
-  if (!FHost->Running()) return;
-  Run([&] {
-    FHost->Stop();
-    return 0;
-  });
+void TNVMSection::AbortCall() noexcept {
+  AbortHostedCall();
 }
 
 void TNVMSection::AfterCall() {
-  if (FHosted && !FHost->Running()) FPortOpen = false;
+  FLinkLost = FLibrary->LastCallLost();
+  if (FLinkLost) FPortOpen = false;
+}
+
+bool TNVMSection::LockPort(std::uint8_t port) {
+  const std::string& device = FHostContext.comDevices[port - 1u];
+  if (const std::string problem = ComDeviceProblem(port, device); !problem.empty()) {
+    FOwner.NVMMessage("ERROR", problem);
+    return false;
+  }
+  const fs::path library = fs::absolute(LibraryDir() / LibraryFileName());
+  const std::string wanted =
+      device.empty() ? library.string() + "\n" + std::to_string(port) : device;
+  if (FPortLock.Held() && FLockedPort == wanted) return true;
+  FLockedPort = wanted;
+  const TLockResult result = device.empty() ? FPortLock.LockLibraryPort(library, port, FLockPlaces)
+                                            : FPortLock.LockDevice(device, FLockPlaces);
+  // Where no lock can be made at all, the opening goes on unguarded rather than never.
+  if (result != TLockResult::InUse) return true;
+  const std::string holder =
+      FPortLock.Holder() > 0 ? " (process " + std::to_string(FPortLock.Holder()) + ")" : "";
+  FOwner.NVMMessage(
+      "ERROR", "COM" + std::to_string(port) + " (" + (device.empty() ? library.string() : device) +
+                   ") is in use by another program" + holder + "; close it and try again.");
+  return false;
+}
+
+void TNVMSection::ReleasePort() {
+  FPortLock.Release();
+  FLockedPort.clear();
 }
 
 void TNVMSection::SetCTEMode(bool value) {
@@ -218,35 +164,49 @@ void TNVMSection::Report(std::string_view entry, std::vector<std::int64_t> args,
 bool TNVMSection::InitGBP() {
   if (FPortOpen) return true;
   FPortOpen = false;
+  FLinkLost = false;
   if (!FLoaded) {
     // No usable library: fail like an opening the telephone refused, without a call.
-    FOwner.NVMMessage("ERROR", "Unable to open " + LibraryFileName());
+    FOwner.NVMMessage("ERROR",
+                      FLoadFailure.empty() ? "Unable to open " + LibraryFileName() : FLoadFailure);
     return false;
   }
-  if (FHosted && !StartHost()) return false;
   const auto port = static_cast<std::uint8_t>(static_cast<std::uint8_t>(FCOMPort) + 1);
-  const std::int32_t result =
-      Run([&] { return FHosted ? FHost->InitGBPMode(port) : FInitGBPMode(port); });
+  // The port is ours from before the opening to EndGBP: a program that finds it taken
+  // touches nothing.
+  if (!LockPort(port)) return false;
+  // The host's start and the opening run as one call.
+  std::string message;
+  bool ready = false;
+  const std::int32_t result = Run([&] {
+    ready = FLibrary->Prepare(message);
+    return ready ? FLibrary->InitGBPMode(port) : 0;
+  });
+  if (!message.empty()) FOwner.NVMMessage("ERROR", message);
+  if (!ready) {
+    ReleasePort();
+    return false;
+  }
   Report("InitGBPMode", {port}, true, result);
+  AfterCall();
   if (result == 0) {
     FPortOpen = true;
     return true;
   }
+  ReleasePort();
   FOwner.NVMMessage("ERROR", GBPErrorText(result));
   return false;
 }
 
 void TNVMSection::EndGBP() {
+  FLinkLost = false;
   if (FLoaded) {
-    // A host that is not running holds no connection, so there is nothing to end in it; the
-    // call is still the tool's request, seen like any other.
-    if (!FHosted)
-      Run([&] { return FEndGBPMode(); });
-    else if (FHost->Running())
-      Run([&] { return FHost->EndGBPMode(); });
+    Run([&] { return FLibrary->EndGBPMode(); });
     Report("EndGBPMode", {}, false, 0);
+    FLinkLost = FLibrary->LastCallLost();
   }
   FPortOpen = false;
+  ReleasePort();
 }
 
 bool TNVMSection::EnsureOpen() {
@@ -254,44 +214,40 @@ bool TNVMSection::EnsureOpen() {
 }
 
 std::int32_t TNVMSection::Read(void* buffer, std::uint32_t length) {
+  FLinkLost = false;
   if (!EnsureOpen()) return -1;
   const auto s = static_cast<std::uint8_t>(FSection), ss = static_cast<std::uint8_t>(FSubSection);
-  const std::int32_t r = Run([&] {
-    return FHosted ? FHost->ReadNVMFile(s, ss, buffer, length)
-                   : FReadNVMFile(s, ss, buffer, length);
-  });
+  const std::int32_t r = Run([&] { return FLibrary->ReadNVMFile(s, ss, buffer, length); });
   Report("ReadNVMFile", {s, ss, length}, true, r);
   AfterCall();
   return r;
 }
 
 std::int32_t TNVMSection::Write(const void* buffer, std::uint32_t length) {
+  FLinkLost = false;
   if (!EnsureOpen()) return -1;
   const auto s = static_cast<std::uint8_t>(FSection), ss = static_cast<std::uint8_t>(FSubSection);
-  const std::int32_t r = Run([&] {
-    return FHosted ? FHost->WriteNVMFile(s, ss, buffer, length)
-                   : FWriteNVMFile(s, ss, buffer, length);
-  });
+  const std::int32_t r = Run([&] { return FLibrary->WriteNVMFile(s, ss, buffer, length); });
   Report("WriteNVMFile", {s, ss, length}, true, r);
   AfterCall();
   return r;
 }
 
 std::int32_t TNVMSection::GetSize() {
+  FLinkLost = false;
   if (!EnsureOpen()) return -1;
   const auto s = static_cast<std::uint8_t>(FSection), ss = static_cast<std::uint8_t>(FSubSection);
-  const std::int32_t r =
-      Run([&] { return FHosted ? FHost->GetNVMFileSize(s, ss) : FGetNVMFileSize(s, ss); });
+  const std::int32_t r = Run([&] { return FLibrary->GetNVMFileSize(s, ss); });
   Report("GetNVMFileSize", {s, ss}, true, r);
   AfterCall();
   return r;
 }
 
 std::int32_t TNVMSection::Clear() {
+  FLinkLost = false;
   if (!EnsureOpen()) return 0;
   const auto s = static_cast<std::uint8_t>(FSection), ss = static_cast<std::uint8_t>(FSubSection);
-  const std::int32_t r =
-      Run([&] { return FHosted ? FHost->ClearNVMFile(s, ss) : FClearNVMFile(s, ss); });
+  const std::int32_t r = Run([&] { return FLibrary->ClearNVMFile(s, ss); });
   Report("ClearNVMFile", {s, ss}, true, r);
   AfterCall();
   return r;

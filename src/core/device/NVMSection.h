@@ -2,13 +2,18 @@
 // library, opens and ends its connection, and reads, writes, sizes and clears one section at a
 // time. Nothing else in the tool calls the device library.
 //
-// The library file decides how it is reached: a library built for the tool's own platform is
-// loaded into the process; a 32-bit Windows library is served by gbp-host.exe, run through
-// Wine on Linux and directly on Windows. The host starts at the first InitGBP and lives until
-// the library is released, so Wine starts once; the six calls answer the same either way.
+// The library file decides how it is reached (IGbpLibrary): a library built for the tool's own
+// platform is loaded into the process; a 32-bit Windows library is served by gbp-host.exe, run
+// through Wine on Linux and directly on Windows. The host starts at the first InitGBP and
+// lives until the library is released, so Wine starts once; the six calls answer the same
+// either way. A call that loses the link to the telephone (the host fails or overruns the
+// call's time limit, or the library says so) answers -5 and is told apart (LinkLost). From the
+// opening to EndGBP the port is locked against other programs (PortLock.h), and a port's
+// serial device from the settings is checked before it is used (ComDevice.h).
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -17,10 +22,13 @@
 #include <vector>
 
 #include "device/DeviceCallRunner.h"
-#include "device/DeviceLibrary.h"
-#include "device/GbpApi.h"
+#include "device/GbpLibrary.h"
+#include "device/PortLock.h"
+#include "device/host/HostContext.h"
 
 namespace zub {
+
+class THostedLibrary;
 
 enum class TNVMCOMPortName : std::uint8_t { cpnCOM1 = 0, cpnCOM2, cpnCOM3, cpnCOM4 };
 
@@ -48,9 +56,6 @@ std::string FormatLibraryCall(std::string_view entry, const std::vector<std::int
 
 // The InitGBPMode failure text ("GBP Error: ...") for a non-zero result.
 std::string GBPErrorText(std::int32_t code);
-
-class THostChannel;
-struct TPeFile;
 
 class TNVMSection {
  public:
@@ -88,6 +93,16 @@ class TNVMSection {
 
   bool Loaded() const { return FLoaded; }
   bool PortOpen() const { return FPortOpen; }
+  // True when the most recent library call lost the link to the telephone: the host died, hung
+  // up, answered something else than a reply or overran its time limit, or the in-process
+  // library said so. The call answered -5; the connection is closed. Cleared when the next
+  // call starts.
+  bool LinkLost() const { return FLinkLost; }
+  // Cuts the hosted library's call in flight short: its host is ended and the call answers -5
+  // as a lost link. Nothing when no hosted call is in flight. Async-signal-safe: callable from
+  // a signal handler or another thread. A call into a library loaded into the process cannot
+  // be cut short; it runs until the library returns.
+  static void AbortCall() noexcept;
   void SetObserver(INVMObserver* observer) { FObserver = observer; }
   std::string LibraryFileName() const { return FCTEMode ? "cte_gbp.dll" : "gbp.dll"; }
 
@@ -96,25 +111,36 @@ class TNVMSection {
   void SetCallRunner(IDeviceCallRunner* runner) { FRunner = runner ? runner : &FInlineRunner; }
   // The devices the Windows library's COM1..COM4 lead to under Wine (e.g. "/dev/ttyACM0"); an
   // empty entry leaves Wine's own mapping. Used when the host next starts.
-  void SetComDevices(const std::array<std::string, 4>& devices) { FComDevices = devices; }
-  const std::array<std::string, 4>& ComDevices() const { return FComDevices; }
+  void SetComDevices(const std::array<std::string, 4>& devices) {
+    FHostContext.comDevices = devices;
+  }
+  const std::array<std::string, 4>& ComDevices() const { return FHostContext.comDevices; }
+  // What a hosted call may take on top of the bytes it moves at 9,600 bit/s (10 bits a byte):
+  // 30 s unless set. Past its limit the host is ended and the call is a lost link.
+  void SetCallTimeout(std::chrono::milliseconds allowance) {
+    FHostContext.callAllowance = allowance;
+  }
+  std::chrono::milliseconds CallTimeout() const { return FHostContext.callAllowance; }
+  // The host's and Wine's standard error go to the tool's standard error instead of the log
+  // file host.log in the user's state folder (from the host's next start).
+  void SetHostLogToStderr(bool toStderr) { FHostContext.logToStderr = toStderr; }
+  // Where the port locks are kept (TPortLockPlaces::Default() unless set).
+  void SetPortLockPlaces(const TPortLockPlaces& places) { FLockPlaces = places; }
   // Whether the loaded library is served through gbp-host.exe.
-  bool Hosted() const { return FHosted; }
+  bool Hosted() const { return FBridge != nullptr; }
   // The process id of the running host; 0 when none runs.
   long HostProcessId() const;
 
  private:
   // Opens the connection when it is closed; false when it could not be opened.
   bool EnsureOpen();
-  bool LoadInProcess(const std::string& name, const std::filesystem::path& dir);
-  bool LoadHosted(const std::filesystem::path& file, const TPeFile& pe);
-  // Starts the host when none runs; false (after its message) when it cannot.
-  bool StartHost();
-  void StopHost();
-  // A host that went away during a call took the connection with it.
+  // A call that lost the link took the connection with it.
   void AfterCall();
+  // Checks the port's device setting and locks the port; false (after the message) when the
+  // opening must not go on.
+  bool LockPort(std::uint8_t port);
+  void ReleasePort();
   std::int32_t Run(const std::function<std::int32_t()>& call) { return FRunner->Run(call); }
-  void ForgetEntryPoints();
   void Report(std::string_view entry, std::vector<std::int64_t> args, bool hasResult,
               std::int32_t result);
 
@@ -125,22 +151,19 @@ class TNVMSection {
   std::vector<std::filesystem::path> FLibraryDirs;
   INVMObserver* FObserver;
 
-  gbp::InitGBPModeFn FInitGBPMode = nullptr;
-  gbp::EndGBPModeFn FEndGBPMode = nullptr;
-  gbp::ReadNVMFileFn FReadNVMFile = nullptr;
-  gbp::WriteNVMFileFn FWriteNVMFile = nullptr;
-  gbp::ClearNVMFileFn FClearNVMFile = nullptr;
-  gbp::GetNVMFileSizeFn FGetNVMFileSize = nullptr;
-  TDeviceLibrary FLibrary;
-  bool FHosted = false;
-  std::filesystem::path FHostedFile;
-  std::unique_ptr<THostChannel> FHost;
-  std::array<std::string, 4> FComDevices;
+  // The loaded library, in-process or through its host; null when loading failed.
+  std::unique_ptr<IGbpLibrary> FLibrary;
+  THostedLibrary* FBridge = nullptr;  // FLibrary, when it is served through gbp-host.exe
+  THostContext FHostContext;
   TInlineCallRunner FInlineRunner;
   IDeviceCallRunner* FRunner = &FInlineRunner;
-  bool FWineMissingTold = false;
+  std::string FLoadFailure;  // the message of a library that could not be loaded
+  TPortLockPlaces FLockPlaces = TPortLockPlaces::Default();
+  TPortLock FPortLock;
+  std::string FLockedPort;  // what FPortLock holds: the device, or the library and port
   bool FLoaded = false;
   bool FPortOpen = false;
+  bool FLinkLost = false;
 
   std::int32_t FSection = 0;
   std::int32_t FSubSection = 0;

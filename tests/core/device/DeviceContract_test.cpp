@@ -11,8 +11,8 @@
 #include <string>
 
 #include "core/device/DeviceTestSupport.h"
-#include "device/HostChannel.h"
-#include "device/WineHost.h"
+#include "device/host/HostChannel.h"
+#include "device/host/WineHost.h"
 
 namespace zub {
 namespace {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -14,8 +15,8 @@
 
 #include "device/DeviceLibrary.h"
 #include "device/GbpApi.h"
-#include "device/HostProtocol.h"
 #include "device/NVMSection.h"
+#include "device/host/HostProtocol.h"
 
 namespace zub::test {
 
@@ -53,7 +54,7 @@ struct TGbpEntries {
 };
 
 // Folder of one of the fake libraries built for the tests: "fake", "fake-cte", "fake-noread",
-// "fake-minimal".
+// "fake-minimal", "fake-nolost" (a copy of this process's own).
 std::filesystem::path FakeDir(const std::string& name);
 
 // The control functions of a fake library, reached through a handle of its own on the same
@@ -64,6 +65,8 @@ class TFakeControl {
   bool Loaded() const { return library_.Loaded(); }
   void Reset() const;
   void SetResult(const char* entry, std::int32_t result) const;
+  // From now on a scripted -5 loses the link (ZubSimLastCallLost says so) and closes.
+  void SetLosing(bool losing) const;
   int CallCount(const char* entry) const;
   int LastPort() const;
   int LastSection() const;
@@ -117,9 +120,42 @@ class TSimPhone {
 std::filesystem::path Win32File(const char* name);
 // Why the win32 cross build cannot be used (empty when it can).
 std::string Win32BuildMissing();
-// Points WINEPREFIX at the Wine prefix all device tests of this build tree share, and sets it
-// up on first use under a file lock. Returns why Wine tests must be skipped (empty: run them).
-std::string UseTestWinePrefix();
+// Points WINEPREFIX at the Wine prefix all device tests of this build tree share (or, with a
+// `suffix`, one beside it for the tests that restart Wine), and sets it up on first use under
+// a file lock. Returns why Wine tests must be skipped (empty: run them).
+std::string UseTestWinePrefix(const std::string& suffix = {});
+
+// Sets (or, with nullopt, removes) an environment variable for one scope.
+class TScopedEnv {
+ public:
+  TScopedEnv(const char* name, const std::optional<std::string>& value);
+  ~TScopedEnv();
+  TScopedEnv(const TScopedEnv&) = delete;
+  TScopedEnv& operator=(const TScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+// A pseudo-terminal of the test's own: its other end (/dev/pts/N) is a character device that
+// stands in for a serial device.
+class TPty {
+ public:
+  TPty();
+  ~TPty();
+  TPty(const TPty&) = delete;
+  TPty& operator=(const TPty&) = delete;
+  const std::string& Device() const { return device_; }
+
+ private:
+  int master_ = -1;
+  std::string device_;
+};
+
+// Polls `condition` until it holds or `limit` passes; whether it held.
+bool WaitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds limit = std::chrono::seconds(20));
 
 // Bytes 0, 1, 2, ... (mod 251) plus `seed`.
 std::vector<unsigned char> Pattern(std::size_t size, unsigned seed = 0);

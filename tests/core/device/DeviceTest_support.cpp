@@ -1,10 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "core/device/DeviceTestSupport.h"
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+#endif
 
 namespace zub::test {
 
@@ -21,7 +29,27 @@ bool TGbpEntries::Resolve(const TDeviceLibrary& library) {
 }
 
 fs::path FakeDir(const std::string& name) {
-  return fs::path(ZUB_FAKE_LIB_ROOT) / name;
+  // A copy of this process's own: test programs running side by side never share a library
+  // file, whose port the device component locks while a connection is open.
+  struct TCopies {
+    fs::path root =
+        fs::path(ZUB_TEST_TMP) / "fake-libs" / std::to_string(static_cast<long>(::getpid()));
+    TCopies() { fs::remove_all(root); }  // left by an earlier process of the same number
+    ~TCopies() {
+      std::error_code ec;
+      fs::remove_all(root, ec);
+    }
+  };
+  static const TCopies copies;
+  const fs::path dir = copies.root / name;
+  if (!fs::exists(dir)) {
+    fs::remove_all(dir.string() + ".part");
+    fs::create_directories(dir.string() + ".part");
+    for (const auto& entry : fs::directory_iterator(fs::path(ZUB_FAKE_LIB_ROOT) / name))
+      fs::copy_file(entry.path(), fs::path(dir.string() + ".part") / entry.path().filename());
+    fs::rename(dir.string() + ".part", dir);
+  }
+  return dir;
 }
 
 TFakeControl::TFakeControl(const fs::path& dir, const std::string& fileName) {
@@ -33,6 +61,9 @@ void TFakeControl::Reset() const {
 }
 void TFakeControl::SetResult(const char* entry, std::int32_t result) const {
   Get<void (*)(const char*, std::int32_t)>("FakeSetResult")(entry, result);
+}
+void TFakeControl::SetLosing(bool losing) const {
+  Get<void (*)(int)>("FakeSetLosing")(losing ? 1 : 0);
 }
 int TFakeControl::CallCount(const char* entry) const {
   return Get<int (*)(const char*)>("FakeCallCount")(entry);
@@ -108,6 +139,40 @@ std::vector<std::string> TSimPhone::FolderEntries(const std::string& folder) con
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+TScopedEnv::TScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
+  if (const char* old = std::getenv(name)) old_ = old;
+  if (value)
+    ::setenv(name, value->c_str(), 1);
+  else
+    ::unsetenv(name);
+}
+
+TScopedEnv::~TScopedEnv() {
+  if (old_)
+    ::setenv(name_, old_->c_str(), 1);
+  else
+    ::unsetenv(name_);
+}
+
+TPty::TPty() {
+  master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0)
+    if (const char* name = ::ptsname(master_)) device_ = name;
+}
+
+TPty::~TPty() {
+  if (master_ >= 0) ::close(master_);
+}
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 std::vector<unsigned char> Pattern(std::size_t size, unsigned seed) {

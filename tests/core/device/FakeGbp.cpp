@@ -1,7 +1,8 @@
 // A scripted device library for the tests: a telephone in memory that answers on every port,
 // plus control functions (Fake*) through which a test sets results and reads what reached the
 // library. Built as several libraries: FAKE_CTE names itself cte_gbp, FAKE_NO_READ leaves out
-// ReadNVMFile, FAKE_MINIMAL exports only the three entry points the tool requires.
+// ReadNVMFile, FAKE_MINIMAL exports only the three entry points the tool requires,
+// FAKE_NO_LOST does not say when a call lost the link (ZubSimLastCallLost).
 
 #include <algorithm>
 #include <cstdint>
@@ -22,6 +23,8 @@ struct TFake {
   std::map<std::string, std::int32_t> scripted;        // entry -> result to answer
   std::map<std::string, int> calls;
   int lastPort = -1, lastSection = -1, lastSubSection = -1;
+  bool losing = false;  // a -5 loses the link (and closes the connection)
+  bool lost = false;    // the most recent call lost it
   std::int64_t lastLength = -1;
 };
 
@@ -34,9 +37,14 @@ TFake& Fake() {
 bool Enter(const char* entry, std::int32_t& result) {
   TFake& f = Fake();
   ++f.calls[entry];
+  f.lost = false;
   const auto it = f.scripted.find(entry);
   if (it == f.scripted.end()) return false;
   result = it->second;
+  if (result == -5 && f.losing) {
+    f.lost = true;
+    f.open = false;
+  }
   return true;
 }
 
@@ -56,6 +64,9 @@ FAKE_EXPORT void FakeReset() {
 }
 FAKE_EXPORT void FakeSetResult(const char* entry, std::int32_t result) {
   Fake().scripted[entry] = result;
+}
+FAKE_EXPORT void FakeSetLosing(int losing) {
+  Fake().losing = losing != 0;
 }
 FAKE_EXPORT int FakeCallCount(const char* entry) {
   const auto it = Fake().calls.find(entry);
@@ -83,6 +94,12 @@ FAKE_EXPORT const char* FakeName() {
   return "gbp";
 #endif
 }
+
+#if !defined(FAKE_NO_LOST)
+ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL ZubSimLastCallLost() {
+  return Fake().lost ? 1 : 0;
+}
+#endif
 
 ZUB_GBP_EXPORT std::int32_t ZUB_GBP_CALL InitGBPMode(std::uint8_t port) {
   TFake& f = Fake();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,7 +17,7 @@
 
 #include "core/device/DeviceTestSupport.h"
 #include "device/NVMSection.h"
-#include "device/WineHost.h"
+#include "device/host/WineHost.h"
 
 #if !defined(_WIN32)
 #include <signal.h>
@@ -86,16 +87,25 @@ TEST(NVMSectionHostLoad, TheExportTableDecidesAtLoad) {
     GTEST_SKIP() << missing;
   struct TRow {
     const char* name;
-    const char* spoil;  // export to rename, or nullptr
-    bool program;       // gbp-host.exe put in the library's place
-    bool loaded;
+    std::vector<const char*> spoil;  // exports to rename
+    bool program;                    // gbp-host.exe put in the library's place
+    const char* message;             // nullptr: loaded
   };
   const TRow rows[] = {
-      {"the Windows simulator", nullptr, false, true},
-      {"without ReadNVMFile", "ReadNVMFile", false, false},
-      {"without ClearNVMFile", "ClearNVMFile", false, false},
-      {"without GetNVMFileSize", "GetNVMFileSize", false, false},
-      {"a program, not a library", nullptr, true, false},
+      {"the Windows simulator", {}, false, nullptr},
+      {"without ReadNVMFile",
+       {"ReadNVMFile"},
+       false,
+       "Unable to open gbp.dll\ngbp.dll lacks ReadNVMFile"},
+      {"without ClearNVMFile",
+       {"ClearNVMFile"},
+       false,
+       "Unable to open gbp.dll\ngbp.dll lacks ClearNVMFile"},
+      {"without InitGBPMode and GetNVMFileSize",
+       {"GetNVMFileSize", "InitGBPMode"},
+       false,
+       "Unable to open gbp.dll\ngbp.dll lacks InitGBPMode, GetNVMFileSize"},
+      {"a program, not a library", {}, true, "Unable to open gbp.dll"},
   };
   // No Wine on PATH: a load that needed it would show.
   const fs::path empty = test::FreshTestDir("-path");
@@ -107,16 +117,16 @@ TEST(NVMSectionHostLoad, TheExportTableDecidesAtLoad) {
     if (row.program)
       fs::copy_file(Win32File("gbp-host.exe"), home / "gbp.dll",
                     fs::copy_options::overwrite_existing);
-    if (row.spoil) SpoilExport(home / "gbp.dll", row.spoil);
+    for (const char* name : row.spoil) SpoilExport(home / "gbp.dll", name);
     TRecordingOwner owner;
     TRecordingObserver observer;
     TNVMSection nvm(owner, home, &observer);
-    EXPECT_EQ(nvm.Loaded(), row.loaded);
-    EXPECT_EQ(nvm.Hosted(), row.loaded);
+    const bool loaded = row.message == nullptr;
+    EXPECT_EQ(nvm.Loaded(), loaded);
+    EXPECT_EQ(nvm.Hosted(), loaded);
     EXPECT_EQ(nvm.HostProcessId(), 0);
-    EXPECT_EQ(owner.messages,
-              (row.loaded ? TMessages{} : TMessages{{"ERROR", "Unable to open gbp.dll"}}));
-    EXPECT_EQ(observer.loads, (std::vector<std::pair<std::string, bool>>{{"gbp.dll", row.loaded}}));
+    EXPECT_EQ(owner.messages, (loaded ? TMessages{} : TMessages{{"ERROR", row.message}}));
+    EXPECT_EQ(observer.loads, (std::vector<std::pair<std::string, bool>>{{"gbp.dll", loaded}}));
   }
 }
 
@@ -271,6 +281,7 @@ TEST_F(NVMSectionHostTest, AKilledHostFailsTheCallWithCommErrorAndTheNextOpening
   ASSERT_EQ(::kill(static_cast<pid_t>(first), SIGKILL), 0);
   std::string buffer(16, '\0');
   EXPECT_EQ(nvm.Read(buffer.data(), 16), -5);
+  EXPECT_TRUE(nvm.LinkLost());
   EXPECT_FALSE(nvm.PortOpen());
   EXPECT_EQ(nvm.HostProcessId(), 0);
   EXPECT_TRUE(owner.messages.empty());  // the caller words its own read failure
@@ -284,20 +295,89 @@ TEST_F(NVMSectionHostTest, AKilledHostFailsTheCallWithCommErrorAndTheNextOpening
                                       "ReadNVMFile(4,4,16) -> 4"}));
 }
 
-TEST_F(NVMSectionHostTest, SerialPortsFromTheSettingsAreLinkedInThePrefix) {
+// The output of a command run through the shell.
+std::string Output(const std::string& command) {
+  std::string out;
+  if (FILE* p = ::popen(command.c_str(), "r")) {
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, p)) out += buffer;
+    ::pclose(p);
+  }
+  return out;
+}
+
+// The device Wine's registry maps `port` ("COM4") to in the prefix of WINEPREFIX; empty when
+// none.
+std::string RegistryPort(const std::string& port) {
+  const std::string all =
+      Output("WINEDEBUG=-all wine reg query 'HKLM\\Software\\Wine\\Ports' 2>/dev/null");
+  const std::string head = port + "    REG_SZ    ";
+  const std::size_t at = all.find(head);
+  if (at == std::string::npos) return {};
+  const std::size_t from = at + head.size();
+  return all.substr(from, all.find_first_of("\r\n", from) - from);
+}
+
+// A port of the settings leads to its device both in Wine's registry (for Wine's next start)
+// and in the prefix's links (for the Wine running); a key removed gives the port back to Wine.
+// (COM4: a port no other test of the shared prefix maps.)
+TEST_F(NVMSectionHostTest, SerialPortsFromTheSettingsAreMappedAndGivenBack) {
   const fs::path home = test::FreshTestDir();
   PutWindowsLibrary(home, kPorts12);
   const fs::path prefix = std::getenv("WINEPREFIX");
-  const fs::path tty = home / "ttyFAKE0";
-  std::ofstream(tty).put('\n');
-  TRecordingOwner owner;
-  TNVMSection nvm(owner, home);
-  nvm.SetComDevices({"", "", "", tty.string()});
-  ASSERT_TRUE(nvm.InitGBP());
+  const fs::path link = prefix / "dosdevices" / "com4";
+  const test::TPty pty;
+  ASSERT_FALSE(pty.Device().empty());
+  struct TRow {
+    const char* name;
+    std::string device;
+  };
+  for (const TRow& row : {TRow{"mapped", pty.Device()}, TRow{"key removed", ""}}) {
+    SCOPED_TRACE(row.name);
+    TRecordingOwner owner;
+    TNVMSection nvm(owner, home);
+    nvm.SetComDevices({"", "", "", row.device});
+    ASSERT_TRUE(nvm.InitGBP());
+    std::error_code ec;
+    if (row.device.empty()) {
+      EXPECT_FALSE(fs::exists(fs::symlink_status(link, ec)));
+    } else {
+      EXPECT_EQ(fs::read_symlink(link, ec), row.device);
+    }
+    EXPECT_EQ(RegistryPort("COM4"), row.device);
+    EXPECT_TRUE(owner.messages.empty());
+  }
+}
+
+// Wine links the ports anew each time it starts: from the registry the port's device is set
+// in, so its own linking makes the link we want. (A prefix of its own: Wine is restarted.)
+TEST(NVMSectionHostPorts, WinesOwnStartLinksThePortToTheSettingsDevice) {
+  if (const std::string skip = test::UseTestWinePrefix("-ports"); !skip.empty())
+    GTEST_SKIP() << skip;
+  const fs::path prefix = std::getenv("WINEPREFIX");
+  const fs::path link = prefix / "dosdevices" / "com3";
+  const fs::path home = test::FreshTestDir();
+  PutWindowsLibrary(home, kPorts12);
+  const test::TPty pty;
+  ASSERT_FALSE(pty.Device().empty());
+  {
+    TRecordingOwner owner;
+    TNVMSection nvm(owner, home);
+    nvm.SetComDevices({"", "", pty.Device(), ""});
+    ASSERT_TRUE(nvm.InitGBP());
+    EXPECT_TRUE(owner.messages.empty());
+  }
+  // Wine stops; a link of somebody else's takes the name; Wine starts again without us.
+  Output("WINEDEBUG=-all wineserver -k 2>&1; WINEDEBUG=-all wineserver -w 2>&1");
   std::error_code ec;
-  EXPECT_EQ(fs::read_symlink(prefix / "dosdevices" / "com4", ec), tty);
-  EXPECT_FALSE(ec) << ec.message();
-  EXPECT_TRUE(owner.messages.empty());
+  fs::remove(link, ec);
+  fs::create_symlink("/dev/null", link);
+  Output("WINEDEBUG=-all wine '" + (home / "win32" / "gbp-host.exe").string() +
+         "' </dev/null 2>&1");
+  // Wine's device manager links the ports as it starts, beside the program's own start.
+  EXPECT_TRUE(test::WaitUntil([&] { return fs::read_symlink(link, ec) == pty.Device(); }))
+      << fs::read_symlink(link, ec);
+  EXPECT_EQ(RegistryPort("COM3"), pty.Device());
 }
 #endif
 

@@ -261,7 +261,8 @@ TEST_F(NVMSectionTest, ALibraryWithoutReadNVMFileCountsAsNotLoaded) {
   {
     auto nvm = Make("fake-noread");
     EXPECT_FALSE(nvm->Loaded());
-    EXPECT_EQ(owner.messages, (TMessages{{"ERROR", "Unable to open gbp.dll"}}));
+    EXPECT_EQ(owner.messages,
+              (TMessages{{"ERROR", "Unable to open gbp.dll\ngbp.dll lacks ReadNVMFile"}}));
     unsigned char buffer[8] = {};
     nvm->SetSect(2);
     EXPECT_FALSE(nvm->InitGBP());
@@ -285,7 +286,9 @@ TEST_F(NVMSectionTest, ALibraryLackingAnOptionalEntryPointIsNotUsedEither) {
   minimal.Reset();
   auto nvm = Make("fake-minimal");
   EXPECT_FALSE(nvm->Loaded());
-  EXPECT_EQ(owner.messages, (TMessages{{"ERROR", "Unable to open gbp.dll"}}));
+  const std::string lacking =
+      "Unable to open gbp.dll\ngbp.dll lacks WriteNVMFile, ClearNVMFile, GetNVMFileSize";
+  EXPECT_EQ(owner.messages, (TMessages{{"ERROR", lacking}}));
   EXPECT_EQ(observer.loads, (std::vector<std::pair<std::string, bool>>{{"gbp.dll", false}}));
   owner.messages.clear();
   unsigned char buffer[8] = {};
@@ -294,8 +297,8 @@ TEST_F(NVMSectionTest, ALibraryLackingAnOptionalEntryPointIsNotUsedEither) {
   EXPECT_EQ(nvm->Clear(), 0);
   EXPECT_EQ(nvm->Read(buffer, sizeof buffer), -1);
   nvm->EndGBP();
-  // One box per operation, from its failed opening, exactly as with no library at all.
-  EXPECT_EQ(owner.messages, TMessages(4, {"ERROR", "Unable to open gbp.dll"}));
+  // One box per operation, from its failed opening, each saying what the library lacks.
+  EXPECT_EQ(owner.messages, TMessages(4, {"ERROR", lacking}));
   EXPECT_FALSE(nvm->PortOpen());
   for (const char* entry : {"InitGBPMode", "EndGBPMode", "ReadNVMFile"})
     EXPECT_EQ(minimal.CallCount(entry), 0) << entry;

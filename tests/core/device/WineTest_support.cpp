@@ -4,8 +4,8 @@
 #include <cstdlib>
 
 #include "core/device/DeviceTestSupport.h"
-#include "device/HostChannel.h"
-#include "device/WineHost.h"
+#include "device/host/HostChannel.h"
+#include "device/host/WineHost.h"
 
 #if !defined(_WIN32)
 #include <fcntl.h>
@@ -27,14 +27,15 @@ std::string Win32BuildMissing() {
   return {};
 }
 
-std::string UseTestWinePrefix() {
+std::string UseTestWinePrefix(const std::string& suffix) {
 #if defined(_WIN32)
   return "runs gbp-host.exe through Wine, on Linux only";
 #else
   if (std::string missing = Win32BuildMissing(); !missing.empty()) return missing;
   if (!FindOnPath("wine")) return "wine is not installed";
   const char* own = std::getenv("ZUB_TEST_WINE_PREFIX");
-  const fs::path prefix = own && *own ? fs::path(own) : fs::path(ZUB_TEST_WINE_PREFIX);
+  const fs::path prefix =
+      (own && *own ? fs::path(own) : fs::path(ZUB_TEST_WINE_PREFIX)).string() + suffix;
   fs::create_directories(prefix);
   ::setenv("WINEPREFIX", prefix.c_str(), 1);
   if (WinePrefixReady(prefix)) return {};
@@ -44,7 +45,7 @@ std::string UseTestWinePrefix() {
   if (lock >= 0) ::flock(lock, LOCK_EX);
   std::string skip;
   if (!WinePrefixReady(prefix)) {
-    const fs::path dir = fs::path(ZUB_TEST_TMP) / "wine-warm-up";
+    const fs::path dir = fs::path(ZUB_TEST_TMP) / ("wine-warm-up" + suffix);
     fs::create_directories(dir);
     fs::copy_file(Win32File("gbp.dll"), dir / "gbp.dll", fs::copy_options::overwrite_existing);
     std::string error;

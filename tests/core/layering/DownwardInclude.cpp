@@ -1,5 +1,4 @@
-// Compiled with the include roots of the formats layer only: its own and the lower layers'
+// Compiled with the include roots of the formats layer only: its own and the base layer's
 // headers are found.
 #include "base/Bytes.h"
-#include "device/NVMSection.h"
 #include "formats/Ufif.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "device/HostProtocol.h"
+#include "device/host/HostProtocol.h"
 
 namespace zub::hostproto {
 namespace {

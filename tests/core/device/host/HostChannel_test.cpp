@@ -6,16 +6,21 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/device/DeviceTestSupport.h"
-#include "device/HostChannel.h"
-#include "device/HostProtocol.h"
+#include "device/host/HostChannel.h"
+#include "device/host/HostProtocol.h"
 
 #if !defined(_WIN32)
+#include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 #endif
 
 namespace zub::test::host {
@@ -85,6 +90,7 @@ TEST(HostChannel, ServesCallsAndLeavesMissingEntryPointsAlone) {
   EXPECT_EQ(channel.ReadNVMFile(2, 6, buffer.data(), 16), 5);
   EXPECT_EQ(buffer, "hello" + std::string(11, '\xEE'));
   EXPECT_EQ(channel.ClearNVMFile(1, 1), THostChannel::kNotServed);  // the host says "missing"
+  EXPECT_FALSE(channel.LastCallLost());
   EXPECT_TRUE(channel.Running());
   channel.Stop();
   EXPECT_FALSE(channel.Running());
@@ -170,6 +176,7 @@ TEST(HostChannel, AHostFailingInACallGivesCommErrorAndRestarts) {
     const auto start = Clock::now();
     EXPECT_EQ(channel.ReadNVMFile(2, 5, buffer.data(), 4), -5);
     EXPECT_LT(SecondsSince(start), 3.0);
+    EXPECT_TRUE(channel.LastCallLost());
     EXPECT_FALSE(channel.Running());
     EXPECT_EQ(channel.GetNVMFileSize(2, 5), -5);  // dead until started again
     ASSERT_TRUE(channel.EnsureRunning(&error)) << error;
@@ -200,6 +207,151 @@ TEST(HostChannel, AHostThatStopsReadingGivesCommError) {
   sigaction(SIGPIPE, &old, nullptr);
 #endif
 }
+
+TEST(HostChannel, ACallsTimeLimitIsItsBytesOnTheLinkPlusTheAllowance) {
+  using std::chrono::milliseconds;
+  struct TRow {
+    milliseconds allowance;
+    std::uint64_t bytes;
+    milliseconds limit;
+  };
+  const TRow rows[] = {
+      {milliseconds(30'000), 0, milliseconds(30'000)},
+      {milliseconds(30'000), 9600, milliseconds(40'000)},  // 96,000 bits: 10 s
+      {milliseconds(30'000), 65'536, milliseconds(98'266)},
+      {milliseconds(0), 96, milliseconds(100)},
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.bytes);
+    EXPECT_EQ(THostChannel::CallTimeLimit(row.allowance, row.bytes), row.limit);
+  }
+  EXPECT_EQ(THostChannel::kDefaultAllowance, milliseconds(30'000));
+}
+
+// A host that takes the request and never answers: past the call's time limit it is ended,
+// first by closing its input (a host that ends on that goes by itself), else by force.
+TEST(HostChannel, AHostOverrunningItsTimeLimitIsEndedAndTheCallLosesTheLink) {
+  struct TRow {
+    const char* name;
+    std::string afterInputEnds;
+    bool endsByItself;
+  };
+  const TRow rows[] = {
+      {"ends when its input closes", "echo ended > ended.txt\nexit 0\n", true},
+      {"stays", "echo ended > ended.txt\nexec sleep 30\n", false},
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    const fs::path dir = test::FreshTestDir(row.endsByItself ? "-ends" : "-stays");
+    THostChannel channel;
+    std::string error;
+    ASSERT_TRUE(channel.Start(
+        ScriptHost(PrintHello() + "head -c 12 > /dev/null\ncat > /dev/null\n" + row.afterInputEnds,
+                   dir),
+        &error))
+        << error;
+    channel.SetCallAllowance(std::chrono::milliseconds(300));
+    const long pid = channel.ChildId();
+    std::string buffer(96, '\xEE');
+    const auto start = Clock::now();
+    EXPECT_EQ(channel.ReadNVMFile(2, 5, buffer.data(), 96), -5);  // limit: 0.3 s + 0.1 s
+    const double took = SecondsSince(start);
+    EXPECT_GE(took, 0.4);
+    EXPECT_LT(took, row.endsByItself ? 1.9 : 6.0);
+    EXPECT_TRUE(channel.LastCallLost());
+    EXPECT_FALSE(channel.Running());
+    EXPECT_EQ(buffer, std::string(96, '\xEE'));
+    EXPECT_TRUE(fs::exists(dir / "ended.txt"));  // its input was closed
+#if !defined(_WIN32)
+    EXPECT_NE(::kill(static_cast<pid_t>(pid), 0), 0);  // and it is gone
+#endif
+  }
+}
+
+#if !defined(_WIN32)
+void AbortOnSignal(int) {
+  AbortHostedCall();
+}
+
+// A call cut short from another thread, or from a signal handler on the calling thread: the
+// host is ended and the call loses the link at once. An abort while no call is in flight
+// touches nothing.
+TEST(HostChannel, AnAbortCutsTheCallInFlightShort) {
+  struct sigaction handler {
+  }, old{};
+  handler.sa_handler = &AbortOnSignal;
+  sigaction(SIGUSR1, &handler, &old);
+  const pthread_t caller = pthread_self();
+  struct TRow {
+    const char* name;
+    std::function<void()> abort;
+  };
+  const TRow rows[] = {
+      {"from another thread", [] { AbortHostedCall(); }},
+      {"from a signal handler", [&] { pthread_kill(caller, SIGUSR1); }},
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    const fs::path dir = test::FreshTestDir(row.name[5] == 'a' ? "-thread" : "-signal");
+    THostChannel channel;
+    std::string error;
+    ASSERT_TRUE(channel.Start(ScriptHost(PrintHello() + "head -c 12 > /dev/null\n" +
+                                             "echo got > got.txt\ncat > /dev/null\n",
+                                         dir),
+                              &error))
+        << error;
+    AbortHostedCall();  // no call in flight: nothing happens
+    std::thread aborter([&] {
+      if (WaitUntil([&] { return fs::exists(dir / "got.txt"); })) row.abort();
+    });
+    const auto start = Clock::now();
+    EXPECT_EQ(channel.GetNVMFileSize(2, 5), -5);
+    aborter.join();
+    EXPECT_LT(SecondsSince(start), 10.0);  // far below the 30 s allowance
+    EXPECT_TRUE(channel.LastCallLost());
+    EXPECT_FALSE(channel.Running());
+  }
+  // An abort from before a call does not reach it.
+  THostChannel channel;
+  std::string error;
+  ASSERT_TRUE(channel.Start(ScriptHost(PrintHello() + "head -c 12 > /dev/null\n" +
+                                       PrintReply(TStatus::Called, 7) + "exec sleep 30\n"),
+                            &error));
+  AbortHostedCall();
+  EXPECT_EQ(channel.GetNVMFileSize(2, 5), 7);
+  EXPECT_FALSE(channel.LastCallLost());
+  sigaction(SIGUSR1, &old, nullptr);
+}
+
+// The host's standard error goes to the file given, or else to the tool's own.
+TEST(HostChannel, TheHostsStandardErrorGoesToItsLog) {
+  const fs::path dir = test::FreshTestDir();
+  const fs::path ours = dir / "ours.txt";
+  const int saved = ::dup(2);
+  const int file = ::open(ours.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ::dup2(file, 2);
+  ::close(file);
+  for (const bool toLog : {true, false}) {
+    THostCommand command =
+        ScriptHost(std::string("echo 'said by ") + (toLog ? "the logged" : "the plain") +
+                       " host' >&2\n" + PrintHello() + "cat > /dev/null\n",
+                   dir);
+    if (toLog) command.stderrFile = dir / "host.log";
+    THostChannel channel;
+    std::string error;
+    EXPECT_TRUE(channel.Start(command, &error)) << error;
+    channel.Stop();
+  }
+  ::dup2(saved, 2);
+  ::close(saved);
+  const auto text = [](const fs::path& f) {
+    const Bytes b = ReadBytes(f);
+    return std::string(b.begin(), b.end());
+  };
+  EXPECT_EQ(text(dir / "host.log"), "said by the logged host\n");
+  EXPECT_EQ(text(ours), "said by the plain host\n");
+}
+#endif
 
 }  // namespace
 }  // namespace zub::test::host

@@ -2,7 +2,7 @@
 // "PE\0\0", the COFF header (machine, section count, optional header size, characteristics),
 // the optional header (its data directory 0 locates the export directory by RVA) and the
 // section table, which maps RVAs to file offsets.
-#include "device/PeFile.h"
+#include "device/host/PeFile.h"
 
 #include <algorithm>
 #include <fstream>
@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "base/Bytes.h"
+#include "device/GbpApi.h"
 
 namespace zub {
 
@@ -66,6 +67,16 @@ class TImage {
 
 bool TPeFile::Exports(std::string_view name) const {
   return std::find(exports.begin(), exports.end(), name) != exports.end();
+}
+
+std::vector<std::string> MissingEntryPoints(const TPeFile& library) {
+  std::vector<std::string> missing;
+  for (const gbp::TExportNames& names : gbp::kEntryNames) {
+    bool found = false;
+    names.ForEach([&](const char* name) { found = found || library.Exports(name); });
+    if (!found) missing.emplace_back(names.plain);
+  }
+  return missing;
 }
 
 TPeFile ParsePeFile(std::span<const std::uint8_t> b) {

@@ -7,9 +7,10 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/device/DeviceTestSupport.h"
-#include "device/WineHost.h"
+#include "device/host/WineHost.h"
 
 namespace zub {
 namespace {
@@ -141,6 +142,57 @@ TEST(WineHost, LinksTheComPortsInAReadyPrefix) {
   // PrepareWinePrefix maps the ports of a ready prefix at once.
   EXPECT_TRUE(PrepareWinePrefix({prefix, {"", "/dev/ttyACM1", "", ""}}, error)) << error;
   EXPECT_EQ(fs::read_symlink(devices / "com2"), "/dev/ttyACM1");
+}
+
+// The host is told each port mapped, and each port mapped before and no longer (to remove);
+// the record of what a program folder mapped is its own.
+TEST(WineHost, PortsAreSetAndGivenBackByWhatWasRecorded) {
+  using TPorts = std::array<std::string, 4>;
+  struct TRow {
+    const char* name;
+    TPorts devices, recorded;
+    std::vector<std::string> args;
+  };
+  const TRow rows[] = {
+      {"nothing mapped, ever", {}, {}, {}},
+      {"mapped",
+       {"/dev/ttyACM0", "", "", "/dev/ttyUSB1"},
+       {},
+       {"--port", "COM1=/dev/ttyACM0", "--port", "COM4=/dev/ttyUSB1"}},
+      {"mapped as before",
+       {"/dev/ttyACM0", "", "", ""},
+       {"/dev/ttyACM0", "", "", ""},
+       {"--port", "COM1=/dev/ttyACM0"}},
+      {"a key removed", {"", "", "", ""}, {"", "/dev/ttyACM0", "", ""}, {"--port", "COM2="}},
+      {"moved to another port",
+       {"", "", "/dev/ttyACM0", ""},
+       {"/dev/ttyACM0", "", "", ""},
+       {"--port", "COM1=", "--port", "COM3=/dev/ttyACM0"}},
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(PortArguments(row.devices, row.recorded), row.args);
+  }
+
+  const fs::path prefix = test::FreshTestDir() / "prefix";
+  const TPorts mapped = {"/dev/ttyACM0", "", "/dev/ttyUSB1", ""};
+  EXPECT_EQ(ReadPortRecord(prefix, "/opt/zub"), TPorts{});
+  EXPECT_TRUE(WritePortRecord(prefix, "/opt/zub", mapped));
+  EXPECT_EQ(ReadPortRecord(prefix, "/opt/zub"), mapped);
+  EXPECT_EQ(ReadPortRecord(prefix, "/opt/other"), TPorts{});
+  EXPECT_TRUE(WritePortRecord(prefix, "/opt/zub", {}));
+  EXPECT_EQ(ReadPortRecord(prefix, "/opt/zub"), TPorts{});
+
+  // A port given back loses our link, not one that leads elsewhere now.
+  const fs::path devices = prefix / "dosdevices";
+  fs::create_directories(devices);
+  fs::create_symlink("/dev/ttyACM0", devices / "com1");
+  fs::create_symlink("/dev/ttyS1", devices / "com2");
+  fs::create_symlink("/dev/ttyUSB1", devices / "com3");
+  UnmapComPorts(prefix, {"", "", "/dev/ttyUSB1", ""}, {"/dev/ttyACM0", "/dev/ttyACM1", "", ""});
+  EXPECT_FALSE(fs::is_symlink(fs::symlink_status(devices / "com1")));
+  EXPECT_EQ(fs::read_symlink(devices / "com2"), "/dev/ttyS1");
+  EXPECT_EQ(fs::read_symlink(devices / "com3"), "/dev/ttyUSB1");
 }
 
 #endif

@@ -1,9 +1,10 @@
 // Encoding and validating reading of the host protocol's frames (layout in HostProtocol.h).
-#include "device/HostProtocol.h"
+#include "device/host/HostProtocol.h"
 
 #include <algorithm>
 
 #include "base/Bytes.h"
+#include "device/GbpApi.h"
 
 namespace zub::hostproto {
 
@@ -12,16 +13,6 @@ namespace {
 constexpr std::uint8_t kHelloMagic[4] = {'Z', 'G', 'B', 'H'};
 constexpr std::uint8_t kRequestTag = 'Q';
 constexpr std::uint8_t kReplyTag = 'R';
-
-struct TNames {
-  const char* plain;
-  const char* decorated;
-};
-constexpr TNames kNames[kEntryCount] = {
-    {"InitGBPMode", "_InitGBPMode@4"},   {"EndGBPMode", "_EndGBPMode@0"},
-    {"ReadNVMFile", "_ReadNVMFile@16"},  {"WriteNVMFile", "_WriteNVMFile@16"},
-    {"ClearNVMFile", "_ClearNVMFile@8"}, {"GetNVMFileSize", "_GetNVMFileSize@8"},
-};
 
 bool TakesPort(TEntry e) {
   return e == TEntry::InitGBPMode;
@@ -48,12 +39,12 @@ TReadStatus ReadExact(IByteSource& source, std::span<std::uint8_t> into, bool at
 
 const char* EntryName(TEntry entry) {
   const auto i = static_cast<std::size_t>(entry);
-  return i < kEntryCount ? kNames[i].plain : "?";
+  return i < kEntryCount ? gbp::kEntryNames[i].plain : "?";
 }
 
 const char* DecoratedEntryName(TEntry entry) {
   const auto i = static_cast<std::size_t>(entry);
-  return i < kEntryCount ? kNames[i].decorated : "?";
+  return i < kEntryCount ? gbp::kEntryNames[i].decorated : "?";
 }
 
 bool IsValidRequest(const TRequest& r) {

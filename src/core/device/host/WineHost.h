@@ -1,15 +1,24 @@
 // Running gbp-host.exe through Wine on Linux: finds `wine`, keeps the tool's own Wine prefix
 // under the user's data folder, maps the serial ports the library opens as COM1..COM4 to the
 // devices named in the settings, and builds the host's command line.
+//
+// The ports are mapped where Wine itself reads them when it starts: the registry key
+// HKEY_LOCAL_MACHINE\Software\Wine\Ports (values "COM1" = "/dev/ttyACM0"), which the host
+// writes at its start (gbp-host.exe --port COM1=/dev/ttyACM0 ...), so Wine's own linking of
+// the ports at each start makes the links we want. A Wine already running made its links
+// before: for it, the links in <prefix>/dosdevices are set as well. What a program folder
+// mapped is recorded in the prefix, so a key removed from its settings gives the port back
+// to Wine's own mapping (the registry value and our link go).
 #pragma once
 
 #include <array>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "device/HostChannel.h"
-#include "device/PeFile.h"
+#include "device/host/HostChannel.h"
+#include "device/host/PeFile.h"
 
 namespace zub {
 
@@ -39,7 +48,22 @@ std::optional<std::filesystem::path> FindHostExe(const std::filesystem::path& pr
 struct TWineOptions {
   std::filesystem::path prefix;           // empty: DefaultWinePrefix()
   std::array<std::string, 4> comDevices;  // COM1..COM4 -> e.g. "/dev/ttyACM0"; empty = Wine's own
+  std::vector<std::string> hostArguments{};  // put before the library's path (PortArguments)
 };
+
+// What the program in `programDir` mapped in the prefix when its host last started.
+std::array<std::string, 4> ReadPortRecord(const std::filesystem::path& prefix,
+                                          const std::filesystem::path& programDir);
+bool WritePortRecord(const std::filesystem::path& prefix, const std::filesystem::path& programDir,
+                     const std::array<std::string, 4>& devices);
+// The host's arguments that set the registry: "--port", "COMn=DEVICE" for each port mapped,
+// "--port", "COMn=" (remove) for each port mapped before (`recorded`) and no longer.
+std::vector<std::string> PortArguments(const std::array<std::string, 4>& devices,
+                                       const std::array<std::string, 4>& recorded);
+// Removes <prefix>/dosdevices/comN for each port mapped before and no longer, when the link
+// still leads to the device we linked.
+void UnmapComPorts(const std::filesystem::path& prefix, const std::array<std::string, 4>& devices,
+                   const std::array<std::string, 4>& recorded);
 
 // Makes the prefix folder (owned by the user running the tool, as Wine requires). Wine fills
 // a new prefix at its first start, which may take a minute; until then the prefix has no

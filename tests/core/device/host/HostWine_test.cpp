@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "core/device/DeviceTestSupport.h"
-#include "device/HostChannel.h"
-#include "device/HostProtocol.h"
-#include "device/WineHost.h"
+#include "device/host/HostChannel.h"
+#include "device/host/HostProtocol.h"
+#include "device/host/WineHost.h"
 
 #if !defined(_WIN32)
 #include <fcntl.h>

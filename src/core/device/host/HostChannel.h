@@ -1,36 +1,26 @@
 // The tool's end of gbp-host.exe: starts the host as a child process with pipes on its
 // standard input and output (directly, or through Wine on Linux), reads its hello, and offers
-// the six entry points as calls that answer exactly what the library answered. When the host
-// dies, hangs up or sends a malformed reply in the middle of a call, that call answers -5
-// (COMM error, as a broken cable would), the child is ended and the channel is dead until
-// the next Start, which makes a fresh child.
+// the six entry points as calls that answer exactly what the library answered.
 //
-// One thread at a time; every call blocks until the reply is in (a library call may take many
-// seconds), unless the child dies.
+// A call that loses the link answers -5 (COMM error, as a broken cable would) and says so
+// (LastCallLost): the host died, hung up, sent something else than a reply, overran the
+// call's time limit or was cut short (AbortHostedCall). The host is ended and the channel is
+// dead until the next Start, which makes a fresh child.
+//
+// One thread at a time; every call blocks until the reply is in, the host fails, or the
+// call's time limit passes: the bytes it moves at 9,600 bit/s (10 bits a byte) plus an
+// allowance, 30 s unless set.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <utility>
-#include <vector>
 
-#include "device/HostProtocol.h"
+#include "device/host/ChildProcess.h"
+#include "device/host/HostProtocol.h"
 
 namespace zub {
-
-struct THostCommand {
-  // The program and its arguments, e.g. {"wine", "/opt/zub/win32/gbp-host.exe", "Z:\\...\\gbp.dll"}
-  // or {"C:\\zub\\gbp-host.exe", "C:\\zub\\gbp.dll"}. A program name without a folder is
-  // looked up on PATH.
-  std::vector<std::string> argv;
-  // Variables set (or replaced) in the child's environment; the rest is inherited.
-  std::vector<std::pair<std::string, std::string>> env;
-  // How long the hello may take: the first Wine start in a new prefix takes up to a minute.
-  // 0 = no limit. Only the wait for the hello has a limit; a call may take as long as the
-  // library needs.
-  int helloTimeoutMs = 180'000;
-};
 
 class THostChannel {
  public:
@@ -38,6 +28,17 @@ class THostChannel {
   static constexpr std::int32_t kCommError = -5;
   // The answer of a call to an entry point the library lacks (the host is not asked).
   static constexpr std::int32_t kNotServed = -1;
+
+  // What a call's time limit is made of.
+  static constexpr std::uint64_t kLinkBitsPerSecond = 9600;
+  static constexpr std::uint64_t kBitsPerByte = 10;
+  static constexpr std::chrono::milliseconds kDefaultAllowance{30'000};
+  // How long a host whose input was closed has to end by itself before it is killed.
+  static constexpr int kEndGraceMs = 2000;
+  // The time limit of a call that moves `bytes` (ReadNVMFile: the length asked;
+  // WriteNVMFile: the length handed over; others: none).
+  static std::chrono::milliseconds CallTimeLimit(std::chrono::milliseconds allowance,
+                                                 std::uint64_t bytes);
 
   THostChannel();
   ~THostChannel();
@@ -53,6 +54,9 @@ class THostChannel {
   void Stop();
 
   bool Running() const;
+  void SetCallAllowance(std::chrono::milliseconds allowance) { allowance_ = allowance; }
+  // True when the most recent call lost the link (see above); the host is gone then.
+  bool LastCallLost() const { return lost_; }
   const hostproto::THello& Hello() const { return hello_; }
   bool Has(hostproto::TEntry entry) const { return Running() && hello_.Has(entry); }
   // The child's process id (0 when there is none), for diagnostics and tests.
@@ -67,16 +71,22 @@ class THostChannel {
   std::int32_t ClearNVMFile(std::uint8_t section, std::uint8_t subSection);
   std::int32_t GetNVMFileSize(std::uint8_t section, std::uint8_t subSection);
 
-  class TChild;  // the platform's child process with its two pipes
-
  private:
   std::int32_t Call(const hostproto::TRequest& request, const void* writeData, void* readBuffer);
-  void MarkDead();
+  // Ends the host after a failed call; answers kCommError.
+  std::int32_t LoseLink();
 
-  std::unique_ptr<TChild> child_;
+  std::unique_ptr<IChildProcess> child_;
   THostCommand command_;
   bool haveCommand_ = false;
   hostproto::THello hello_;
+  std::chrono::milliseconds allowance_ = kDefaultAllowance;
+  bool lost_ = false;
 };
+
+// Cuts the hosted call in flight short, in whichever channel makes it: its host is ended and
+// the call answers -5 as a lost link. Nothing when no call is in flight. Async-signal-safe:
+// callable from a signal handler or another thread.
+void AbortHostedCall() noexcept;
 
 }  // namespace zub

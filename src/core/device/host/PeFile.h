@@ -35,6 +35,10 @@ struct TPeFile {
   bool Exports(std::string_view name) const;
 };
 
+// The device library's entry points the file exports under none of their names (plain,
+// "_Name@N" or "Name@N"), in entry-point order.
+std::vector<std::string> MissingEntryPoints(const TPeFile& library);
+
 // Parses the bytes of a whole file.
 TPeFile ParsePeFile(std::span<const std::uint8_t> image);
 // Reads and parses a file; a file above `maxBytes` is Unreadable.

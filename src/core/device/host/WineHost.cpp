@@ -1,7 +1,10 @@
 // Running gbp-host.exe through Wine on Linux (see WineHost.h).
-#include "device/WineHost.h"
+#include "device/host/WineHost.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <system_error>
 
 #if !defined(_WIN32)
@@ -144,6 +147,74 @@ bool PrepareWinePrefix(const TWineOptions& options, std::string& error) {
   return MapComPorts(prefix, options.comDevices, error);
 }
 
+namespace {
+
+fs::path PortRecordFile(const fs::path& prefix, const fs::path& programDir) {
+  // FNV-1a of the folder: a short stable file name.
+  std::uint64_t h = 14695981039346656037ull;
+  for (unsigned char c : fs::absolute(programDir).lexically_normal().string()) {
+    h ^= c;
+    h *= 1099511628211ull;
+  }
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
+  return prefix / "zubmanager3-ports" / hex;
+}
+
+}  // namespace
+
+std::array<std::string, 4> ReadPortRecord(const fs::path& prefix, const fs::path& programDir) {
+  std::array<std::string, 4> recorded;
+  std::ifstream in(PortRecordFile(prefix, programDir));
+  std::string line;
+  while (std::getline(in, line)) {
+    // "COMn=DEVICE"
+    if (line.size() < 6 || line.compare(0, 3, "COM") != 0 || line[4] != '=') continue;
+    const int n = line[3] - '0';
+    if (n >= 1 && n <= 4) recorded[static_cast<std::size_t>(n - 1)] = line.substr(5);
+  }
+  return recorded;
+}
+
+bool WritePortRecord(const fs::path& prefix, const fs::path& programDir,
+                     const std::array<std::string, 4>& devices) {
+  const fs::path file = PortRecordFile(prefix, programDir);
+  std::error_code ec;
+  bool any = false;
+  for (const auto& d : devices) any = any || !d.empty();
+  if (!any) {
+    fs::remove(file, ec);
+    return !ec;
+  }
+  fs::create_directories(file.parent_path(), ec);
+  std::ofstream out(file, std::ios::trunc);
+  for (std::size_t i = 0; i < devices.size(); ++i)
+    if (!devices[i].empty()) out << "COM" << i + 1 << '=' << devices[i] << '\n';
+  return static_cast<bool>(out);
+}
+
+std::vector<std::string> PortArguments(const std::array<std::string, 4>& devices,
+                                       const std::array<std::string, 4>& recorded) {
+  std::vector<std::string> args;
+  for (std::size_t i = 0; i < devices.size(); ++i) {
+    if (devices[i].empty() && recorded[i].empty()) continue;
+    args.push_back("--port");
+    args.push_back("COM" + std::to_string(i + 1) + "=" + devices[i]);
+  }
+  return args;
+}
+
+void UnmapComPorts(const fs::path& prefix, const std::array<std::string, 4>& devices,
+                   const std::array<std::string, 4>& recorded) {
+  for (std::size_t i = 0; i < devices.size(); ++i) {
+    if (!devices[i].empty() || recorded[i].empty()) continue;
+    const fs::path link = prefix / "dosdevices" / ("com" + std::to_string(i + 1));
+    std::error_code ec;
+    if (fs::is_symlink(fs::symlink_status(link, ec)) && fs::read_symlink(link, ec) == recorded[i])
+      fs::remove(link, ec);
+  }
+}
+
 std::optional<THostCommand> MakeWineHostCommand(const fs::path& hostExe, const fs::path& library,
                                                 const TWineOptions& options, std::string& error) {
   const auto wine = FindOnPath("wine");
@@ -154,7 +225,10 @@ std::optional<THostCommand> MakeWineHostCommand(const fs::path& hostExe, const f
   if (!PrepareWinePrefix(options, error)) return std::nullopt;
   const fs::path prefix = options.prefix.empty() ? DefaultWinePrefix() : options.prefix;
   THostCommand command;
-  command.argv = {wine->string(), fs::absolute(hostExe).string(), WineWindowsPath(library)};
+  command.argv = {wine->string(), fs::absolute(hostExe).string()};
+  command.argv.insert(command.argv.end(), options.hostArguments.begin(),
+                      options.hostArguments.end());
+  command.argv.push_back(WineWindowsPath(library));
   command.env = {
       {"WINEPREFIX", fs::absolute(prefix).string()},
       {"WINEDEBUG", "-all"},

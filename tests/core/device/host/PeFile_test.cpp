@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "base/Bytes.h"
-#include "device/PeFile.h"
+#include "device/host/PeFile.h"
 
 namespace zub {
 namespace {
@@ -84,6 +84,44 @@ TEST(PeFile, ReadsTheExportsOfABuiltLibrary) {
   EXPECT_EQ(pe.exports, kNames);
   EXPECT_TRUE(pe.Exports("EndGBPMode"));
   EXPECT_FALSE(pe.Exports("ReadNVMFile"));
+}
+
+// An entry point counts as exported under its plain name, "_Name@N" or "Name@N"; the ones
+// missing are named in entry-point order.
+TEST(PeFile, FindsTheEntryPointsUnderEachOfTheirNames) {
+  struct TRow {
+    const char* name;
+    std::vector<std::string> exports;
+    std::vector<std::string> missing;
+  };
+  const std::vector<std::string> all = {"InitGBPMode",  "EndGBPMode",   "ReadNVMFile",
+                                        "WriteNVMFile", "ClearNVMFile", "GetNVMFileSize"};
+  const TRow rows[] = {
+      {"plain", all, {}},
+      {"decorated",
+       {"_InitGBPMode@4", "_EndGBPMode@0", "_ReadNVMFile@16", "_WriteNVMFile@16", "_ClearNVMFile@8",
+        "_GetNVMFileSize@8"},
+       {}},
+      {"MinGW's own",
+       {"InitGBPMode@4", "EndGBPMode@0", "ReadNVMFile@16", "WriteNVMFile@16", "ClearNVMFile@8",
+        "GetNVMFileSize@8"},
+       {}},
+      {"mixed, two lacking",
+       {"EndGBPMode@0", "_WriteNVMFile@16", "ClearNVMFile", "GetNVMFileSize"},
+       {"InitGBPMode", "ReadNVMFile"}},
+      {"wrong sizes are other names",
+       {"InitGBPMode@8", "_EndGBPMode@4", "ReadNVMFile", "WriteNVMFile", "ClearNVMFile",
+        "GetNVMFileSize"},
+       {"InitGBPMode", "EndGBPMode"}},
+      {"none", {}, all},
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    TPeFile pe;
+    pe.status = TPeStatus::Ok;
+    pe.exports = row.exports;
+    EXPECT_EQ(MissingEntryPoints(pe), row.missing);
+  }
 }
 
 struct TDamage {
