@@ -117,7 +117,8 @@ class WindowManagerTest : public ::testing::Test {
     if (app) form().close();
   }
   TForm1& form() { return app->Form1(); }
-  QRect Outer() { return form().frameGeometry(); }
+  // The native window's: the widget's own frameGeometry() may miss a frame added late.
+  QRect Outer() { return form().windowHandle()->frameGeometry(); }
   QComboBox& fw() { return *app->ExpertsForm().FWComboBox(); }
   QAbstractButton* Button(QWidget& in, const char* name) {
     return in.findChild<QAbstractButton*>(QString::fromLatin1(name));
