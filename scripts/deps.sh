@@ -8,6 +8,7 @@ zub_packages=(
   xvfb xauth fonts-liberation
   libxcb1-dev
   openbox wmctrl x11-utils imagemagick
+  xdotool # the window-manager test types the user's keys through the X server
 )
 
 # The 32-bit Windows side: the cross compiler for gbp-host.exe and the Windows simulator, and

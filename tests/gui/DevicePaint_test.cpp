@@ -12,8 +12,6 @@
 #include <QTimer>
 #include <QWindow>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <filesystem>
 #include <mutex>
 #include <set>
@@ -167,44 +165,6 @@ TEST_F(DevicePaintTest, FullRefreshKeepsPaintingDropsTheInputAndCallsFromOneThre
   EXPECT_EQ(recorder.MostAtOnce, 1);
   form().Core().NVM->SetCallRunner(&form().DeviceThread());
 }
-
-// Holds the device thread inside one call, the `holdAt`-th, until the window thread lets it
-// go, so that what the window does during that call is played the same way every time.
-class TCallGate : public IDeviceCallRunner {
- public:
-  TCallGate(IDeviceCallRunner& inner, int holdAt) : FInner(inner), FHoldAt(holdAt) {}
-  std::int32_t Run(const std::function<std::int32_t()>& call) override {
-    const int n = ++FCount;
-    return FInner.Run([&] {
-      if (n == FHoldAt) {
-        std::unique_lock lock(FMutex);
-        FHeld = true;
-        // Limited: a test that never lets go fails instead of hanging.
-        FChanged.wait_for(lock, std::chrono::seconds(30), [this] { return FReleased; });
-      }
-      return call();
-    });
-  }
-  bool Held() {
-    const std::lock_guard lock(FMutex);
-    return FHeld && !FReleased;
-  }
-  void Release() {
-    {
-      const std::lock_guard lock(FMutex);
-      FReleased = true;
-    }
-    FChanged.notify_all();
-  }
-
- private:
-  IDeviceCallRunner& FInner;
-  const int FHoldAt;
-  int FCount = 0;
-  std::mutex FMutex;
-  std::condition_variable FChanged;
-  bool FHeld = false, FReleased = false;
-};
 
 // A quick telephone; every case opens the window anew, since each ends with it closed.
 class CloseDuringCallTest : public TPhoneWindowTest {

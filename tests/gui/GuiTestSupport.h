@@ -1,18 +1,22 @@
 // Helpers of the front end's tests: a recorder that answers every blocking question at once,
-// a temporary folder that stands for the executable's, and the window on a simulated telephone.
+// a temporary folder that stands for the executable's, the window on a simulated telephone,
+// and a gate that holds the telephone inside one call.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <QDialog>
 #include <QString>
 #include <QStringList>
+#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "device/DeviceCallRunner.h"
 #include "gui/app/Form1.h"
 #include "gui/app/ZubApp.h"
 #include "gui/common/ModalPrompts.h"
@@ -82,6 +86,26 @@ class TPhoneWindowTest : public ::testing::Test {
   SimTelephone phone;
   TBoxRecorder boxes;
   std::unique_ptr<TZubApp> app;
+};
+
+// Hands the calls on to `inner` and holds the device thread inside one of them, the
+// `holdAt`-th, until the window thread lets it go: what the window does during that call is
+// played the same way on any machine.
+class TCallGate : public IDeviceCallRunner {
+ public:
+  TCallGate(IDeviceCallRunner& inner, int holdAt) : FInner(inner), FHoldAt(holdAt) {}
+  std::int32_t Run(const std::function<std::int32_t()>& call) override;
+  // The held call has been reached and not let go yet.
+  bool Held();
+  void Release();
+
+ private:
+  IDeviceCallRunner& FInner;
+  const int FHoldAt;
+  int FCount = 0;
+  std::mutex FMutex;
+  std::condition_variable FChanged;
+  bool FHeld = false, FReleased = false;
 };
 
 }  // namespace zub::test

@@ -2,6 +2,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <atomic>
+#include <chrono>
 #include <fstream>
 #include <random>
 
@@ -81,6 +82,32 @@ void TPhoneWindowTest::Open() {
 
 QAbstractButton* TPhoneWindowTest::Button(const char* name) {
   return form().findChild<QAbstractButton*>(QString::fromLatin1(name));
+}
+
+std::int32_t TCallGate::Run(const std::function<std::int32_t()>& call) {
+  const int n = ++FCount;
+  return FInner.Run([&] {
+    if (n == FHoldAt) {
+      std::unique_lock lock(FMutex);
+      FHeld = true;
+      // Limited: a test that never lets go fails instead of hanging.
+      FChanged.wait_for(lock, std::chrono::seconds(30), [this] { return FReleased; });
+    }
+    return call();
+  });
+}
+
+bool TCallGate::Held() {
+  const std::lock_guard lock(FMutex);
+  return FHeld && !FReleased;
+}
+
+void TCallGate::Release() {
+  {
+    const std::lock_guard lock(FMutex);
+    FReleased = true;
+  }
+  FChanged.notify_all();
 }
 
 }  // namespace zub::test
