@@ -40,16 +40,32 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A display of our own: Xvfb picks a free number and writes it to fd 3.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "FAILED: Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
+# A display of our own: Xvfb picks a free number and writes it to fd 3. It must not reset when
+# its last client goes (the checks below come and go before openbox connects).
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
+  2>"$work/xvfb.log" &
+xvfb=$!
+pids+=($xvfb)
+# A loaded machine gets up to a minute for each of the two to come up. The display is up when
+# it answers a client, which may be a moment after Xvfb has named it.
+for _ in $(seq 600); do
+  grep -q . "$work/display" 2>/dev/null && xprop -display ":$(head -n1 "$work/display")" -root \
+    >/dev/null 2>&1 && break
+  kill -0 "$xvfb" 2>/dev/null || break
+  sleep 0.1
+done
 export DISPLAY=":$(head -n1 "$work/display")" QT_QPA_PLATFORM=xcb
+xprop -root >/dev/null 2>&1 || { echo "FAILED: Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
-wmctrl -m >/dev/null 2>&1 || { echo "FAILED: openbox did not start"; exit 1; }
+wm=$!
+pids+=($wm)
+for _ in $(seq 600); do
+  wmctrl -m >/dev/null 2>&1 && break
+  kill -0 "$wm" 2>/dev/null || break
+  sleep 0.1
+done
+wmctrl -m >/dev/null 2>&1 || {
+  echo "FAILED: openbox did not start on $DISPLAY"; cat "$work/openbox.log" "$work/xvfb.log"; exit 1; }
 echo "display $DISPLAY with $(wmctrl -m | head -n1)"
 
 # 1. The front end's tests on this display.
