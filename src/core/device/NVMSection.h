@@ -88,7 +88,7 @@ class TNVMSection {
   // that joins it fails too), Read, Write and GetSize answer -1 and Clear 0. EndGBP still ends
   // the connection. A command sees the stop through its operations failing, or asks
   // StopRequested() between its steps. The stop holds until AllowCalls(); it may be asked from
-  // any thread.
+  // any thread or a signal handler.
   void RequestStop() { FStopRequested = true; }
   bool StopRequested() const { return FStopRequested; }
   void AllowCalls() { FStopRequested = false; }
@@ -146,6 +146,8 @@ class TNVMSection {
   bool FLoaded = false;
   bool FPortOpen = false;
   std::atomic<bool> FStopRequested{false};
+  // Lock-free, so that RequestStop() may be called from a signal handler (Ctrl-C).
+  static_assert(std::atomic<bool>::is_always_lock_free);
 
   std::int32_t FSection = 0;
   std::int32_t FSubSection = 0;
