@@ -234,49 +234,33 @@ TEST_F(CloseDuringCallTest, TheWindowClosesOnceTheCallInFlightHasEnded) {
 
     ResetPhone();
     boxes.Boxes.clear();
-    CallLog log;
     Open();
-    TCallGate gate(form().DeviceThread(), static_cast<int>(held) + 1);
-    form().Core().NVM->SetCallRunner(&gate);
-    form().Core().NVM->SetObserver(&log);
     phone.SetSetting("Form", "Left", "77");  // the close's save puts the window's 240 back
-    QString statusAtClose;
-    bool waitCursor = false;
-    QTimer tick;
-    tick.setInterval(5);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-      if (!gate.Held()) return;
-      const QCursor* cursor = QGuiApplication::overrideCursor();
-      waitCursor = cursor && cursor->shape() == Qt::WaitCursor;
-      QCloseEvent close;
-      QSpontaneKeyEvent::setSpontaneous(&close);
-      QApplication::sendEvent(form().windowHandle(), &close);
-      statusAtClose = form().StatusText();
-      EXPECT_TRUE(form().isVisible());  // not before the call has ended
-      gate.Release();
-    });
-    tick.start();
-    c.command(form());
-    tick.stop();
+    const TClosedDuringCall seen = CloseDuringCall(
+        form(), static_cast<int>(held) + 1,
+        [&] {
+          QCloseEvent close;
+          QSpontaneKeyEvent::setSpontaneous(&close);
+          QApplication::sendEvent(form().windowHandle(), &close);
+        },
+        [&] { c.command(form()); });
 
-    EXPECT_EQ(statusAtClose, TForm1::ClosingText());
-    EXPECT_TRUE(waitCursor);
+    EXPECT_EQ(seen.Status, TForm1::ClosingText());
+    EXPECT_TRUE(seen.OpenDuringCall);
+    EXPECT_TRUE(seen.WaitCursor);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_FALSE(form().isVisible());
-    EXPECT_EQ(form().StatusText(), TForm1::ClosingText());
     // The call in flight ended as usual, the connection was ended, and nothing else ran.
     std::vector<std::string> expected = whole.Entries();
     expected.resize(held + 1);
     expected.push_back("EndGBPMode");
-    EXPECT_EQ(log.Entries(), expected);
+    EXPECT_EQ(seen.Calls, expected);
     EXPECT_TRUE(boxes.Boxes.empty()) << boxes.Boxes.front().Text.toStdString();
     EXPECT_FALSE(std::filesystem::exists(Saved()));
     EXPECT_EQ(TProfileFile(phone.SettingsPath()).ReadInteger("Form", "Left", 0), 240);
     if (std::string(c.during) == "WriteNVMFile") {
       EXPECT_EQ(phone.Section(2, 1), std::vector<std::uint8_t>(upload.begin(), upload.end()));
     }
-    form().Core().NVM->SetObserver(nullptr);
-    form().Core().NVM->SetCallRunner(&form().DeviceThread());
     app.reset();
   }
 }

@@ -250,69 +250,6 @@ TEST_F(Form1Test, RightClickSelectsTheRowUnderThePointerAndEnablesItsActions) {
   }
 }
 
-TEST_F(Form1Test, MenuKeyAndShiftF10OpenTheCurrentRowsMenuAsARightClickDoes) {
-  TManager& core = form().Core();
-  core.Sections[1].Kind = skGIF;
-  core.Sections[3].Kind = skProgram;
-  core.Sections[3].Format = 0x20000000;
-  const auto enabled = [&] {
-    std::vector<bool> states;
-    for (QAction* a : form().PopupMenu1().actions()) states.push_back(a->isEnabled());
-    return states;
-  };
-  struct Key {
-    Qt::Key key;
-    Qt::KeyboardModifiers modifiers;
-  };
-  for (const Key k : {Key{Qt::Key_Menu, Qt::NoModifier}, Key{Qt::Key_F10, Qt::ShiftModifier}}) {
-    for (const int row : {1, 3, 4}) {
-      SCOPED_TRACE(QTest::toString(QKeySequence(k.key | k.modifiers)) + std::string(" on row ") +
-                   std::to_string(row));
-      QTest::mouseClick(grid().viewport(), Qt::RightButton, {}, RowPoint(row));
-      const std::vector<bool> byMouse = enabled();
-      form().PopupMenu1().hide();
-      // Another row's menu sets other states; the keyboard then goes back to the row.
-      QTest::mouseClick(grid().viewport(), Qt::RightButton, {}, RowPoint(row == 1 ? 3 : 1));
-      form().PopupMenu1().hide();
-      QTest::keyClick(grid().viewport(), Qt::Key_Home);
-      for (int r = 1; r < row; ++r) QTest::keyClick(grid().viewport(), Qt::Key_Down);
-      QTest::keyClick(grid().viewport(), k.key, k.modifiers);
-      EXPECT_EQ(core.Row, row);
-      ASSERT_TRUE(form().PopupMenu1().isVisible());
-      EXPECT_EQ(enabled(), byMouse);
-      EXPECT_EQ(form().PopupMenu1().pos(),
-                grid().viewport()->mapToGlobal(grid().CellRect(0, row).center()));
-      form().PopupMenu1().hide();
-    }
-  }
-  // F10 alone, or with another modifier, is no menu key.
-  for (const auto modifiers : {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ControlModifier),
-                               Qt::ShiftModifier | Qt::ControlModifier}) {
-    QTest::keyClick(grid().viewport(), Qt::Key_F10, modifiers);
-    EXPECT_FALSE(form().PopupMenu1().isVisible());
-  }
-}
-
-TEST_F(Form1Test, EnterAndKeypadEnterPressTheFocusedButton) {
-  struct Case {
-    const char* button;
-    const char* dialog;  // the dialog the button shows
-  };
-  const Case cases[] = {{"Button2", "AboutBox"}, {"Button7", "ExpertsForm"}};
-  for (const Case& c : cases) {
-    for (const auto& [key, modifiers] :
-         {std::pair{Qt::Key_Return, Qt::KeyboardModifiers()},
-          std::pair{Qt::Key_Enter, Qt::KeyboardModifiers(Qt::KeypadModifier)}}) {
-      SCOPED_TRACE(std::string(c.button) + (key == Qt::Key_Enter ? " keypad Enter" : " Enter"));
-      boxes.Executed.clear();
-      auto* button = form().findChild<QAbstractButton*>(c.button);
-      button->setFocus();
-      QTest::keyClick(button, key, modifiers);
-      EXPECT_EQ(boxes.Executed, std::vector<QString>{c.dialog});
-    }
-  }
-}
-
 TEST_F(Form1Test, LongStatusTextIsCutToFitAndNeverWidensTheWindow) {
   const std::string longText(400, 'w');
   home.Write("SECTIONS.INI", "[0x0210]\nDescription=" + longText + "\n");

@@ -108,4 +108,16 @@ class TCallGate : public IDeviceCallRunner {
   bool FHeld = false, FReleased = false;
 };
 
+// A command the user closes the window during: its `holdAt`-th device call is held until the
+// window has heard of the close that `close` sends (up to a limit), then let go.
+struct TClosedDuringCall {
+  bool CloseSent = false;
+  bool WaitCursor = false;         // shown while the call was in flight
+  bool OpenDuringCall = false;     // the window waited for the call
+  QString Status;                  // the status line once the window had heard of the close
+  std::vector<std::string> Calls;  // the command's library calls, in order
+};
+TClosedDuringCall CloseDuringCall(TForm1& form, int holdAt, const std::function<void()>& close,
+                                  const std::function<void()>& command);
+
 }  // namespace zub::test

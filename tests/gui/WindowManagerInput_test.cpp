@@ -8,7 +8,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMenu>
 #include <QProcess>
 #include <QStandardPaths>
@@ -20,7 +19,6 @@
 #include "app/Manager.h"
 #include "base/ProfileFile.h"
 #include "gui/browser/SectionGrid.h"
-#include "gui/common/DeviceThread.h"
 
 namespace zub::test {
 namespace {
@@ -69,53 +67,24 @@ TEST_F(WindowManagerInputTest, ACloseDuringASlowRefreshClosesTheWindowAfterTheCa
     phone.PutSection(2, 2, std::string(3000, 'q'));
     OpenWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form()));  // Alt+F4 goes to the active window
-    CallLog log;
-    form().Core().NVM->SetObserver(&log);
-    // Held: the third call, the first row's head (after InitGBPMode and GetNVMFileSize).
-    TCallGate gate(form().DeviceThread(), 3);
-    form().Core().NVM->SetCallRunner(&gate);
     phone.SetSetting("Form", "Left", "1");  // the close's save puts the window's place back
+    // Held: the third call, the first row's head (after InitGBPMode and GetNVMFileSize).
+    const TClosedDuringCall seen = CloseDuringCall(
+        form(), 3, [&] { EXPECT_TRUE(c.close(form())); },
+        [&] { QTest::mouseClick(Button("Button1"), Qt::LeftButton); });  // Full Refresh
 
-    // While the call is held: the close goes to the window manager, and the call is let go
-    // once the window has heard of it (or after a limit, when the test fails below).
-    bool closeSent = false, waitCursor = false;
-    QString statusAtRelease;
-    QElapsedTimer sinceClose;
-    QTimer tick;
-    tick.setInterval(20);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-      if (!gate.Held()) return;
-      if (!closeSent) {
-        closeSent = true;
-        const QCursor* cursor = QGuiApplication::overrideCursor();
-        waitCursor = cursor && cursor->shape() == Qt::WaitCursor;
-        EXPECT_TRUE(c.close(form()));
-        sinceClose.start();
-        return;
-      }
-      if (form().StatusText() != TForm1::ClosingText() && sinceClose.elapsed() < 10000) return;
-      statusAtRelease = form().StatusText();
-      EXPECT_TRUE(form().isVisible());  // it waits for the call
-      gate.Release();
-    });
-    tick.start();
-    QTest::mouseClick(Button("Button1"), Qt::LeftButton);  // Full Refresh
-    tick.stop();
-
-    EXPECT_TRUE(closeSent);
-    EXPECT_EQ(statusAtRelease, TForm1::ClosingText());
-    EXPECT_TRUE(waitCursor);
+    EXPECT_EQ(seen.Status, TForm1::ClosingText());
+    EXPECT_TRUE(seen.OpenDuringCall);
+    EXPECT_TRUE(seen.WaitCursor);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_FALSE(form().isVisible());
     EXPECT_TRUE(QTest::qWaitFor([] { return !Listed("ZUB Manager 3"); }, 10000));
     // The head read in flight ended, the connection was ended, nothing else reached the
     // telephone and nothing more was asked or shown.
-    EXPECT_EQ(log.Entries(), (std::vector<std::string>{"InitGBPMode", "GetNVMFileSize",
-                                                       "ReadNVMFile", "EndGBPMode"}));
+    EXPECT_EQ(seen.Calls, (std::vector<std::string>{"InitGBPMode", "GetNVMFileSize", "ReadNVMFile",
+                                                    "EndGBPMode"}));
     EXPECT_TRUE(prompts.Shown.isEmpty()) << prompts.Shown.join(", ").toStdString();
     EXPECT_EQ(TProfileFile(phone.SettingsPath()).ReadInteger("Form", "Left", 0), kPlace.x());
-    form().Core().NVM->SetObserver(nullptr);
-    form().Core().NVM->SetCallRunner(&form().DeviceThread());
     app.reset();
   }
 }
