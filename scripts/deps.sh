@@ -10,6 +10,7 @@ zub_packages=(
   openbox wmctrl x11-utils imagemagick
   socat  # the serial tests' pty pair
   librsvg2-bin  # renders the icon
+  xdotool # the window-manager test types the user's keys through the X server
 )
 
 # The 32-bit Windows side: the cross compiler for gbp-host.exe and the Windows simulator, and

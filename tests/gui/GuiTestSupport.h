@@ -1,18 +1,22 @@
 // Helpers of the front end's tests: a recorder that answers every blocking question at once,
-// a temporary folder that stands for the executable's, and the window on a simulated telephone.
+// a temporary folder that stands for the executable's, the window on a simulated telephone,
+// and a gate that holds the telephone inside one call.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <QDialog>
 #include <QString>
 #include <QStringList>
+#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "device/DeviceCallRunner.h"
 #include "gui/app/Form1.h"
 #include "gui/app/ZubApp.h"
 #include "gui/common/ModalPrompts.h"
@@ -83,5 +87,37 @@ class TPhoneWindowTest : public ::testing::Test {
   TBoxRecorder boxes;
   std::unique_ptr<TZubApp> app;
 };
+
+// Hands the calls on to `inner` and holds the device thread inside one of them, the
+// `holdAt`-th, until the window thread lets it go: what the window does during that call is
+// played the same way on any machine.
+class TCallGate : public IDeviceCallRunner {
+ public:
+  TCallGate(IDeviceCallRunner& inner, int holdAt) : FInner(inner), FHoldAt(holdAt) {}
+  std::int32_t Run(const std::function<std::int32_t()>& call) override;
+  // The held call has been reached and not let go yet.
+  bool Held();
+  void Release();
+
+ private:
+  IDeviceCallRunner& FInner;
+  const int FHoldAt;
+  int FCount = 0;
+  std::mutex FMutex;
+  std::condition_variable FChanged;
+  bool FHeld = false, FReleased = false;
+};
+
+// A command the user closes the window during: its `holdAt`-th device call is held until the
+// window has heard of the close that `close` sends (up to a limit), then let go.
+struct TClosedDuringCall {
+  bool CloseSent = false;
+  bool WaitCursor = false;         // shown while the call was in flight
+  bool OpenDuringCall = false;     // the window waited for the call
+  QString Status;                  // the status line once the window had heard of the close
+  std::vector<std::string> Calls;  // the command's library calls, in order
+};
+TClosedDuringCall CloseDuringCall(TForm1& form, int holdAt, const std::function<void()>& close,
+                                  const std::function<void()>& command);
 
 }  // namespace zub::test

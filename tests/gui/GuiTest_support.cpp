@@ -1,11 +1,16 @@
 #include <gmock/gmock.h>
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <atomic>
+#include <chrono>
 #include <fstream>
 #include <random>
 
 #include "GuiTestSupport.h"
+#include "app/Manager.h"
+#include "gui/common/DeviceThread.h"
 
 namespace zub::test {
 
@@ -81,6 +86,65 @@ void TPhoneWindowTest::Open() {
 
 QAbstractButton* TPhoneWindowTest::Button(const char* name) {
   return form().findChild<QAbstractButton*>(QString::fromLatin1(name));
+}
+
+std::int32_t TCallGate::Run(const std::function<std::int32_t()>& call) {
+  const int n = ++FCount;
+  return FInner.Run([&] {
+    if (n == FHoldAt) {
+      std::unique_lock lock(FMutex);
+      FHeld = true;
+      // Limited: a test that never lets go fails instead of hanging.
+      FChanged.wait_for(lock, std::chrono::seconds(30), [this] { return FReleased; });
+    }
+    return call();
+  });
+}
+
+bool TCallGate::Held() {
+  const std::lock_guard lock(FMutex);
+  return FHeld && !FReleased;
+}
+
+void TCallGate::Release() {
+  {
+    const std::lock_guard lock(FMutex);
+    FReleased = true;
+  }
+  FChanged.notify_all();
+}
+
+TClosedDuringCall CloseDuringCall(TForm1& form, int holdAt, const std::function<void()>& close,
+                                  const std::function<void()>& command) {
+  TClosedDuringCall seen;
+  CallLog log;
+  TCallGate gate(form.DeviceThread(), holdAt);
+  form.Core().NVM->SetCallRunner(&gate);
+  form.Core().NVM->SetObserver(&log);
+  QElapsedTimer sinceClose;
+  QTimer tick;
+  tick.setInterval(5);
+  QObject::connect(&tick, &QTimer::timeout, [&] {
+    if (!gate.Held()) return;
+    if (!seen.CloseSent) {
+      const QCursor* cursor = QGuiApplication::overrideCursor();
+      seen.WaitCursor = cursor && cursor->shape() == Qt::WaitCursor;
+      seen.CloseSent = true;
+      close();
+      sinceClose.start();
+    }
+    if (form.StatusText() != TForm1::ClosingText() && sinceClose.elapsed() < 10000) return;
+    seen.Status = form.StatusText();
+    seen.OpenDuringCall = form.isVisible();
+    gate.Release();
+  });
+  tick.start();
+  command();
+  tick.stop();
+  seen.Calls = log.Entries();
+  form.Core().NVM->SetObserver(nullptr);
+  form.Core().NVM->SetCallRunner(&form.DeviceThread());
+  return seen;
 }
 
 }  // namespace zub::test

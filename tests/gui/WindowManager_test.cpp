@@ -9,13 +9,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QMenu>
-#include <QProcess>
 #include <QTest>
-#include <QTimer>
-#include <QWindow>
 #include <fstream>
 
 #include "GuiTestSupport.h"
+#include "LiveWindowSupport.h"
 #include "app/Manager.h"
 #include "base/ProfileFile.h"
 #include "gui/app/ExpertsForm.h"
@@ -26,98 +24,8 @@
 namespace zub::test {
 namespace {
 
-bool Framed(QWidget& w) {
-  QWindow* window = w.windowHandle();
-  return window && window->isExposed() && !window->frameMargins().isNull();
-}
-
-// The title the window manager has for a window (_NET_WM_NAME, as xprop shows it).
-QString XTitle(QWidget& w) {
-  QProcess xprop;
-  xprop.start("xprop", {"-id", QString::number(w.winId()), "_NET_WM_NAME"});
-  xprop.waitForFinished();
-  // "_NET_WM_NAME(UTF8_STRING) = "text"", or nothing after the "=" for an empty title.
-  const QString out = QString::fromUtf8(xprop.readAllStandardOutput()).trimmed();
-  if (!out.startsWith("_NET_WM_NAME(UTF8_STRING) =")) return "<no title: " + out + ">";
-  QString value = out.section(u'=', 1).trimmed();
-  if (value.startsWith(u'"') && value.endsWith(u'"')) value = value.mid(1, value.size() - 2);
-  return value;
-}
-
-void Shot(const char* name) {
-  const QString dir = qEnvironmentVariable("ZUB_SHOTS");
-  if (!dir.isEmpty()) QProcess::execute("import", {"-window", "root", dir + "/" + name});
-}
-
-// Real boxes and dialogs. Once one is up and framed by the window manager, OnShown gets it and
-// must close it. File dialogs answer at once.
-class TLivePrompts final : public IModalPrompts {
- public:
-  std::function<void(QDialog&)> OnShown = [](QDialog& d) { d.done(mrCancel); };
-  std::optional<QString> OpenAnswer;
-
-  void MessageBox(QWidget* owner, const QString& caption, const QString& text) override {
-    Arm();
-    FQt.MessageBox(owner, caption, text);
-  }
-  bool Confirm(QWidget* owner, const QString& caption, const QString& text) override {
-    Arm();
-    return FQt.Confirm(owner, caption, text);
-  }
-  std::optional<QString> OpenFile(QWidget*, const QStringList&) override { return OpenAnswer; }
-  std::optional<QString> SaveFile(QWidget*) override { return std::nullopt; }
-  void ShowException(QWidget* owner, const QString& text) override {
-    Arm();
-    FQt.ShowException(owner, text);
-  }
-  bool OpenWithSystem(const QString&) override { return true; }
-  int Exec(QDialog& dialog) override {
-    Arm();
-    return FQt.Exec(dialog);
-  }
-
- private:
-  void Arm() {
-    auto* timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [this, timer] {
-      auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-      if (!d || !Framed(*d)) return;
-      timer->stop();
-      timer->deleteLater();
-      QTest::qWait(200);  // the window manager's decorations are drawn
-      OnShown(*d);
-    });
-    timer->start();
-  }
-
-  TQtPrompts FQt;
-};
-
-class WindowManagerTest : public ::testing::Test {
+class WindowManagerTest : public TLiveWindowTest {
  protected:
-  void SetUp() override {
-    if (QGuiApplication::platformName() != "xcb")
-      GTEST_SKIP() << "needs an X11 display with a window manager; "
-                      "tests/gui/window-manager-test.sh runs these under Xvfb and openbox";
-    phone.SetCatalogue(
-        {SimTelephone::Entry(2, 1, "Program slot 1"), SimTelephone::Entry(2, 2, "Program slot 2")});
-    phone.SetSetting("Form", "Left", "150");
-    phone.SetSetting("Form", "Top", "100");
-    phone.SetSetting("Form", "Width", "400");
-    phone.SetSetting("Form", "Height", "450");
-    app = std::make_unique<TZubApp>(HomeOptions(phone.Dir(), prompts));
-    form().show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Framed(form()); }, 5000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Outer() == QRect(150, 100, 400, 450); }, 5000))
-        << "outer bounds " << Outer().x() << "," << Outer().y() << " " << Outer().width() << "x"
-        << Outer().height();
-  }
-  void TearDown() override {
-    if (app) form().close();
-  }
-  TForm1& form() { return app->Form1(); }
-  QRect Outer() { return form().frameGeometry(); }
   QComboBox& fw() { return *app->ExpertsForm().FWComboBox(); }
   QAbstractButton* Button(QWidget& in, const char* name) {
     return in.findChild<QAbstractButton*>(QString::fromLatin1(name));
@@ -132,10 +40,6 @@ class WindowManagerTest : public ::testing::Test {
     form().PopupMenu1().hide();
     form().Action(action)->trigger();
   }
-
-  SimTelephone phone;
-  TLivePrompts prompts;
-  std::unique_ptr<TZubApp> app;
 };
 
 TEST_F(WindowManagerTest, WindowsCarryTheirCaptionsLetterForLetter) {
@@ -184,7 +88,7 @@ TEST_F(WindowManagerTest, ConversionPromptShowsTheFirmwareBoxAndOptionsTheChoice
     EXPECT_TRUE(d.rect().contains(fw().geometry()));
     for (int i = 0; i < 4; ++i) QTest::keyClick(&fw(), Qt::Key_Down);
     chosen = fw().currentText();
-    QTest::qWait(100);
+    d.repaint();
     Shot("conversion-prompt.png");
     QTest::mouseClick(Button(d, "Button1"), Qt::LeftButton);  // "No"
   };
@@ -208,8 +112,9 @@ TEST_F(WindowManagerTest, OptionsDialogLeavesTheWindowWhereItIs) {
     SCOPED_TRACE(close);
     prompts.OnShown = [&](QDialog& d) { QTest::mouseClick(Button(d, close), Qt::LeftButton); };
     QTest::mouseClick(Button(form(), "Button7"), Qt::LeftButton);
-    QTest::qWait(300);  // whatever the window manager does with the window, it has done now
-    EXPECT_EQ(Outer(), QRect(150, 100, 400, 450));
+    // Whatever the window manager does with the window once the dialog has gone, it has done.
+    EXPECT_TRUE(WaitSettled(form()));
+    EXPECT_EQ(Outer(), kPlace);
   }
   form().close();
   TProfileFile ini(phone.SettingsPath());

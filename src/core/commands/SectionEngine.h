@@ -130,7 +130,8 @@ class TSectionLink {
 
   // Set once the telephone stopped answering; every step fails at once from then on.
   const std::optional<TStepError>& Lost() const { return FLost; }
-  bool StopRequested() const { return FStop && FStop->load(); }
+  // The run's own stop flag, or a stop asked of the device component (the window's close).
+  bool StopRequested() const { return (FStop && FStop->load()) || FCore.NVM->StopRequested(); }
 
   // The size query, watched (see above).
   TSizeAnswer QuerySize(TSectionAddress a);

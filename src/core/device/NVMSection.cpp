@@ -162,6 +162,7 @@ void TNVMSection::Report(std::string_view entry, std::vector<std::int64_t> args,
 }
 
 bool TNVMSection::InitGBP() {
+  if (FStopRequested) return false;
   if (FPortOpen) return true;
   FPortOpen = false;
   FLinkLost = false;
@@ -210,7 +211,7 @@ void TNVMSection::EndGBP() {
 }
 
 bool TNVMSection::EnsureOpen() {
-  return FPortOpen || InitGBP();
+  return !FStopRequested && (FPortOpen || InitGBP());
 }
 
 std::int32_t TNVMSection::Read(void* buffer, std::uint32_t length) {

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -91,6 +92,18 @@ class TNVMSection {
   std::int32_t GetSize();
   std::int32_t Clear();
 
+  // Stopping between two calls: the user's Cancel, or the window closing while a command runs.
+  // Once a stop is asked, the call in flight ends as usual and every later opening and section
+  // operation is refused without reaching the library or showing a message, as a connection
+  // that cannot be opened is: InitGBP answers false (even on an open connection, so a step
+  // that joins it fails too), Read, Write and GetSize answer -1 and Clear 0. EndGBP still ends
+  // the connection. A command sees the stop through its operations failing, or asks
+  // StopRequested() between its steps. The stop holds until AllowCalls(); it may be asked from
+  // any thread or a signal handler.
+  void RequestStop() { FStopRequested = true; }
+  bool StopRequested() const { return FStopRequested; }
+  void AllowCalls() { FStopRequested = false; }
+
   bool Loaded() const { return FLoaded; }
   bool PortOpen() const { return FPortOpen; }
   // True when the most recent library call lost the link to the telephone: the host died, hung
@@ -164,6 +177,9 @@ class TNVMSection {
   bool FLoaded = false;
   bool FPortOpen = false;
   bool FLinkLost = false;
+  std::atomic<bool> FStopRequested{false};
+  // Lock-free, so that RequestStop() may be called from a signal handler (Ctrl-C).
+  static_assert(std::atomic<bool>::is_always_lock_free);
 
   std::int32_t FSection = 0;
   std::int32_t FSubSection = 0;

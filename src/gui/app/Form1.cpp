@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QMenu>
 #include <QSignalBlocker>
+#include <QWindow>
 #include <algorithm>
 #include <cstdio>
 
@@ -60,6 +61,7 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
   FCore = std::make_unique<TManager>(*this, std::move(core));
   FDeviceThread = std::make_unique<TDeviceThread>();
   FCore->NVM->SetCallRunner(FDeviceThread.get());
+  FDeviceThread->SetCloseHandler([this](QObject* target) { CloseAfterCommand(target); });
   ui->DrawGrid1->SetSource(&FCore->Sections);
   ConnectControls();
   SyncGrid();
@@ -87,6 +89,31 @@ QString TForm1::StatusText() const {
   return FStatusText->FullText();
 }
 
+QString TForm1::ClosingText() {
+  return QStringLiteral("Closing after the current call...");
+}
+
+void TForm1::RunCommand(const std::function<void()>& handler) {
+  ++FCommandDepth;
+  FCore->Run(handler);
+  if (--FCommandDepth > 0 || !FCloseAsked) return;
+  FCloseAsked = false;
+  // The settings save of the close speaks as usual; the telephone stays stopped.
+  FWindingDown = false;
+  close();
+}
+
+void TForm1::CloseAfterCommand(QObject* target) {
+  // Every call the window makes runs inside a command; a dialog's own close stays dropped.
+  if (target != this && target != static_cast<QObject*>(windowHandle())) return;
+  if (FCommandDepth == 0 || FCloseAsked) return;
+  FCloseAsked = true;
+  FWindingDown = true;
+  FCore->NVM->RequestStop();
+  FStatusText->SetFullText(ClosingText());
+  FStatusText->repaint();
+}
+
 void TForm1::CreateActions() {
   FActionList1 = new QObject(this);
   FActionList1->setObjectName(QStringLiteral("ActionList1"));
@@ -97,7 +124,7 @@ void TForm1::CreateActions() {
         QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())), FActionList1);
     action->setObjectName(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
     connect(action, &QAction::triggered, this,
-            [this, id] { FCore->Run([this, id] { ExecuteAction(*FCore, id); }); });
+            [this, id] { RunCommand([this, id] { ExecuteAction(*FCore, id); }); });
     FActions[static_cast<std::size_t>(id)] = action;
   }
   FPopupMenu1 = new QMenu(this);
@@ -110,15 +137,20 @@ void TForm1::ConnectControls() {
       {ui->Button1, 1}, {ui->Button2, 2}, {ui->Button3, 3}, {ui->Button4, 4}, {ui->Button5, 5},
       {ui->Button6, 6}, {ui->Button7, 7}, {ui->Button8, 8}, {ui->Button9, 9}, {ui->Button10, 10},
   };
-  for (const auto& [button, number] : buttons)
+  for (const auto& [button, number] : buttons) {
+    // Enter (and the keypad's Enter) presses the focused button, as Space does; a main window's
+    // buttons would otherwise take it only inside a dialog.
+    button->setAutoDefault(true);
     connect(button, &QPushButton::clicked, this,
-            [this, n = number] { FCore->Run([this, n] { ClickButton(*FCore, n); }); });
+            [this, n = number] { RunCommand([this, n] { ClickButton(*FCore, n); }); });
+  }
   connect(ui->ComboBox1, &QComboBox::currentIndexChanged, this,
-          [this](int index) { FCore->Run([this, index] { FCore->ComboBox1Change(index); }); });
+          [this](int index) { RunCommand([this, index] { FCore->ComboBox1Change(index); }); });
   connect(ui->CheckBox1, &QCheckBox::toggled, this,
           [this](bool ticked) { FCore->SetCheckBox1(ticked); });
   connect(ui->DrawGrid1, &TSectionGrid::RowClicked, this, &TForm1::DrawGrid1Click);
   connect(ui->DrawGrid1, &TSectionGrid::RightMouseUp, this, &TForm1::DrawGrid1MouseUp);
+  connect(ui->DrawGrid1, &TSectionGrid::MenuKey, this, &TForm1::DrawGrid1MouseUp);
   connect(ui->DrawGrid1, &TSectionGrid::Resized, this, &TForm1::FormResize);
 }
 
@@ -126,12 +158,12 @@ void TForm1::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (FShown) return;
   FShown = true;
-  FCore->Run([this] { FCore->FormShow(); });
+  RunCommand([this] { FCore->FormShow(); });
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
   KeepBounds();
-  FCore->Run([this] { FCore->FormClose(); });
+  RunCommand([this] { FCore->FormClose(); });
   event->accept();
 }
 
@@ -159,11 +191,11 @@ void TForm1::FormResize() {
 }
 
 void TForm1::DrawGrid1Click(int row) {
-  FCore->Run([this, row] { FCore->DrawGrid1Click(row); });
+  RunCommand([this, row] { FCore->DrawGrid1Click(row); });
 }
 
 void TForm1::DrawGrid1MouseUp(const QPoint& globalPos) {
-  FCore->Run([this] { FCore->DrawGrid1MouseUpRight(); });
+  RunCommand([this] { FCore->DrawGrid1MouseUpRight(); });
   for (TActionId id : kMenuOrder) Action(id)->setEnabled(Has(FCore->ActionEnabled, id));
   FPopupMenu1->popup(globalPos);
 }
@@ -174,32 +206,38 @@ void TForm1::SyncGrid() {
 }
 
 void TForm1::Status(const std::string& text) {
+  if (FWindingDown) return;
   FStatusText->SetFullText(FromCore(text));
   // Commands run to their end in one handler: paint now so the user sees the progress text.
   if (FStatusText->isVisible()) FStatusText->repaint();
 }
 
 void TForm1::MessageBox(const std::string& caption, const std::string& text) {
+  if (FWindingDown) return;
   FPrompts->MessageBox(this, FromCore(caption), FromCore(text));
 }
 
 bool TForm1::Confirm(const std::string& caption, const std::string& text) {
+  if (FWindingDown) return false;
   return FPrompts->Confirm(this, FromCore(caption), FromCore(text));
 }
 
 std::optional<std::string> TForm1::OpenFile(const std::string& filter) {
+  if (FWindingDown) return std::nullopt;
   const auto name = FPrompts->OpenFile(this, QtFileFilters(filter));
   if (!name) return std::nullopt;
   return ToCore(*name);
 }
 
 std::optional<std::string> TForm1::SaveFile() {
+  if (FWindingDown) return std::nullopt;
   const auto name = FPrompts->SaveFile(this);
   if (!name) return std::nullopt;
   return ToCore(*name);
 }
 
 int TForm1::ShowModal(TFormId form) {
+  if (FWindingDown) return mrCancel;
   TZubDialog* dialog = FForms[static_cast<std::size_t>(form)];
   if (!dialog) return mrNone;
   dialog->FormShow();
@@ -209,6 +247,8 @@ int TForm1::ShowModal(TFormId form) {
 }
 
 bool TForm1::Launch(const std::string& commandLine) {
+  // Nothing opens for a user who closed the window meanwhile.
+  if (FWindingDown) return true;
   // The launcher's "start FILE" opens FILE (in the current folder) with its viewer.
   constexpr std::string_view kStart = "start ";
   std::string file = commandLine;
@@ -217,6 +257,7 @@ bool TForm1::Launch(const std::string& commandLine) {
 }
 
 void TForm1::ShowException(const std::string& text) {
+  if (FWindingDown) return;
   FPrompts->ShowException(this, FromCore(text));
 }
 

@@ -1,12 +1,15 @@
 // Form1, "ZUB Manager 3": the main window. It creates the core (TManager), shows the core's
 // state in its controls and forwards every button, action and grid event to the core. It is
 // also the core's IInteraction; every blocking question goes through IModalPrompts, which
-// tests replace so that they never block.
+// tests replace so that they never block. A close while a device call is in flight stops the
+// command after that call (the device component's stop) and closes the window once the
+// command has ended.
 #pragma once
 
 #include <QMainWindow>
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -60,6 +63,8 @@ class TForm1 : public QMainWindow, public IInteraction {
   QMenu& PopupMenu1() const { return *FPopupMenu1; }
   QAction* Action(TActionId id) const;
   QString StatusText() const;
+  // The status line while a command winds down after the user closed the window.
+  static QString ClosingText();
 
   // IInteraction
   void Status(const std::string& text) override;
@@ -80,6 +85,11 @@ class TForm1 : public QMainWindow, public IInteraction {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // Runs a core handler the way the message loop does. When the user closed the window while
+  // it ran, the window closes once the outermost handler has ended.
+  void RunCommand(const std::function<void()>& handler);
+  // The window system's close arrived while a device call was in flight.
+  void CloseAfterCommand(QObject* target);
   void CreateActions();
   void ConnectControls();
   void FormResize();
@@ -101,6 +111,9 @@ class TForm1 : public QMainWindow, public IInteraction {
   std::array<TZubDialog*, std::size(kAllForms)> FForms{};
   bool FShown = false;
   bool FApplyingBounds = false;
+  int FCommandDepth = 0;
+  bool FCloseAsked = false;   // close once the running command has ended
+  bool FWindingDown = false;  // the stopped command asks nothing more and keeps the status line
   // Outlives the core, whose last closing of the connection still runs on it.
   std::unique_ptr<TDeviceThread> FDeviceThread;
   // Last: created after the window's widgets, destroyed before them.

@@ -30,7 +30,11 @@ QRect KeepOnScreen(const QRect& outer) {
 TWindowPlacer::TWindowPlacer(QWidget& window) : QObject(&window), FWindow(window) {}
 
 QRect TWindowPlacer::Outer() const {
-  return FWindow.frameGeometry();
+  // The native window's frame, asked each time: the widget's own frameGeometry() keeps the
+  // frame it saw before the window manager framed the window, and may still say "no frame"
+  // after it has (the window then stayed where the settings put its client area).
+  const QWindow* window = FWindow.windowHandle();
+  return window ? window->frameGeometry() : FWindow.frameGeometry();
 }
 
 void TWindowPlacer::SetOuter(const QRect& outer) {

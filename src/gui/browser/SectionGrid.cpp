@@ -243,6 +243,14 @@ void TSectionGrid::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TSectionGrid::keyPressEvent(QKeyEvent* event) {
+  const bool shiftF10 = event->key() == Qt::Key_F10 &&
+                        (event->modifiers() & ~Qt::KeypadModifier) == Qt::ShiftModifier;
+  if (event->key() == Qt::Key_Menu || shiftF10) {
+    // The menu opens over the current row's first cell, as a right click there would.
+    ScrollIntoView(FRow);
+    emit MenuKey(viewport()->mapToGlobal(CellRect(0, FRow).center()));
+    return;
+  }
   const int last = FRowCount - 1;
   if (last < 1) {
     QAbstractScrollArea::keyPressEvent(event);

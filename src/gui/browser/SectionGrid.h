@@ -46,6 +46,9 @@ class TSectionGrid : public QAbstractScrollArea {
   void RowClicked(int row);
   // The right mouse button was released over the grid (DrawGrid1MouseUp).
   void RightMouseUp(const QPoint& globalPos);
+  // The Menu key or Shift+F10: the context menu is wanted for the current row, at its place
+  // on the screen.
+  void MenuKey(const QPoint& globalPos);
   void Resized();
 
  protected:

@@ -2,7 +2,9 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QThread>
 
 namespace zub {
@@ -56,7 +58,11 @@ std::int32_t TDeviceThread::Run(const std::function<std::int32_t()>& call) {
   TJob job;
   job.Call = &call;
   if (paint) job.Waker = QAbstractEventDispatcher::instance();
-  if (paint) app->installEventFilter(this);
+  if (paint) {
+    app->installEventFilter(this);
+    // The user sees that the telephone is busy and that clicks are not taken meanwhile.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  }
   const bool outer = !FInCall;
   FInCall = true;
   {
@@ -74,7 +80,10 @@ std::int32_t TDeviceThread::Run(const std::function<std::int32_t()>& call) {
     FChanged.wait(lock, [&job] { return job.Done; });
   }
   if (outer) FInCall = false;
-  if (paint) app->removeEventFilter(this);
+  if (paint) {
+    QGuiApplication::restoreOverrideCursor();
+    app->removeEventFilter(this);
+  }
   if (job.Error) std::rethrow_exception(job.Error);
   return job.Result;
 }
@@ -112,10 +121,11 @@ bool TDeviceThread::eventFilter(QObject* watched, QEvent* event) {
       event->accept();
       return true;
     case QEvent::Close:
-      // Only the window system's close (the title bar's button) is the user's; a close the
-      // program makes itself goes through.
+      // Only the window system's close (the title bar's button, Alt+F4) is the user's; a close
+      // the program makes itself goes through.
       if (!event->spontaneous()) break;
       event->ignore();
+      if (FOnClose) FOnClose(watched);
       return true;
     default:
       break;

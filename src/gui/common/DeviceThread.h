@@ -1,9 +1,10 @@
 // TDeviceThread: runs the device component's library calls on one thread of its own, made
 // once and kept for the window's life, one call at a time and in the order they come. While a
 // call is in flight the window thread goes on with its events, so the window and the status
-// line stay painted; the user's input that arrives meanwhile (mouse, keys, wheel, touch,
-// shortcuts, the window manager's close) is dropped, never queued, so no command can start
-// before the running one has ended.
+// line stay painted, and the mouse pointer shows the wait cursor; the user's input that
+// arrives meanwhile (mouse, keys, wheel, touch, shortcuts) is dropped, never queued, so no
+// command can start before the running one has ended. The window manager's close is not run
+// during the call either: it is handed to the close handler, which decides when to close.
 #pragma once
 
 #include <QObject>
@@ -33,6 +34,11 @@ class TDeviceThread : public QObject, public IDeviceCallRunner {
   void StopPainting() { FPainting = false; }
   // True while a call is in flight.
   bool InCall() const { return FInCall; }
+  // Hears of the window system's close of a window (the one given) that arrived while a call
+  // was in flight and was held back.
+  void SetCloseHandler(std::function<void(QObject* window)> handler) {
+    FOnClose = std::move(handler);
+  }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -54,6 +60,7 @@ class TDeviceThread : public QObject, public IDeviceCallRunner {
   bool FQuit = false;
   bool FInCall = false;
   bool FPainting = true;
+  std::function<void(QObject*)> FOnClose;
   std::thread FThread;  // last: it starts once the members above exist
 };
 

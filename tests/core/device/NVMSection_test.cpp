@@ -327,5 +327,52 @@ TEST_F(NVMSectionTest, ObserverSeesLoadsAndCalls) {
                                       "ClearNVMFile(2,5) -> 0", "EndGBPMode()", "EndGBPMode()"}));
 }
 
+TEST_F(NVMSectionTest, AStopRefusesEveryLaterCallSilentlyButTheEnd) {
+  struct Row {
+    const char* name;
+    const char* entry;
+    std::int32_t refused;  // what the operation answers once stopped
+  };
+  const Row rows[] = {{"InitGBP", "InitGBPMode", 0},
+                      {"Read", "ReadNVMFile", -1},
+                      {"Write", "WriteNVMFile", -1},
+                      {"GetSize", "GetNVMFileSize", -1},
+                      {"Clear", "ClearNVMFile", 0}};
+  unsigned char buffer[16] = {};
+  for (const bool open : {true, false}) {  // stopped on an open connection, or between two
+    for (const Row& r : rows) {
+      SCOPED_TRACE(std::string(r.name) + (open ? " on an open connection" : " when closed"));
+      fake.Reset();
+      owner.messages.clear();
+      auto nvm = Make();
+      nvm->SetSect(2);
+      nvm->SetSSect(5);
+      if (open) {
+        ASSERT_TRUE(nvm->InitGBP());
+      }
+      nvm->RequestStop();
+      EXPECT_TRUE(nvm->StopRequested());
+      const int opened = fake.CallCount("InitGBPMode");
+      const std::string name = r.name;
+      std::int32_t result = 12345;
+      if (name == "InitGBP") result = nvm->InitGBP() ? 1 : 0;
+      if (name == "Read") result = nvm->Read(buffer, sizeof buffer);
+      if (name == "Write") result = nvm->Write(buffer, sizeof buffer);
+      if (name == "GetSize") result = nvm->GetSize();
+      if (name == "Clear") result = nvm->Clear();
+      EXPECT_EQ(result, r.refused);
+      EXPECT_EQ(fake.CallCount(r.entry), name == "InitGBP" ? opened : 0);
+      EXPECT_TRUE(owner.messages.empty());
+      // The connection the command holds is still ended, and calls go through again once allowed.
+      nvm->EndGBP();
+      EXPECT_EQ(fake.CallCount("EndGBPMode"), 1);
+      EXPECT_FALSE(fake.IsOpen());
+      nvm->AllowCalls();
+      EXPECT_EQ(nvm->GetSize(), gbp::kNoSection);
+      EXPECT_EQ(fake.CallCount("GetNVMFileSize"), 1);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zub
