@@ -7,6 +7,7 @@
 #include "base/Convert.h"
 #include "base/Sha256.h"
 #include "commands/BackupFolder.h"
+#include "commands/RunReport.h"
 #include "device/GbpApi.h"
 
 namespace zub {
@@ -25,37 +26,10 @@ std::vector<TSectionAddress> CatalogueSections(const TCoreState& m) {
   return out;
 }
 
-// The run's progress and its reports in one place.
-class TReporter {
- public:
-  explicit TReporter(const TRunControl& control) : observer_(control.Observer) {}
-  void Phase(TRunPhase phase, std::size_t sections, std::uint64_t bytes) {
-    p_ = {phase, 0, sections, 0, bytes};
-    if (observer_) observer_->OnPhase(p_);
-  }
-  void Done(std::uint64_t bytes) {
-    ++p_.SectionsDone;
-    p_.BytesDone += bytes;
-    if (observer_) observer_->OnProgress(p_);
-  }
-  void BackedUp(const TManifestEntry& e) {
-    if (observer_) observer_->OnBackedUp(e, p_);
-  }
-
- private:
-  IRunObserver* observer_;
-  TRunProgress p_;
-};
-
 // A section's first size answer, kept to be read and, when it said "none", asked again.
 struct TSized {
   TSizeAnswer First;
 };
-
-bool Halted(const std::optional<TStepError>& e) {
-  return e && (e->Kind == TFailureKind::LinkLost || e->Kind == TFailureKind::Stopped ||
-               e->Kind == TFailureKind::Unreachable);
-}
 
 class TBackupRun {
  public:

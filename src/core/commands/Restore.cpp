@@ -4,6 +4,7 @@
 #include "base/FolderIO.h"
 #include "base/Sha256.h"
 #include "commands/BackupFolder.h"
+#include "commands/RunReport.h"
 
 namespace zub {
 namespace {
@@ -37,35 +38,6 @@ std::optional<TStepError> CheckFile(const TBackupSet& backup, const TManifestEnt
     return Damaged(backup, name, std::string("cannot be read (") + ex.what() + ")");
   }
   return std::nullopt;
-}
-
-class TReporter {
- public:
-  explicit TReporter(const TRunControl& control) : observer_(control.Observer) {}
-  void Phase(TRunPhase phase, std::size_t sections, std::uint64_t bytes) {
-    p_ = {phase, 0, sections, 0, bytes};
-    if (observer_) observer_->OnPhase(p_);
-  }
-  void Done(std::uint64_t bytes) {
-    ++p_.SectionsDone;
-    p_.BytesDone += bytes;
-    if (observer_) observer_->OnProgress(p_);
-  }
-  void Compared(const TComparison& c) {
-    if (observer_) observer_->OnCompared(c, p_);
-  }
-  void Restored(const TRestoreOutcome& o) {
-    if (observer_) observer_->OnRestored(o, p_);
-  }
-
- private:
-  IRunObserver* observer_;
-  TRunProgress p_;
-};
-
-bool Halted(const std::optional<TStepError>& e) {
-  return e && (e->Kind == TFailureKind::LinkLost || e->Kind == TFailureKind::Stopped ||
-               e->Kind == TFailureKind::Unreachable);
 }
 
 // One entry against the telephone: the size first, the bytes only when the sizes agree.

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -161,6 +162,17 @@ bool WaitUntil(const std::function<bool()>& condition,
 std::vector<unsigned char> Pattern(std::size_t size, unsigned seed = 0);
 
 // The host's tests: frames as bytes, calls timed on the steady clock.
+// The output of a command run through the shell.
+inline std::string Output(const std::string& command) {
+  std::string out;
+  if (FILE* p = ::popen(command.c_str(), "r")) {
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, p)) out += buffer;
+    ::pclose(p);
+  }
+  return out;
+}
+
 namespace host {
 using namespace hostproto;
 namespace fs = std::filesystem;

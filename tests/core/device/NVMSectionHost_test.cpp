@@ -27,6 +27,7 @@ namespace zub {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Output;
 using test::TRecordingObserver;
 using test::TRecordingOwner;
 using test::Win32File;
@@ -293,17 +294,6 @@ TEST_F(NVMSectionHostTest, AKilledHostFailsTheCallWithCommErrorAndTheNextOpening
             (std::vector<std::string>{"InitGBPMode(1) -> 0", "WriteNVMFile(4,4,4) -> 4",
                                       "ReadNVMFile(4,4,16) -> -5", "InitGBPMode(1) -> 0",
                                       "ReadNVMFile(4,4,16) -> 4"}));
-}
-
-// The output of a command run through the shell.
-std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* p = ::popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, p)) out += buffer;
-    ::pclose(p);
-  }
-  return out;
 }
 
 // The device Wine's registry maps `port` ("COM4") to in the prefix of WINEPREFIX; empty when

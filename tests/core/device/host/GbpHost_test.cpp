@@ -37,17 +37,6 @@ std::vector<std::string> CallLog(const fs::path& dir) {
   return lines;
 }
 
-// The output of a command run through the shell.
-std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* p = ::popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, p)) out += buffer;
-    ::pclose(p);
-  }
-  return out;
-}
-
 class GbpHostTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { skip_ = UseTestWinePrefix(); }
