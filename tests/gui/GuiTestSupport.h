@@ -37,10 +37,12 @@ class TBoxRecorder : public IModalPrompts {
   std::vector<QStringList> OpenFilters;
   std::vector<QString> Launched;
   std::vector<QString> Executed;  // object names of the dialogs run modally
+  std::vector<QString> FolderCaptions;
 
   bool ConfirmAnswer = false;
   std::optional<QString> OpenAnswer;
   std::optional<QString> SaveAnswer;
+  std::optional<QString> FolderAnswer;
   bool LaunchAnswer = true;  // false: no program could be started
   // Stands in for the modal run of a dialog: may work the dialog's widgets, returns the result.
   std::function<int(QDialog&)> OnExec = [](QDialog&) { return 2; };
@@ -51,6 +53,7 @@ class TBoxRecorder : public IModalPrompts {
   bool Confirm(QWidget*, const QString& caption, const QString& text) override;
   std::optional<QString> OpenFile(QWidget*, const QStringList& filters) override;
   std::optional<QString> SaveFile(QWidget*) override;
+  std::optional<QString> ChooseFolder(QWidget*, const QString& caption) override;
   void ShowException(QWidget*, const QString& text) override;
   bool OpenWithSystem(const QString& filePath) override;
   int Exec(QDialog& dialog) override;

@@ -38,6 +38,11 @@ std::optional<QString> TBoxRecorder::SaveFile(QWidget*) {
   return SaveAnswer;
 }
 
+std::optional<QString> TBoxRecorder::ChooseFolder(QWidget*, const QString& caption) {
+  FolderCaptions.push_back(caption);
+  return FolderAnswer;
+}
+
 void TBoxRecorder::ShowException(QWidget*, const QString& text) {
   Exceptions.push_back(text);
 }
