@@ -123,4 +123,21 @@ struct TClosedDuringCall {
 TClosedDuringCall CloseDuringCall(TForm1& form, int holdAt, const std::function<void()>& close,
                                   const std::function<void()>& command);
 
+// A command under the progress window whose `holdAt`-th device call is held until the window
+// has taken the user's Cancel, played by `cancel` (true once it was sent; asked again at the
+// next tick until then), up to a limit; then let go. `during` runs once while the call is
+// held, before the Cancel. Meanwhile every tick asks the progress window for a repaint.
+struct TCancelledDuringCall {
+  int PaintsInCall = 0;  // the progress window's paints while a call was in flight
+  QStringList Texts;     // its phase, sections, bytes and speed when the call was held
+  bool ModalOverTheWindow = false;
+  bool CancelTaken = false;        // it showed that it cancels while the call was still held
+  std::vector<std::string> Calls;  // the command's library calls, in order
+  bool GoneAfter = false;          // no progress window once the command has ended
+};
+TCancelledDuringCall CancelDuringCall(TForm1& form, int holdAt,
+                                      const std::function<bool(QDialog&)>& cancel,
+                                      const std::function<void()>& command,
+                                      const std::function<void()>& during = {});
+
 }  // namespace zub::test

@@ -3,16 +3,13 @@
 // file, mrCancel) and counted in Unanswered, so a test can assert that nothing was asked.
 #pragma once
 
-#include <atomic>
 #include <deque>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "commands/Backup.h"
 #include "commands/Interaction.h"
 
 namespace zub::test {
@@ -30,13 +27,6 @@ struct TModalAnswer {
   std::function<void()> Before;  // runs before the form "closes", e.g. picks an item
 };
 
-// A progress window that records what it was shown and presses Cancel on cue.
-struct TFakeProgress {
-  std::string Caption;
-  std::vector<TRunProgress> Updates;
-  bool Closed = false;
-};
-
 class FakeInteraction : public IInteraction {
  public:
   // What the core showed, in order.
@@ -52,9 +42,6 @@ class FakeInteraction : public IInteraction {
   int ControlsChanges = 0;
   int Unanswered = 0;
   std::vector<std::string> Mismatches;  // modal answers used for another form than expected
-  std::vector<std::string> FolderCaptions;
-  std::vector<TFakeProgress> Progress;  // every progress window, in order
-  std::vector<TReport> Reports;
 
   // The scripted answers, consumed front first.
   std::deque<bool> ConfirmAnswers;
@@ -62,10 +49,6 @@ class FakeInteraction : public IInteraction {
   std::deque<std::optional<std::string>> SaveAnswers;
   std::deque<TModalAnswer> ModalAnswers;
   std::deque<bool> LaunchAnswers;
-  std::deque<std::optional<std::string>> FolderAnswers;
-  // Per progress window in order: Cancel once this many sections are done; none: to the end.
-  std::deque<std::optional<std::size_t>> CancelAfter;
-  std::deque<bool> ReportAnswers;  // the questions under reports: true for Yes
   // Called with every status text, after it is recorded: a test can act at a chosen moment.
   std::function<void(const std::string&)> OnStatus;
 
@@ -93,9 +76,6 @@ class FakeInteraction : public IInteraction {
     ControlsChanges = 0;
     Unanswered = 0;
     Mismatches.clear();
-    FolderCaptions.clear();
-    Progress.clear();
-    Reports.clear();
   }
 
   void Status(const std::string& text) override {
@@ -141,47 +121,8 @@ class FakeInteraction : public IInteraction {
   void ShowException(const std::string& text) override { Exceptions.push_back(text); }
   void RepaintGrid() override { ++Repaints; }
   void ControlsChanged() override { ++ControlsChanges; }
-  std::optional<std::string> ChooseFolder(const std::string& caption) override {
-    FolderCaptions.push_back(caption);
-    return Next(FolderAnswers, std::optional<std::string>());
-  }
-  std::unique_ptr<IProgress> BeginProgress(const std::string& caption,
-                                           std::atomic<bool>& stop) override {
-    Progress.push_back({caption, {}, false});
-    std::optional<std::size_t> after;
-    if (!CancelAfter.empty()) {
-      after = CancelAfter.front();
-      CancelAfter.pop_front();
-    }
-    return std::make_unique<TWindow>(*this, Progress.size() - 1, stop, after);
-  }
-  bool ShowReport(const TReport& report) override {
-    Reports.push_back(report);
-    return !report.Question.empty() && Next(ReportAnswers, false);
-  }
 
  private:
-  class TWindow : public IProgress {
-   public:
-    TWindow(FakeInteraction& ui, std::size_t index, std::atomic<bool>& stop,
-            std::optional<std::size_t> after)
-        : ui_(ui), index_(index), stop_(stop), after_(after) {
-      if (after_ == 0u) stop_ = true;
-    }
-    ~TWindow() override { ui_.Progress[index_].Closed = true; }
-    void Update(const TRunProgress& p) override {
-      ui_.Progress[index_].Updates.push_back(p);
-      if (p.SectionsDone && after_ && ++done_ == *after_) stop_ = true;
-    }
-
-   private:
-    FakeInteraction& ui_;
-    std::size_t index_;
-    std::atomic<bool>& stop_;
-    std::optional<std::size_t> after_;
-    std::size_t done_ = 0;
-  };
-
   template <typename T>
   T Next(std::deque<T>& queue, T fallback) {
     if (queue.empty()) {

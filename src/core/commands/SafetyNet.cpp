@@ -208,7 +208,7 @@ void VerifyActionExecute(TCoreState& m) {
   }
   const std::size_t notSame = r.Sections.size() - r.Same;
   m.UI.Status(notSame ? "Verified: " + Plural(notSame, "section differs", "sections differ") + "!"
-                      : "Verified: the same!");
+                      : "Verified!");
   TReport report{kVerifyCaption, {}, {}};
   for (const auto& c : r.Sections) report.Lines.push_back(c.Address.Text() + " " + CompareText(c));
   report.Lines.push_back(VerifySummary(r));
