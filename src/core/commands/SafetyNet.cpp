@@ -158,10 +158,16 @@ void BackupActionExecute(TCoreState& m) {
     if (ToldByComponent(*r.Failure)) return;
     // What the folder holds now is what it held before.
     const TTargetCheck now = CheckBackupTarget(r.Dir);
-    const std::string kept =
-        now.HoldsBackup ? "The previous backup in " + r.Dir.string() + " was kept."
-        : now.Exists    ? r.Dir.string() + " was left as it was."
-                        : "Nothing was written; " + r.Dir.string() + " was not made.";
+    std::string kept = now.HoldsBackup ? "The previous backup in " + r.Dir.string() + " was kept."
+                       : now.Exists    ? r.Dir.string() + " was left as it was."
+                                    : "Nothing was written; " + r.Dir.string() + " was not made.";
+    if (r.Failure->Kind == TFailureKind::Refused && r.Unreadable) {
+      // Refused for sections it could not read over an earlier backup: the reason says that
+      // the earlier one was kept, and the user wants to know which sections they were.
+      kept.clear();
+      for (const auto& e : r.Manifest.Entries)
+        if (e.State == TBackupState::Unreadable) kept += (kept.empty() ? "" : "\n") + EntryText(e);
+    }
     if (r.Failure->Kind == TFailureKind::Stopped) {
       m.UI.Status("Backup cancelled!");
       m.UI.MessageBox(kBackupCaption, "The backup was cancelled.\n" + kept);
