@@ -292,8 +292,21 @@ void RestoreActionExecute(TCoreState& m) {
     const std::size_t acted = done.Written + done.Erased + done.Failed;
     const std::string after =
         "after " + Plural(acted, "section", "sections") + " of " + std::to_string(write + erase);
-    const std::string notDone =
-        Plural(write + erase - acted, "section was", "sections were") + " not restored.";
+    std::size_t left = write + erase - acted;
+    std::string notDone;
+    if (done.Failure->Kind == TFailureKind::LinkLost &&
+        done.Sections.size() < plan.Sections.size()) {
+      // The write or erase in flight may have reached the telephone before its answer was
+      // lost: that section is neither restored nor left as it was, as far as we know.
+      notDone =
+          plan.Sections[done.Sections.size()].Address.Text() + " may have been changed in part";
+      --left;
+      notDone += left ? ", " : ".";
+    }
+    if (left)
+      notDone += Plural(left, notDone.empty() ? "section was" : "other section was",
+                        notDone.empty() ? "sections were" : "other sections were") +
+                 " not restored.";
     if (done.Failure->Kind == TFailureKind::Stopped) {
       m.UI.Status("Restore cancelled!");
       report.Lines.push_back("The restore was cancelled " + after + "; " + notDone);
