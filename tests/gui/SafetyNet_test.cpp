@@ -120,6 +120,10 @@ TEST_F(SafetyNetTest, CancelDuringASlowBackupStopsAfterTheCallInFlightAndKeepsTh
   ASSERT_EQ(Reports.size(), 2);
   EXPECT_THAT(Reports[1].toStdString(), testing::HasSubstr("2-3 differs at offset 0\n"));
   EXPECT_THAT(Reports[1].toStdString(), testing::EndsWith("verify: 4 sections: 3 same, 1 differ"));
+  // Each command asked for its folder through the window's folder dialog.
+  EXPECT_EQ(boxes.FolderCaptions, (std::vector<QString>{"Choose the folder for the backup",
+                                                        "Choose the folder for the backup",
+                                                        "Choose the backup to verify against"}));
 }
 
 TEST_F(SafetyNetTest, TheRestoresPlanWritesOnlyOnYes) {
