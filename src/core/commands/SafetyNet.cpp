@@ -212,9 +212,14 @@ void VerifyActionExecute(TCoreState& m) {
     }
     return;
   }
-  const std::size_t notSame = r.Sections.size() - r.Same;
-  m.UI.Status(notSame ? "Verified: " + Plural(notSame, "section differs", "sections differ") + "!"
-                      : "Verified!");
+  // A section that could not be read is not said to differ.
+  const std::size_t differ = r.Sections.size() - r.Same - r.Unreadable;
+  std::string found;
+  if (differ) found = Plural(differ, "section differs", "sections differ");
+  if (r.Unreadable)
+    found += found.empty() ? Plural(r.Unreadable, "section unreadable", "sections unreadable")
+                           : ", " + std::to_string(r.Unreadable) + " unreadable";
+  m.UI.Status(found.empty() ? "Verified!" : "Verified: " + found + "!");
   TReport report{kVerifyCaption, {}, {}};
   for (const auto& c : r.Sections) report.Lines.push_back(c.Address.Text() + " " + CompareText(c));
   report.Lines.push_back(VerifySummary(r));
