@@ -58,7 +58,12 @@ bool AnswerWordsValid(const TAnswer& a) {
       if (a.Words[0] == w) return true;
     return false;
   };
-  if (a.Kind == "open" || a.Kind == "save") return !a.Rest.empty();
+  if (a.Kind == "open" || a.Kind == "save" || a.Kind == "folder") return !a.Rest.empty();
+  if (a.Kind == "progress")
+    return (a.Words.size() == 1 && a.Words[0] == "run") ||
+           (a.Words.size() == 2 && a.Words[0] == "cancel" && IsNumber(a.Words[1]) &&
+            StrToInt(a.Words[1]) >= 0);
+  if (a.Kind == "report") return a.Words.size() == 1 && first({"OK", "Yes", "No"});
   if (a.Kind == "confirm") return first({"OK", "Cancel"});
   if (a.Kind == "convert") return first({"Yes", "No", "Cancel"});
   if (a.Kind == "icon") return a.Words.size() == 1;
@@ -126,6 +131,17 @@ std::optional<TScript> ParseScript(const std::string& text, std::string& error) 
             l.Answer.Words.push_back(w[i]);
         }
         ok = AnswerWordsValid(l.Answer);
+      }
+    } else if (verb == "rm" || verb == "files") {
+      l.Verb = verb == "rm" ? TVerb::Remove : TVerb::Files;
+      ok = w.size() == 2;
+      if (ok) l.Name = w[1];
+    } else if (verb == "copy") {
+      l.Verb = TVerb::Copy;
+      ok = w.size() == 3;
+      if (ok) {
+        l.Name = w[1];
+        l.Value = w[2];
       }
     } else if (verb == "form") {
       l.Verb = TVerb::Form;

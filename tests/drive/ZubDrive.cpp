@@ -5,6 +5,8 @@
 // DIR stands for the executable's folder (zubmanager.INI, SECTIONS.INI, the device libraries)
 // and is the current folder while the script runs. Start-up and the window's first show come
 // before the first line, the window's close after the last unless the script closed it.
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
@@ -21,6 +23,7 @@
 #include "base/Convert.h"
 #include "base/InstallPaths.h"
 #include "base/StdDescriptors.h"
+#include "commands/Backup.h"
 #include "commands/SaveSlotSelection.h"
 #include "device/DeviceLibrary.h"
 #include "formats/GridCells.h"
@@ -87,6 +90,13 @@ class TScriptedUser : public IInteraction, public INVMObserver {
   }
   void RepaintGrid() override {}
   void ControlsChanged() override {}
+  std::optional<std::string> ChooseFolder(const std::string& caption) override {
+    out_ << "folder: " << caption << "\n";
+    return PathAnswer("folder");
+  }
+  std::unique_ptr<IProgress> BeginProgress(const std::string& caption,
+                                           std::atomic<bool>& stop) override;
+  bool ShowReport(const TReport& report) override;
 
   void OnLibraryLoad(const std::string& fileName, bool ok) override {
     out_ << "load: " << fileName << (ok ? " ok" : " failed") << "\n";
@@ -126,6 +136,60 @@ class TScriptedUser : public IInteraction, public INVMObserver {
 
   std::ostream& out_;
 };
+
+// The progress window as lines: one when it opens, one per phase begun and section done, the
+// user's Cancel where the script asked for it, and one when it closes.
+class TScriptedProgress : public IProgress {
+ public:
+  TScriptedProgress(std::ostream& out, const std::string& caption, std::atomic<bool>& stop,
+                    std::optional<int> cancelAfter)
+      : out_(out), stop_(stop), cancelAfter_(cancelAfter) {
+    out_ << "progress: " << caption << "\n";
+    CancelAt(0);
+  }
+  ~TScriptedProgress() override { out_ << "progress: closed\n"; }
+  TScriptedProgress(const TScriptedProgress&) = delete;
+  TScriptedProgress& operator=(const TScriptedProgress&) = delete;
+
+  void Update(const TRunProgress& p) override {
+    out_ << "progress: " << PhaseName(p.Phase) << " " << p.SectionsDone << "/" << p.Sections;
+    if (p.Bytes) out_ << ", " << p.BytesDone << "/" << p.Bytes << " bytes";
+    out_ << "\n";
+    if (p.SectionsDone) CancelAt(++sections_);
+  }
+
+ private:
+  void CancelAt(int sections) {
+    if (!cancelAfter_ || *cancelAfter_ != sections) return;
+    out_ << "progress: Cancel\n";
+    stop_ = true;
+  }
+  std::ostream& out_;
+  std::atomic<bool>& stop_;
+  std::optional<int> cancelAfter_;
+  int sections_ = 0;
+};
+
+std::unique_ptr<IProgress> TScriptedUser::BeginProgress(const std::string& caption,
+                                                        std::atomic<bool>& stop) {
+  // Unanswered, the run goes to its end: a progress window asks nothing.
+  std::optional<int> cancelAfter;
+  auto& q = Answers["progress"];
+  if (!q.empty()) {
+    if (q.front().Words[0] == "cancel") cancelAfter = StrToInt(q.front().Words[1]);
+    q.pop_front();
+  }
+  return std::make_unique<TScriptedProgress>(out_, caption, stop, cancelAfter);
+}
+
+bool TScriptedUser::ShowReport(const TReport& report) {
+  out_ << "report " << report.Caption << ":\n";
+  for (const auto& line : report.Lines) out_ << "  " << Escape(WithoutHome(line)) << "\n";
+  if (report.Question.empty()) return false;
+  out_ << "  question: " << Escape(report.Question) << "\n";
+  const auto a = Take("report");
+  return a && a->Words[0] == "Yes";
+}
 
 int TScriptedUser::ShowModal(TFormId form) {
   out_ << "show " << FormName(form) << "\n";
@@ -269,6 +333,19 @@ void PrintForm(TManager& m, const std::string& form, std::ostream& out) {
   }
 }
 
+// The names in a folder of the home, sorted, folders with a "/".
+void PrintFiles(const std::string& dir, std::ostream& out) {
+  out << "files " << dir << ":";
+  std::error_code ec;
+  std::vector<std::string> names;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+    names.push_back(it->path().filename().string() + (it->is_directory() ? "/" : ""));
+  std::sort(names.begin(), names.end());
+  if (names.empty()) out << " (none)";
+  for (const auto& name : names) out << " " << name;
+  out << "\n";
+}
+
 void SetControl(TManager& m, const std::string& name, const std::string& value) {
   if (name == "ComboBox1") {
     m.ComboBox1Change(StrToInt(value));
@@ -350,6 +427,22 @@ int Run(const TScript& script, const fs::path& homeArg, std::ostream& out) {
         break;
       case TVerb::Cells:
         PrintCells(m, line.Number, out);
+        break;
+      case TVerb::Remove: {
+        out << "rm: " << line.Name << "\n";
+        std::error_code failed;
+        if (!fs::remove(line.Name, failed)) out << "  failed: no such file\n";
+        break;
+      }
+      case TVerb::Copy: {
+        out << "copy: " << line.Name << " " << line.Value << "\n";
+        std::error_code failed;
+        fs::copy_file(line.Name, line.Value, fs::copy_options::overwrite_existing, failed);
+        if (failed) out << "  failed: " << failed.message() << "\n";
+        break;
+      }
+      case TVerb::Files:
+        PrintFiles(line.Name, out);
         break;
     }
   }

@@ -179,8 +179,10 @@ class CloseDuringCallTest : public TPhoneWindowTest {
     phone.PutSection(2, 3, std::string("GIF89a\x01\x00\x01\x00", 10) + std::string(200, '\0'));
     phone.PutSection(17, 1, std::string(3000, 'x'));
     std::filesystem::remove(Saved());
+    std::filesystem::remove_all(Backup());
   }
   std::filesystem::path Saved() const { return phone.Dir() / "saved.bin"; }
+  std::filesystem::path Backup() const { return phone.Dir() / "backup"; }
   // As the user does it: a right click on the first row, then the menu entry.
   static void FromMenu(TForm1& form, TActionId action) {
     TSectionGrid& grid = form.Grid();
@@ -204,6 +206,8 @@ TEST_F(CloseDuringCallTest, TheWindowClosesOnceTheCallInFlightHasEnded) {
     FromMenu(f, TActionId::DownloadAction);
   };
   const auto uploadTo21 = [](TForm1& f) { FromMenu(f, TActionId::UploadAction); };
+  boxes.FolderAnswer = QString::fromStdString(Backup().string());
+  const auto backup = [](TForm1& f) { f.Action(TActionId::BackupAction)->trigger(); };
   struct Case {
     const char* name;
     std::function<void(TForm1&)> command;
@@ -216,6 +220,7 @@ TEST_F(CloseDuringCallTest, TheWindowClosesOnceTheCallInFlightHasEnded) {
       {"Full Refresh, at the first head", refresh, "ReadNVMFile", 1},
       {"Download, while it reads", download, "ReadNVMFile", 2},
       {"Upload, while it writes", uploadTo21, "WriteNVMFile", 1},
+      {"Back Up Telephone, under its progress window", backup, "ReadNVMFile", 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -257,6 +262,7 @@ TEST_F(CloseDuringCallTest, TheWindowClosesOnceTheCallInFlightHasEnded) {
     EXPECT_EQ(seen.Calls, expected);
     EXPECT_TRUE(boxes.Boxes.empty()) << boxes.Boxes.front().Text.toStdString();
     EXPECT_FALSE(std::filesystem::exists(Saved()));
+    EXPECT_FALSE(std::filesystem::exists(Backup()));
     EXPECT_EQ(TProfileFile(phone.SettingsPath()).ReadInteger("Form", "Left", 0), 240);
     if (std::string(c.during) == "WriteNVMFile") {
       EXPECT_EQ(phone.Section(2, 1), std::vector<std::uint8_t>(upload.begin(), upload.end()));

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QStatusBar>
 #include <QTest>
 
@@ -88,7 +89,10 @@ TEST_F(Form1Test, PanelControlsAreLaidOutAsDesigned) {
 
 TEST_F(Form1Test, GridFillsTheRestAboveASingleStatusPanel) {
   EXPECT_EQ(grid().objectName(), "DrawGrid1");
-  EXPECT_EQ(grid().mapTo(&form(), QPoint(0, 0)).y(), 81);
+  // The client area lies under the menu bar: Panel1 at its top, the grid 81 pixels down.
+  QWidget* client = form().centralWidget();
+  EXPECT_EQ(client->y(), form().menuBar()->geometry().bottom() + 1);
+  EXPECT_EQ(grid().mapTo(client, QPoint(0, 0)).y(), 81);
   auto* status = form().findChild<QStatusBar*>("StatusBar");
   ASSERT_NE(status, nullptr);
   EXPECT_EQ(grid().mapTo(&form(), QPoint(0, grid().height())).y(),
@@ -115,6 +119,9 @@ TEST_F(Form1Test, ActionsCarryTheirCaptionsAndTheMenuItsOrder) {
       {"DownloadSaveAction", "Download Save Slot"},
       {"UploadSaveAction", "Upload Save Slot"},
       {"EraseSaveAction", "Erase Save Slot"},
+      {"BackupAction", "Back Up Telephone\u2026"},
+      {"VerifyAction", "Verify Against Backup\u2026"},
+      {"RestoreAction", "Restore From Backup\u2026"},
   };
   auto* list = form().findChild<QObject*>("ActionList1");
   ASSERT_NE(list, nullptr);
@@ -122,7 +129,7 @@ TEST_F(Form1Test, ActionsCarryTheirCaptionsAndTheMenuItsOrder) {
   ASSERT_EQ(listed.size(), static_cast<qsizetype>(std::size(actions)));
   for (std::size_t i = 0; i < std::size(actions); ++i) {
     EXPECT_EQ(listed[static_cast<qsizetype>(i)]->objectName(), actions[i].first);
-    EXPECT_EQ(listed[static_cast<qsizetype>(i)]->text(), actions[i].second);
+    EXPECT_EQ(listed[static_cast<qsizetype>(i)]->text(), QString::fromUtf8(actions[i].second));
   }
 
   const char* menu[] = {"Refresh",
@@ -141,6 +148,17 @@ TEST_F(Form1Test, ActionsCarryTheirCaptionsAndTheMenuItsOrder) {
   for (std::size_t i = 0; i < std::size(menu); ++i)
     EXPECT_EQ(popup->actions()[static_cast<qsizetype>(i)]->text(), menu[i]);
   EXPECT_EQ(grid().viewport()->contextMenuPolicy(), Qt::PreventContextMenu);
+
+  // The safety net: the menu bar's one menu, Telephone, holds the last three actions.
+  const auto menus = form().menuBar()->actions();
+  ASSERT_EQ(menus.size(), 1);
+  EXPECT_EQ(menus[0]->text(), "&Telephone");
+  auto* telephone = form().findChild<QMenu*>("TelephoneMenu");
+  ASSERT_NE(telephone, nullptr);
+  EXPECT_EQ(menus[0]->menu(), telephone);
+  ASSERT_EQ(telephone->actions().size(), 3);
+  for (qsizetype i = 0; i < 3; ++i)
+    EXPECT_EQ(telephone->actions()[i], listed[listed.size() - 3 + i]);
 }
 
 TEST_F(Form1Test, UploadOpensTheFileDialogWithTheFilterFirstEntrySelected) {

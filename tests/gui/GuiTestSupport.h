@@ -37,10 +37,12 @@ class TBoxRecorder : public IModalPrompts {
   std::vector<QStringList> OpenFilters;
   std::vector<QString> Launched;
   std::vector<QString> Executed;  // object names of the dialogs run modally
+  std::vector<QString> FolderCaptions;
 
   bool ConfirmAnswer = false;
   std::optional<QString> OpenAnswer;
   std::optional<QString> SaveAnswer;
+  std::optional<QString> FolderAnswer;
   bool LaunchAnswer = true;  // false: no program could be started
   // Stands in for the modal run of a dialog: may work the dialog's widgets, returns the result.
   std::function<int(QDialog&)> OnExec = [](QDialog&) { return 2; };
@@ -51,6 +53,7 @@ class TBoxRecorder : public IModalPrompts {
   bool Confirm(QWidget*, const QString& caption, const QString& text) override;
   std::optional<QString> OpenFile(QWidget*, const QStringList& filters) override;
   std::optional<QString> SaveFile(QWidget*) override;
+  std::optional<QString> ChooseFolder(QWidget*, const QString& caption) override;
   void ShowException(QWidget*, const QString& text) override;
   bool OpenWithSystem(const QString& filePath) override;
   int Exec(QDialog& dialog) override;
@@ -119,5 +122,22 @@ struct TClosedDuringCall {
 };
 TClosedDuringCall CloseDuringCall(TForm1& form, int holdAt, const std::function<void()>& close,
                                   const std::function<void()>& command);
+
+// A command under the progress window whose `holdAt`-th device call is held until the window
+// has taken the user's Cancel, played by `cancel` (true once it was sent; asked again at the
+// next tick until then), up to a limit; then let go. `during` runs once while the call is
+// held, before the Cancel. Meanwhile every tick asks the progress window for a repaint.
+struct TCancelledDuringCall {
+  int PaintsInCall = 0;  // the progress window's paints while a call was in flight
+  QStringList Texts;     // its phase, sections, bytes and speed when the call was held
+  bool ModalOverTheWindow = false;
+  bool CancelTaken = false;        // it showed that it cancels while the call was still held
+  std::vector<std::string> Calls;  // the command's library calls, in order
+  bool GoneAfter = false;          // no progress window once the command has ended
+};
+TCancelledDuringCall CancelDuringCall(TForm1& form, int holdAt,
+                                      const std::function<bool(QDialog&)>& cancel,
+                                      const std::function<void()>& command,
+                                      const std::function<void()>& during = {});
 
 }  // namespace zub::test

@@ -2,6 +2,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QPointer>
 #include <QTimer>
 #include <atomic>
 #include <chrono>
@@ -10,6 +12,7 @@
 
 #include "GuiTestSupport.h"
 #include "app/Manager.h"
+#include "gui/backup/ProgressDialog.h"
 #include "gui/common/DeviceThread.h"
 
 namespace zub::test {
@@ -36,6 +39,11 @@ std::optional<QString> TBoxRecorder::OpenFile(QWidget*, const QStringList& filte
 
 std::optional<QString> TBoxRecorder::SaveFile(QWidget*) {
   return SaveAnswer;
+}
+
+std::optional<QString> TBoxRecorder::ChooseFolder(QWidget*, const QString& caption) {
+  FolderCaptions.push_back(caption);
+  return FolderAnswer;
 }
 
 void TBoxRecorder::ShowException(QWidget*, const QString& text) {
@@ -141,6 +149,74 @@ TClosedDuringCall CloseDuringCall(TForm1& form, int holdAt, const std::function<
   tick.start();
   command();
   tick.stop();
+  seen.Calls = log.Entries();
+  form.Core().NVM->SetObserver(nullptr);
+  form.Core().NVM->SetCallRunner(&form.DeviceThread());
+  return seen;
+}
+
+namespace {
+
+// Counts the paints of a widget that come while a device call is in flight.
+class TPaintsInCall : public QObject {
+ public:
+  explicit TPaintsInCall(TDeviceThread& thread) : FThread(thread) {}
+  int Count = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint && FThread.InCall()) ++Count;
+    return false;
+  }
+
+ private:
+  TDeviceThread& FThread;
+};
+
+}  // namespace
+
+TCancelledDuringCall CancelDuringCall(TForm1& form, int holdAt,
+                                      const std::function<bool(QDialog&)>& cancel,
+                                      const std::function<void()>& command,
+                                      const std::function<void()>& during) {
+  TCancelledDuringCall seen;
+  CallLog log;
+  TCallGate gate(form.DeviceThread(), holdAt);
+  TPaintsInCall paints(form.DeviceThread());
+  form.Core().NVM->SetCallRunner(&gate);
+  form.Core().NVM->SetObserver(&log);
+  QPointer<TProgressDialog> watched;
+  bool sent = false;
+  QElapsedTimer sinceHeld;
+  QTimer tick;
+  tick.setInterval(5);
+  QObject::connect(&tick, &QTimer::timeout, [&] {
+    auto* dialog = form.findChild<TProgressDialog*>();
+    if (!dialog) return;
+    if (watched != dialog) {
+      watched = dialog;
+      dialog->installEventFilter(&paints);
+    }
+    if (form.DeviceThread().InCall()) dialog->update();
+    if (!gate.Held()) return;
+    if (!sinceHeld.isValid()) {
+      sinceHeld.start();
+      seen.ModalOverTheWindow = dialog->isModal() && dialog->isVisible();
+      for (const char* name : {"Phase", "Sections", "Bytes", "Speed"})
+        seen.Texts << dialog->findChild<QLabel*>(QString::fromLatin1(name))->text();
+      if (during) during();
+    }
+    if (!sent) sent = cancel(*dialog);
+    seen.CancelTaken = dialog->findChild<QLabel*>(QStringLiteral("Speed"))->text() ==
+                       TProgressDialog::CancellingText();
+    if (!seen.CancelTaken && sinceHeld.elapsed() < 10000) return;
+    gate.Release();
+  });
+  tick.start();
+  command();
+  tick.stop();
+  seen.PaintsInCall = paints.Count;
+  seen.GoneAfter = form.findChild<TProgressDialog*>() == nullptr;
   seen.Calls = log.Entries();
   form.Core().NVM->SetObserver(nullptr);
   form.Core().NVM->SetCallRunner(&form.DeviceThread());

@@ -46,6 +46,7 @@ class TLivePrompts final : public IModalPrompts {
  public:
   std::function<void(QDialog&)> OnShown = [](QDialog& d) { d.done(mrCancel); };
   std::optional<QString> OpenAnswer;
+  std::optional<QString> FolderAnswer;
   QStringList Shown;         // object names or captions of what was shown, in order
   std::vector<int> Results;  // the modal results of the forms run
 
@@ -53,6 +54,7 @@ class TLivePrompts final : public IModalPrompts {
   bool Confirm(QWidget* owner, const QString& caption, const QString& text) override;
   std::optional<QString> OpenFile(QWidget*, const QStringList&) override { return OpenAnswer; }
   std::optional<QString> SaveFile(QWidget*) override { return std::nullopt; }
+  std::optional<QString> ChooseFolder(QWidget*, const QString&) override { return FolderAnswer; }
   void ShowException(QWidget* owner, const QString& text) override;
   bool OpenWithSystem(const QString&) override { return true; }
   int Exec(QDialog& dialog) override;

@@ -2,14 +2,18 @@
 // a close (the window manager's close, Alt+F4) while the telephone works closes the window
 // after the call in flight, with the wait cursor shown during the call; the Menu key and
 // Shift+F10 open the current row's menu; Enter and the keypad's Enter press the focused
-// "Options" button, and Enter in the dialog its default button. tests/gui/window-manager-test.sh
-// runs these on an X server with openbox; elsewhere, or without xdotool, they are skipped.
+// "Options" button, and Enter in the dialog its default button; a click on the backup's Cancel
+// while the telephone works is taken, and the backup stops after the call in flight.
+// tests/gui/window-manager-test.sh runs these on an X server with openbox; elsewhere, or
+// without xdotool, they are skipped.
 #include <gmock/gmock.h>
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
@@ -19,6 +23,7 @@
 #include "app/Manager.h"
 #include "base/ProfileFile.h"
 #include "gui/browser/SectionGrid.h"
+#include "support/SimTelephone.h"
 
 namespace zub::test {
 namespace {
@@ -143,6 +148,49 @@ TEST_F(WindowManagerInputTest, EnterPressesTheFocusedOptionsButtonAndTheDialogIt
     EXPECT_EQ(prompts.Shown, QStringList{"ExpertsForm"});
     EXPECT_EQ(prompts.Results, std::vector<int>{mrOk});
   }
+}
+
+TEST_F(WindowManagerInputTest, TheBackupsCancelTakesAClickWhileTheTelephoneWorks) {
+  phone.SetSim("Link", "Baud", "19200");
+  phone.PutSection(2, 1, std::string(3000, 'p'));
+  phone.PutSection(2, 2, std::string(3000, 'q'));
+  const std::filesystem::path dir = phone.Dir() / "backup";
+  prompts.FolderAnswer = QString::fromStdString(dir.string());
+  QString box;
+  prompts.OnShown = [&](QDialog& d) {
+    box = d.findChild<QLabel*>("qt_msgbox_label")->text();
+    d.done(0);
+  };
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form()));
+  // Held: the fourth call, the first section's read (after the opening and two sizes). The
+  // command comes from the keys: Alt+T opens the Telephone menu, Enter takes its first item.
+  const TCancelledDuringCall seen = CancelDuringCall(
+      form(), 4,
+      [](QDialog& d) {
+        if (!Framed(d)) return false;
+        Shot("backup-progress.png");
+        auto* cancel = d.findChild<QPushButton*>("CancelButton");
+        const QPoint at = cancel->mapToGlobal(cancel->rect().center());
+        return RunTool("xdotool", {"mousemove", "--sync", QString::number(at.x()),
+                                   QString::number(at.y()), "click", "1"});
+      },
+      [&] {
+        ASSERT_TRUE(PressKeys("alt+t"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form().TelephoneMenu().isVisible(); }, 10000));
+        ASSERT_TRUE(PressKeys("Return"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts.Shown.isEmpty(); }, 30000));
+      });
+
+  EXPECT_TRUE(seen.ModalOverTheWindow);
+  EXPECT_GT(seen.PaintsInCall, 0);
+  EXPECT_TRUE(seen.CancelTaken);
+  EXPECT_TRUE(seen.GoneAfter);
+  EXPECT_EQ(seen.Calls, (std::vector<std::string>{"InitGBPMode", "GetNVMFileSize", "GetNVMFileSize",
+                                                  "ReadNVMFile", "EndGBPMode"}));
+  EXPECT_EQ(prompts.Shown, QStringList{"Back Up Telephone"});
+  EXPECT_EQ(box, "The backup was cancelled.\nNothing was written; " +
+                     QString::fromStdString(dir.string()) + " was not made.");
+  EXPECT_FALSE(std::filesystem::exists(dir));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "commands/LzoUpload.h"
 #include "commands/Maintenance.h"
 #include "commands/Preferences.h"
+#include "commands/SafetyNet.h"
 #include "commands/SaveSlotCommands.h"
 #include "commands/Scan.h"
 #include "commands/Transfer.h"
@@ -36,7 +37,8 @@ struct TActionRow {
   THandler Handler;
   int MenuPosition;  // -1: not in the context menu
   unsigned EnabledKinds;
-  bool OnlyUFIF20 = false;  // enabled only for a program tagged UFIF 2.0
+  bool OnlyUFIF20 = false;         // enabled only for a program tagged UFIF 2.0
+  int TelephoneMenuPosition = -1;  // -1: not in the menu bar's Telephone menu
 };
 
 constexpr TActionRow kActions[] = {
@@ -64,23 +66,38 @@ constexpr TActionRow kActions[] = {
      [](TManager& m) { UploadSaveActionExecute(m); }, 7, Kinds({skEmpty, skProgram, skData})},
     {TActionId::EraseSaveAction, "EraseSaveAction", "Erase Save Slot",
      [](TManager& m) { EraseSaveActionExecute(m); }, 9, kHoldsSaves},
+    {TActionId::BackupAction, "BackupAction", "Back Up Telephone\xE2\x80\xA6",
+     [](TManager& m) { BackupActionExecute(m); }, -1, kNoKind, false, 0},
+    {TActionId::VerifyAction, "VerifyAction", "Verify Against Backup\xE2\x80\xA6",
+     [](TManager& m) { VerifyActionExecute(m); }, -1, kNoKind, false, 1},
+    {TActionId::RestoreAction, "RestoreAction", "Restore From Backup\xE2\x80\xA6",
+     [](TManager& m) { RestoreActionExecute(m); }, -1, kNoKind, false, 2},
 };
 
-// Every id has its row, in id order, with a handler; the menu places are 0..9, each once.
+// Every place of a menu of `count` items, 0..count-1, is taken exactly once.
+constexpr bool PlacesComplete(int TActionRow::*place, int count) {
+  int items = 0;
+  for (std::size_t i = 0; i < std::size(kActions); ++i) {
+    const int at = kActions[i].*place;
+    if (at < 0) continue;
+    if (at >= count) return false;
+    ++items;
+    for (std::size_t j = 0; j < i; ++j)
+      if (kActions[j].*place == at) return false;
+  }
+  return items == count;
+}
+
+// Every id has its row, in id order, with a handler; the menu places are each taken once.
 constexpr bool TableComplete() {
   if (std::size(kActions) != static_cast<std::size_t>(kActionCount)) return false;
-  int menuItems = 0;
   for (std::size_t i = 0; i < std::size(kActions); ++i) {
     const TActionRow& row = kActions[i];
     if (row.Id != static_cast<TActionId>(i) || row.Handler == nullptr || row.Name.empty())
       return false;
-    if (row.MenuPosition < 0) continue;
-    if (row.MenuPosition >= kMenuItemCount) return false;
-    ++menuItems;
-    for (std::size_t j = 0; j < i; ++j)
-      if (kActions[j].MenuPosition == row.MenuPosition) return false;
   }
-  return menuItems == kMenuItemCount;
+  return PlacesComplete(&TActionRow::MenuPosition, kMenuItemCount) &&
+         PlacesComplete(&TActionRow::TelephoneMenuPosition, kTelephoneMenuCount);
 }
 static_assert(TableComplete(), "every action needs exactly one row of kActions");
 
@@ -94,6 +111,14 @@ constexpr std::array<TActionId, kMenuItemCount> MenuOrder() {
   std::array<TActionId, kMenuItemCount> ids{};
   for (const TActionRow& row : kActions)
     if (row.MenuPosition >= 0) ids[static_cast<std::size_t>(row.MenuPosition)] = row.Id;
+  return ids;
+}
+
+constexpr std::array<TActionId, kTelephoneMenuCount> TelephoneMenuOrder() {
+  std::array<TActionId, kTelephoneMenuCount> ids{};
+  for (const TActionRow& row : kActions)
+    if (row.TelephoneMenuPosition >= 0)
+      ids[static_cast<std::size_t>(row.TelephoneMenuPosition)] = row.Id;
   return ids;
 }
 
@@ -124,6 +149,7 @@ constexpr TButtonRow kButtons[] = {
 
 const std::array<TActionId, kActionCount> kAllActions = AllActions();
 const std::array<TActionId, kMenuItemCount> kMenuOrder = MenuOrder();
+const std::array<TActionId, kTelephoneMenuCount> kTelephoneMenuOrder = TelephoneMenuOrder();
 
 std::string_view ActionName(TActionId id) {
   return Row(id).Name;

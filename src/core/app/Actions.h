@@ -1,6 +1,7 @@
 // The main window's actions and buttons. One table (Actions.cpp) holds, per action, its id,
-// object name, caption, handler, place in the grid's context menu and the content kinds it is
-// enabled for; the lists below and the dispatch are all read from it. Adding a command means
+// object name, caption, handler, place in the grid's context menu or the menu bar's Telephone
+// menu and the content kinds it is enabled for; the lists below and the dispatch are all read
+// from it. Adding a command means
 // adding its id here and its row there; the compiler checks that every id has its row.
 #pragma once
 
@@ -30,17 +31,24 @@ enum class TActionId {
   DownloadSaveAction,
   UploadSaveAction,
   EraseSaveAction,
+  // The Telephone menu: the safety net (commands/SafetyNet.h).
+  BackupAction,
+  VerifyAction,
+  RestoreAction,
   Count_,  // not an action: the number of actions
 };
 inline constexpr int kActionCount = static_cast<int>(TActionId::Count_);
 inline constexpr int kMenuItemCount = 10;
+inline constexpr int kTelephoneMenuCount = 3;
 
-// Every action in ActionList1's order, and PopupMenu1's items top to bottom.
+// Every action in ActionList1's order, PopupMenu1's items top to bottom, and the Telephone
+// menu's.
 extern const std::array<TActionId, kActionCount> kAllActions;
 extern const std::array<TActionId, kMenuItemCount> kMenuOrder;
+extern const std::array<TActionId, kTelephoneMenuCount> kTelephoneMenuOrder;
 
 std::string_view ActionName(TActionId id);     // "UploadAction"
-std::string_view ActionCaption(TActionId id);  // "Upload"
+std::string_view ActionCaption(TActionId id);  // "Upload" (UTF-8)
 std::optional<TActionId> ActionByName(std::string_view name);
 
 using TActionSet = std::bitset<kActionCount>;

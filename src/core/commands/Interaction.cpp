@@ -1,6 +1,28 @@
+// The forms' names and captions, and what the seam does for a front end without the safety
+// net's dialogs.
 #include "commands/Interaction.h"
 
 namespace zub {
+namespace {
+
+class TNoProgress : public IProgress {
+ public:
+  void Update(const TRunProgress&) override {}
+};
+
+}  // namespace
+
+std::optional<std::string> IInteraction::ChooseFolder(const std::string&) {
+  return std::nullopt;
+}
+
+std::unique_ptr<IProgress> IInteraction::BeginProgress(const std::string&, std::atomic<bool>&) {
+  return std::make_unique<TNoProgress>();
+}
+
+bool IInteraction::ShowReport(const TReport&) {
+  return false;
+}
 
 const char* FormName(TFormId form) {
   switch (form) {

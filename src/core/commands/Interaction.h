@@ -2,10 +2,15 @@
 // implements it with real dialogs; the scripted driver and the tests script it.
 #pragma once
 
+#include <atomic>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zub {
+
+struct TRunProgress;
 
 // The forms of the application, in the order they are created at start-up.
 enum class TFormId {
@@ -38,6 +43,22 @@ enum TModalResult : int {
   mrNo = 7,
 };
 
+// The progress window of a long run (backup, verify, restore), shown until the object goes.
+class IProgress {
+ public:
+  virtual ~IProgress() = default;
+  // A phase begins (SectionsDone 0) or a section of it is done.
+  virtual void Update(const TRunProgress& progress) = 0;
+};
+
+// A modal list of results, one line per section and a summary, with an OK button; with a
+// question, Yes and No buttons instead, No the default.
+struct TReport {
+  std::string Caption;
+  std::vector<std::string> Lines;
+  std::string Question;  // empty: the list only
+};
+
 class IInteraction {
  public:
   virtual ~IInteraction() = default;
@@ -60,6 +81,20 @@ class IInteraction {
   virtual bool Launch(const std::string& commandLine) = 0;
   // The standard exception box: a command ended with an exception.
   virtual void ShowException(const std::string& text) = 0;
+
+  // The safety net's dialogs (commands/SafetyNet.h). A front end without them (the command
+  // line) keeps what is here: the folder dialog cancelled, no progress shown, no question
+  // answered Yes.
+  //
+  // A folder chooser with this caption (an existing folder, or one made in it); nullopt when
+  // cancelled.
+  virtual std::optional<std::string> ChooseFolder(const std::string& caption);
+  // Shows a modal progress window with a Cancel button until the returned object goes. The
+  // user's Cancel raises `stop`, which the run looks at before every device call.
+  virtual std::unique_ptr<IProgress> BeginProgress(const std::string& caption,
+                                                   std::atomic<bool>& stop);
+  // The report; true when the user answered its question with Yes (false without a question).
+  virtual bool ShowReport(const TReport& report);
 
   // Not blocking: the grid's rows or contents changed and should be repainted.
   virtual void RepaintGrid() = 0;

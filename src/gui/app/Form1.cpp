@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QMenu>
+#include <QMenuBar>
 #include <QSignalBlocker>
 #include <QWindow>
 #include <algorithm>
@@ -14,6 +15,8 @@
 #include "base/InstallPaths.h"
 #include "device/DeviceLibrary.h"
 #include "gui/app/WindowPlacer.h"
+#include "gui/backup/ProgressDialog.h"
+#include "gui/backup/ReportDialog.h"
 #include "gui/browser/SectionGrid.h"
 #include "gui/common/CoreText.h"
 #include "gui/common/DeviceThread.h"
@@ -22,6 +25,28 @@
 #include "ui_Form1.h"
 
 namespace zub {
+namespace {
+
+// The progress window of a command, taken down when the command lets go of it. While it is
+// up, its Cancel takes clicks even during a device call.
+class TProgressWindow : public IProgress {
+ public:
+  TProgressWindow(TForm1& form, const QString& caption, std::atomic<bool>& stop)
+      : FThread(form.DeviceThread()), FDialog(caption, stop, &form) {
+    FDialog.show();
+    FThread.AllowInput(&FDialog);
+  }
+  ~TProgressWindow() override { FThread.AllowInput(nullptr); }
+  TProgressWindow(const TProgressWindow&) = delete;
+  TProgressWindow& operator=(const TProgressWindow&) = delete;
+  void Update(const TRunProgress& progress) override { FDialog.Show(progress); }
+
+ private:
+  TDeviceThread& FThread;
+  TProgressDialog FDialog;
+};
+
+}  // namespace
 
 TForm1Options TForm1Options::ForExecutable() {
   std::filesystem::path exe = ExecutablePath();
@@ -119,9 +144,7 @@ void TForm1::CreateActions() {
   FActionList1->setObjectName(QStringLiteral("ActionList1"));
   for (TActionId id : kAllActions) {
     const std::string_view name = ActionName(id);
-    const std::string_view caption = ActionCaption(id);
-    auto* action = new QAction(
-        QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())), FActionList1);
+    auto* action = new QAction(FromCore(ActionCaption(id)), FActionList1);
     action->setObjectName(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
     connect(action, &QAction::triggered, this,
             [this, id] { RunCommand([this, id] { ExecuteAction(*FCore, id); }); });
@@ -130,6 +153,11 @@ void TForm1::CreateActions() {
   FPopupMenu1 = new QMenu(this);
   FPopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
   for (TActionId id : kMenuOrder) FPopupMenu1->addAction(Action(id));
+  // Above Panel1: the panel's controls keep their places.
+  menuBar()->setObjectName(QStringLiteral("MenuBar"));
+  FTelephoneMenu = menuBar()->addMenu(QStringLiteral("&Telephone"));
+  FTelephoneMenu->setObjectName(QStringLiteral("TelephoneMenu"));
+  for (TActionId id : kTelephoneMenuOrder) FTelephoneMenu->addAction(Action(id));
 }
 
 void TForm1::ConnectControls() {
@@ -259,6 +287,25 @@ bool TForm1::Launch(const std::string& commandLine) {
 void TForm1::ShowException(const std::string& text) {
   if (FWindingDown) return;
   FPrompts->ShowException(this, FromCore(text));
+}
+
+std::optional<std::string> TForm1::ChooseFolder(const std::string& caption) {
+  if (FWindingDown) return std::nullopt;
+  const auto dir = FPrompts->ChooseFolder(this, FromCore(caption));
+  if (!dir) return std::nullopt;
+  return ToCore(*dir);
+}
+
+std::unique_ptr<IProgress> TForm1::BeginProgress(const std::string& caption,
+                                                 std::atomic<bool>& stop) {
+  if (FWindingDown) return IInteraction::BeginProgress(caption, stop);
+  return std::make_unique<TProgressWindow>(*this, FromCore(caption), stop);
+}
+
+bool TForm1::ShowReport(const TReport& report) {
+  if (FWindingDown) return false;
+  TReportDialog dialog(report, this);
+  return FPrompts->Exec(dialog) == mrYes;
 }
 
 void TForm1::RepaintGrid() {

@@ -3,7 +3,8 @@
 // also the core's IInteraction; every blocking question goes through IModalPrompts, which
 // tests replace so that they never block. A close while a device call is in flight stops the
 // command after that call (the device component's stop) and closes the window once the
-// command has ended.
+// command has ended. The menu bar's Telephone menu holds the safety net: backup, verify and
+// restore, with their progress window and result list.
 #pragma once
 
 #include <QMainWindow>
@@ -61,6 +62,7 @@ class TForm1 : public QMainWindow, public IInteraction {
 
   TSectionGrid& Grid() const;
   QMenu& PopupMenu1() const { return *FPopupMenu1; }
+  QMenu& TelephoneMenu() const { return *FTelephoneMenu; }
   QAction* Action(TActionId id) const;
   QString StatusText() const;
   // The status line while a command winds down after the user closed the window.
@@ -75,6 +77,10 @@ class TForm1 : public QMainWindow, public IInteraction {
   int ShowModal(TFormId form) override;
   bool Launch(const std::string& commandLine) override;
   void ShowException(const std::string& text) override;
+  std::optional<std::string> ChooseFolder(const std::string& caption) override;
+  std::unique_ptr<IProgress> BeginProgress(const std::string& caption,
+                                           std::atomic<bool>& stop) override;
+  bool ShowReport(const TReport& report) override;
   void RepaintGrid() override;
   void ControlsChanged() override;
 
@@ -108,6 +114,7 @@ class TForm1 : public QMainWindow, public IInteraction {
   QObject* FActionList1 = nullptr;
   std::array<QAction*, kActionCount> FActions{};
   QMenu* FPopupMenu1 = nullptr;
+  QMenu* FTelephoneMenu = nullptr;
   std::array<TZubDialog*, std::size(kAllForms)> FForms{};
   bool FShown = false;
   bool FApplyingBounds = false;

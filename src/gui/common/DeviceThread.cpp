@@ -6,6 +6,8 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QThread>
+#include <QWidget>
+#include <QWindow>
 
 namespace zub {
 
@@ -88,8 +90,16 @@ std::int32_t TDeviceThread::Run(const std::function<std::int32_t()>& call) {
   return job.Result;
 }
 
+bool TDeviceThread::InputAllowed(QObject* watched) const {
+  if (!FAllowed) return false;
+  if (auto* widget = qobject_cast<QWidget*>(watched))
+    return widget == FAllowed || FAllowed->isAncestorOf(widget);
+  if (auto* window = qobject_cast<QWindow*>(watched)) return window == FAllowed->windowHandle();
+  return false;
+}
+
 bool TDeviceThread::eventFilter(QObject* watched, QEvent* event) {
-  if (!FInCall) return QObject::eventFilter(watched, event);
+  if (!FInCall || InputAllowed(watched)) return QObject::eventFilter(watched, event);
   switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:

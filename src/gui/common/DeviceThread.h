@@ -4,10 +4,12 @@
 // line stay painted, and the mouse pointer shows the wait cursor; the user's input that
 // arrives meanwhile (mouse, keys, wheel, touch, shortcuts) is dropped, never queued, so no
 // command can start before the running one has ended. The window manager's close is not run
-// during the call either: it is handed to the close handler, which decides when to close.
+// during the call either: it is handed to the close handler, which decides when to close. Only
+// the one window a command lets through (a progress window's Cancel) takes input meanwhile.
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
@@ -18,6 +20,7 @@
 #include "device/DeviceCallRunner.h"
 
 class QAbstractEventDispatcher;
+class QWidget;
 
 namespace zub {
 
@@ -39,6 +42,9 @@ class TDeviceThread : public QObject, public IDeviceCallRunner {
   void SetCloseHandler(std::function<void(QObject* window)> handler) {
     FOnClose = std::move(handler);
   }
+  // While a call is in flight, the input of this widget and its children (and the window
+  // system's close of it) goes through; nullptr: none.
+  void AllowInput(QWidget* widget) { FAllowed = widget; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -53,6 +59,7 @@ class TDeviceThread : public QObject, public IDeviceCallRunner {
   };
   void Serve();
   bool JobDone(const TJob& job);
+  bool InputAllowed(QObject* watched) const;
 
   std::mutex FMutex;
   std::condition_variable FChanged;
@@ -61,6 +68,7 @@ class TDeviceThread : public QObject, public IDeviceCallRunner {
   bool FInCall = false;
   bool FPainting = true;
   std::function<void(QObject*)> FOnClose;
+  QPointer<QWidget> FAllowed;
   std::thread FThread;  // last: it starts once the members above exist
 };
 

@@ -40,6 +40,12 @@ std::optional<QString> TQtPrompts::SaveFile(QWidget* owner) {
   return name;
 }
 
+std::optional<QString> TQtPrompts::ChooseFolder(QWidget* owner, const QString& caption) {
+  const QString dir = QFileDialog::getExistingDirectory(owner, caption);
+  if (dir.isEmpty()) return std::nullopt;
+  return dir;
+}
+
 void TQtPrompts::ShowException(QWidget* owner, const QString& text) {
   QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text,
                   QMessageBox::Ok, owner);

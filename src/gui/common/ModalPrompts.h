@@ -23,6 +23,13 @@ class IModalPrompts {
   // `filters` in Qt's notation, the first one selected; empty: no filter.
   virtual std::optional<QString> OpenFile(QWidget* owner, const QStringList& filters) = 0;
   virtual std::optional<QString> SaveFile(QWidget* owner) = 0;
+  // An existing folder (the dialog can make one); nullopt when cancelled. Prompts that have
+  // no folder chooser answer as cancelled.
+  virtual std::optional<QString> ChooseFolder(QWidget* owner, const QString& caption) {
+    (void)owner;
+    (void)caption;
+    return std::nullopt;
+  }
   // The standard exception box: a command ended with an exception.
   virtual void ShowException(QWidget* owner, const QString& text) = 0;
   // Opens a file with the system's viewer for it; does not wait. False when the desktop
@@ -38,6 +45,7 @@ class TQtPrompts final : public IModalPrompts {
   bool Confirm(QWidget* owner, const QString& caption, const QString& text) override;
   std::optional<QString> OpenFile(QWidget* owner, const QStringList& filters) override;
   std::optional<QString> SaveFile(QWidget* owner) override;
+  std::optional<QString> ChooseFolder(QWidget* owner, const QString& caption) override;
   void ShowException(QWidget* owner, const QString& text) override;
   bool OpenWithSystem(const QString& filePath) override;
   int Exec(QDialog& dialog) override;
