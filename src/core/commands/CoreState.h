@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/FileIO.h"
 #include "base/ProfileFile.h"
 #include "commands/Forms.h"
 #include "commands/Interaction.h"
@@ -42,6 +43,8 @@ struct TManagerOptions {
   bool DeviceMessagesAsBoxes = true;
   // The clock that times the telephone's answers; empty: the steady clock. Tests set their own.
   std::function<std::chrono::steady_clock::time_point()> Clock;
+  // Where the commands read the files the user picks; empty: the disk (ReadFileHead).
+  TFileReader ReadFile;
 };
 
 class TCoreState : private INVMOwner {
@@ -96,6 +99,11 @@ class TCoreState : private INVMOwner {
 
   // Now, on the clock that times the telephone's answers.
   std::chrono::steady_clock::time_point Now() const;
+
+  // A file the user picked, through Options.ReadFile: up to maxBytes from its start, or the
+  // whole of a text file (a longer one is refused). EFileError when it cannot be read.
+  std::vector<std::uint8_t> ReadInputFile(const std::string& path, std::size_t maxBytes) const;
+  std::string ReadInputText(const std::string& path, std::size_t maxBytes = kMaxTextFileSize) const;
 
   // Main window controls.
   void ComboBox1Change(int index);
