@@ -52,8 +52,9 @@ std::vector<TItem> ItemsOf(Bytes image, std::size_t expectedStart) {
 std::vector<std::uint8_t> ReadImage(TFuzzInput& in, bool described, bool chunk) {
   const TStoreShape shape = described ? ReadStoreShape(in) : TStoreShape{};
   const Bytes bytes = chunk ? in.Chunk() : in.Rest();
-  std::vector<std::uint8_t> image =
-      described ? BuildStore(bytes, shape) : std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+  std::vector<std::uint8_t> image = described
+                                        ? BuildStore(bytes, shape, kBuffer)
+                                        : std::vector<std::uint8_t>(bytes.begin(), bytes.end());
   if (image.size() > kBuffer) image.resize(kBuffer);  // what a read of one buffer delivers
   return image;
 }
