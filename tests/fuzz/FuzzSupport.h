@@ -191,11 +191,21 @@ inline std::vector<std::uint8_t> BuildStore(Bytes programPart, const TStoreShape
 // One save item as the checks compare them: its bytes.
 using TItem = std::vector<std::uint8_t>;
 
-inline TItem ItemBytes(Bytes image, const TSaveSlot& slot) {
+// The item's bytes in the image, which must hold them.
+inline Bytes ItemView(Bytes image, const TSaveSlot& slot) {
   ZUB_CHECK(slot.Offset >= 0);
   ZUB_CHECK(FitsAt(image.size(), static_cast<std::size_t>(slot.Offset), slot.Size));
-  const auto begin = image.begin() + slot.Offset;
-  return TItem(begin, begin + slot.Size);
+  return image.subspan(static_cast<std::size_t>(slot.Offset), slot.Size);
+}
+
+inline TItem ItemBytes(Bytes image, const TSaveSlot& slot) {
+  const Bytes view = ItemView(image, slot);
+  return TItem(view.begin(), view.end());
+}
+
+// Whether two lists of items hold the same bytes, in the same order.
+inline bool SameItems(const std::vector<Bytes>& a, const std::vector<Bytes>& b) {
+  return std::ranges::equal(a, b, [](Bytes x, Bytes y) { return std::ranges::equal(x, y); });
 }
 
 // Selection bit i of a 32-bit mask, repeating for lists longer than 32.

@@ -11,7 +11,6 @@
 
 #include "FuzzSupport.h"
 #include "base/Convert.h"
-#include "base/TextLines.h"
 #include "formats/Prg3Library.h"
 
 using namespace zub;
@@ -29,15 +28,29 @@ bool BadReleaseLine(std::string_view line) {
   return eq + 1 >= line.size() || line[eq + 1] < '0' || line[eq + 1] > '9';
 }
 
+// The lines of the text as views into it; a last line without an ending counts too.
+std::vector<std::string_view> Lines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    std::size_t end = i;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+    lines.push_back(text.substr(i, end - i));
+    i = end;
+    if (i < text.size() && text[i] == '\r') ++i;
+    if (i < text.size() && text[i] == '\n') ++i;
+  }
+  return lines;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  const std::vector<std::string> lines = SplitLines(text);
-  for (const auto& line : lines) ZUB_CHECK(line.find_first_of("\r\n") == std::string::npos);
+  const std::vector<std::string_view> lines = Lines(text);
 
   bool anyBad = false;
-  for (const auto& line : lines) anyBad = anyBad || BadReleaseLine(line);
+  for (const std::string_view line : lines) anyBad = anyBad || BadReleaseLine(line);
 
   TPRG3Image image;
   try {
@@ -52,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::size_t word = 0;
   std::size_t valueLines = 0;
-  for (const auto& line : lines) {
+  for (const std::string_view line : lines) {
     const std::optional<std::int32_t> value = PRG3LineValue(line);
     if (IsReleaseLine(line)) {
       const auto eq = line.find('=');
@@ -60,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // A line whose first word is missing, or starts the line, gives no word.
     const auto space = line.find(' ');
-    if (space == std::string::npos || space == 0)
+    if (space == std::string_view::npos || space == 0)
       ZUB_CHECK(value.has_value() == IsReleaseLine(line));
     if (!value) continue;
     ++valueLines;

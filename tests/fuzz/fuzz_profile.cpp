@@ -50,21 +50,23 @@ std::string SimpleValue(const std::string& raw) {
 
 constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
 
-// The text of the file as UTF-8 when it is UTF-16LE, else its bytes.
-std::string TextOf(std::string_view raw) {
-  if (!raw.starts_with(kUtf16LeMark)) return std::string(raw);
+// The text of the file: UTF-16LE decoded to UTF-8 (kept in `decoded`), else its bytes.
+std::string_view TextOf(std::string_view raw, std::string& decoded) {
+  if (!raw.starts_with(kUtf16LeMark)) return raw;
   std::u16string units;
   for (std::size_t i = 2; i + 1 < raw.size(); i += 2)
     units.push_back(static_cast<char16_t>(static_cast<std::uint8_t>(raw[i]) |
                                           static_cast<std::uint8_t>(raw[i + 1]) << 8));
-  return Utf16ToUtf8(units);
+  decoded = Utf16ToUtf8(units);
+  return decoded;
 }
 
 // Whether the file may be rewritten: 8-bit text without NUL bytes, or UTF-16LE text without
 // a NUL character.
 bool Editable(std::string_view raw) {
   if (raw.starts_with("\xFE\xFF")) return false;
-  return TextOf(raw).find('\0') == std::string::npos;
+  std::string decoded;
+  return TextOf(raw, decoded).find('\0') == std::string_view::npos;
 }
 
 // Line ends in the text, a CR LF counted once.
@@ -93,8 +95,9 @@ void CheckOneEdit(std::string_view beforeBytes, std::string_view afterBytes) {
     ZUB_CHECK(beforeBytes.size() % 2 == afterBytes.size() % 2);
     if (beforeBytes.size() % 2 == 1) ZUB_CHECK(beforeBytes.back() == afterBytes.back());
   }
-  const std::string beforeText = TextOf(beforeBytes), afterText = TextOf(afterBytes);
-  const std::string_view before = beforeText, after = afterText;
+  std::string beforeText, afterText;
+  const std::string_view before = TextOf(beforeBytes, beforeText);
+  const std::string_view after = TextOf(afterBytes, afterText);
   std::size_t p = 0;
   while (p < before.size() && p < after.size() && before[p] == after[p]) ++p;
   std::size_t s = 0;
@@ -129,12 +132,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ZUB_CHECK(before == text);
     ZUB_CHECK(file.SectionExists(section));
   }
-  ZUB_CHECK(file.Editable() == Editable(raw));
+  const bool editable = Editable(raw);
+  ZUB_CHECK(file.Editable() == editable);
 
   const std::string simpleSection = SimpleName(section, "S");
   const std::string simpleKey = SimpleName(key, "K");
   const std::string simpleValue = SimpleValue(value);
-  if (!Editable(raw)) {
+  if (!editable) {
     bool refused = false;
     try {
       file.WriteString(simpleSection, simpleKey, simpleValue);
