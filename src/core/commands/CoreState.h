@@ -37,14 +37,14 @@ struct TManagerOptions {
   // The program settings file (the executable's path with ".INI" for its extension).
   std::filesystem::path SettingsPath;
   INVMObserver* Observer = nullptr;
+  // Where the commands read the files the user picks; empty: the disk (ReadFileHead).
+  TFileReader ReadFile;
   // The device component's messages ("GBP Error: No AT response!", "Unable to open gbp.dll")
   // are shown as boxes (the window, the driver), or only kept for the command to word in its
   // own way (the command line): LastDeviceMessage has them either way.
   bool DeviceMessagesAsBoxes = true;
   // The clock that times the telephone's answers; empty: the steady clock. Tests set their own.
   std::function<std::chrono::steady_clock::time_point()> Clock;
-  // Where the commands read the files the user picks; empty: the disk (ReadFileHead).
-  TFileReader ReadFile;
 };
 
 class TCoreState : private INVMOwner {
