@@ -65,10 +65,26 @@ Bytes AsBytes(const std::string& s) {
   return Bytes(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
 }
 
-
 std::string ReadText(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The lines of a profile file without its comments, as many as fit in `limit` bytes: the
+// profile targets' inputs stay short (libFuzzer makes its inputs no longer than the longest
+// seed), and a section or key of the default files behaves as the next one does.
+std::string Compact(const std::string& text, std::size_t limit) {
+  std::string out;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
+    const std::string line = text.substr(at, end - at);
+    at = end;
+    if (line.starts_with(';')) continue;
+    if (out.size() + line.size() > limit) break;
+    out += line;
+  }
+  return out;
 }
 
 // "2-16" into 2 and 16.
@@ -77,9 +93,14 @@ std::pair<int, int> Address(const std::string& a) {
   return {std::stoi(a.substr(0, dash)), std::stoi(a.substr(dash + 1))};
 }
 
-ByteVec Head(const ByteVec& b) {
-  return ByteVec(b.begin(), b.begin() + std::min<std::size_t>(b.size(), kHeadSize));
+ByteVec Head(const ByteVec& b, std::size_t n = kHeadSize) {
+  return ByteVec(b.begin(), b.begin() + std::min(b.size(), n));
 }
+
+// The image targets start from images of a few KiB: every branch of their code is reached by
+// such images (the stores that fill a buffer come from store descriptions), and libFuzzer makes
+// its inputs no longer than the longest seed, so a large seed would slow every input after it.
+constexpr std::size_t kLongestImageSeed = 8192;
 
 void Classify(TCorpus& c, const std::vector<demo::TNamedBytes>& sections) {
   auto add = [&c](const std::string& label, int s, int ss, std::uint32_t size, const ByteVec& head,
@@ -116,9 +137,10 @@ void Ufif(TCorpus& c, const std::vector<demo::TNamedBytes>& sections,
   std::vector<std::pair<std::string, ByteVec>> images;
   for (const auto& s : sections)
     if (s.Address == "2-1" || s.Address == "2-4" || s.Address == "2-9")
-      images.push_back({s.Address, s.Bytes});
+      images.push_back({s.Address, Head(s.Bytes, kLongestImageSeed / 2)});
   for (const auto& s : samples)
-    if (s.Name == "snake2.prg" || s.Name == "elfgame.elf") images.push_back({s.Name, s.Bytes});
+    if (s.Name == "snake2.prg" || s.Name == "elfgame.elf")
+      images.push_back({s.Name, Head(s.Bytes, kLongestImageSeed / 2)});
   std::vector<std::string> texts = TExpertsModel::DefaultFirmwareTable();
   texts.push_back("0x37BDD8 - z7 custom");
   texts.push_back("");
@@ -140,11 +162,15 @@ void LzoImage(TCorpus& c, const std::vector<demo::TNamedBytes>& sections,
               const std::vector<demo::TNamedBytes>& samples) {
   for (const auto* list : {&sections, &samples}) {
     for (const auto& s : *list) {
+      if (s.Bytes.size() > kLongestImageSeed) continue;
       TFuzzWriter w;
       w.U32(0xE80A).Byte(0).Raw(s.Bytes);
       c.Add("fuzz_lzo_image", s.Address + s.Name, w);
     }
   }
+  TFuzzWriter own;
+  own.U32(0xE80A).Byte(0x38).Raw(demo::UfifProgram(0x20010000, "Own", 700, 23));
+  c.Add("fuzz_lzo_image", "tool-compressor", own);
   TFuzzWriter stored;
   stored.U32(0xE852).Byte(2);
   WriteStoreShape(stored, {false, {100, 100}});
@@ -159,6 +185,7 @@ void SaveStore(TCorpus& c, const std::vector<demo::TNamedBytes>& sections,
                const std::vector<demo::TNamedBytes>& samples) {
   for (const auto* list : {&sections, &samples}) {
     for (const auto& s : *list) {
+      if (s.Bytes.size() > kLongestImageSeed) continue;
       for (const std::uint32_t mask : {0xFFFFFFFFu, 0x5u}) {
         TFuzzWriter w;
         w.Byte(0).U32(mask).U16(0).Raw(s.Bytes);
@@ -190,11 +217,8 @@ void SlotUpload(TCorpus& c, const std::vector<demo::TNamedBytes>& sections,
   std::map<std::string, ByteVec> byName;
   for (const auto& s : sections) byName[s.Address] = s.Bytes;
   for (const auto& s : samples) byName[s.Name] = s.Bytes;
-  const std::pair<const char*, const char*> pairs[] = {{"2-2", "saves.sav"},
-                                                       {"18-1", "saves.sav"},
-                                                       {"2-1", "saves.sav"},
-                                                       {"2-2", "2-3"},
-                                                       {"2-3", "2-2"}};
+  const std::pair<const char*, const char*> pairs[] = {
+      {"2-2", "saves.sav"}, {"18-1", "saves.sav"}, {"18-2", "18-1"}, {"17-5", "18-2"}};
   for (const auto& [section, file] : pairs) {
     TFuzzWriter w;
     w.Byte(0).U32(0x1).U32(0xFFFFFFFF).U32(0xFFFFFFFF).Chunk(byName[section]).Raw(byName[file]);
@@ -208,21 +232,74 @@ void SlotUpload(TCorpus& c, const std::vector<demo::TNamedBytes>& sections,
   big.Byte(3).U32(0).U32(0xFFFFFFFF).U32(0xFFFFFFFF);
   WriteStoreShape(big, {false, {8000, 8000, 8000, 8000}});
   big.Chunk(ByteVec(3000, 0x11));
-  WriteStoreShape(big, {true, {9000, 9000, 9000}});
+  WriteStoreShape(big, {true, {9000, 9000, 9000, 9000}});
   c.Add("fuzz_slot_upload", "too-big", big);
+}
+
+void UploadCommands(TCorpus& c, const std::vector<demo::TNamedBytes>& sections,
+                    const std::vector<demo::TNamedBytes>& samples) {
+  std::map<std::string, ByteVec> byName;
+  for (const auto& s : sections) byName[s.Address] = s.Bytes;
+  for (const auto& s : samples) byName[s.Name] = s.Bytes;
+  // flags, LZO answers, icon item, firmware, the two dialogs' ticks.
+  const auto head = [](TFuzzWriter& w, std::uint8_t flags, std::uint8_t lzo, std::uint32_t first,
+                       std::uint32_t second) {
+    w.Byte(flags).Byte(lzo).Byte(3).Byte(0).U32(first).U32(second);
+  };
+  // Upload Save Slot, then Upload LZO-Compressed, of a file onto a section.
+  const std::pair<const char*, const char*> pairs[] = {
+      {"18-1", "saves.sav"}, {"18-2", "saves.sav"}, {"17-5", "18-1"}, {"18-1", "18-2"}};
+  for (const auto& [section, file] : pairs) {
+    for (const std::uint8_t flags : {0, 8}) {
+      TFuzzWriter w;
+      head(w, flags, 1, 0x1, 0xFFFFFFFF);
+      w.Chunk(byName[section]).Raw(byName[file]);
+      c.Add("fuzz_upload_commands", std::string(section) + "+" + file, w);
+    }
+  }
+  TFuzzWriter empty;
+  head(empty, 4, 0, 0xFFFFFFFF, 0xFFFFFFFF);
+  empty.Chunk({}).Raw(byName["saves.sav"]);
+  c.Add("fuzz_upload_commands", "no-section", empty);
+  // Large stores on both sides: together they pass the buffer.
+  TFuzzWriter big;
+  head(big, 3, 0, 0, 0xFFFFFFFF);
+  WriteStoreShape(big, {false, {8000, 8000, 8000, 8000}});
+  big.Chunk(ByteVec(3000, 0x11));
+  WriteStoreShape(big, {true, {9000, 9000, 9000, 9000}});
+  c.Add("fuzz_upload_commands", "too-big", big);
+  // The same program again, with its items, over the old version and its items: converted,
+  // with an icon chosen, and with the tool's own compressor.
+  for (const std::uint8_t lzo : {0x04, 0x0C, 0x05, 0x02}) {
+    TFuzzWriter w;
+    head(w, 8 | 1 | 2, lzo, 0x5, 0x3);
+    WriteStoreShape(w, {false, {40, 12}});
+    w.Chunk(demo::UfifProgram(0x20000000, "Snake", 200, 31));
+    WriteStoreShape(w, {false, {100, 7, 30}});
+    w.Raw(demo::UfifProgram(0x20000000, "Snake", 300, 32));
+    c.Add("fuzz_upload_commands", "lzo-same-program-" + std::to_string(lzo), w);
+  }
+  for (const char* sample : {"snake2.prg", "elfgame.elf"}) {
+    TFuzzWriter w;
+    head(w, 8, 0x08, 0, 0xFFFFFFFF);
+    w.Chunk(byName["18-1"]).Raw(Head(byName[sample], 2048));
+    c.Add("fuzz_upload_commands", std::string("lzo-") + sample, w);
+  }
 }
 
 void Texts(TCorpus& c, const std::vector<demo::TNamedBytes>& samples, const fs::path& dataDir) {
   std::map<std::string, std::string> text;
   for (const auto& s : samples) text[s.Name] = std::string(s.Bytes.begin(), s.Bytes.end());
 
-  c.Add("fuzz_prg3_text", "sample", text["prg3lib.txt"]);
+  // The sample's first lines hold every kind it has: the rest would only slow every input.
+  c.Add("fuzz_prg3_text", "sample", Compact(text["prg3lib.txt"], 400));
   c.Add("fuzz_prg3_text", "edges",
         "RELEASE=3\r\n00123456 first entry\r\n0xABCD second entry\r\n\r\n# heading\r\n"
         "12345678\n-5 minus\rRELEASE=7x\n");
   c.Add("fuzz_prg3_text", "bad-release", "RELEASE=\r\n");
   std::string many = "RELEASE=1\n";
-  for (int i = 0; i < 513; ++i) many += std::to_string(i) + " v\n";
+  // The shortest lines that give a word each: the seed stays as short as the limit allows.
+  for (int i = 0; i < 513; ++i) many += std::to_string(i % 10) + " \n";
   c.Add("fuzz_prg3_text", "513-words", many);
 
   c.Add("fuzz_lib_reorder", "sample", text["514lg4.lib"] + '\0' + text["mylib.lib"]);
@@ -230,12 +307,15 @@ void Texts(TCorpus& c, const std::vector<demo::TNamedBytes>& samples, const fs::
         std::string("#ref\r\n00000000 Foo\r\n00000000 Bar\r\n00000000 Baz\r\n") + '\0' +
             "#mine\r\n1 Baz\r\n2 Foo\r\n3 Foo\r\n1234 Foo #ab\r\n1234 Foo Bar\r\n");
 
-  const std::string settings = ReadText(dataDir / "zubmanager.INI");
-  const std::string catalogue = ReadText(dataDir / "SECTIONS.INI");
+  // A few hundred bytes of each file hold every kind of line it has; longer seeds only make
+  // every input slower (the profile is indexed twice per input). The catalogue target reads
+  // every listed section: a dozen are as good as all.
+  const std::string settings = Compact(ReadText(dataDir / "zubmanager.INI"), 400);
+  const std::string catalogue = Compact(ReadText(dataDir / "SECTIONS.INI"), 400);
   for (const auto& [label, contents] :
        {std::pair{"settings", settings},
         {"catalogue", catalogue},
-        {"simulator", demo::SimulatorIni()},
+        {"simulator", Compact(demo::SimulatorIni(), 400)},
         {"odd", std::string("[Sign]\r\n0x00000003=Three\r\n[sign]\r\nKey = spaced value "
                             "\r\n;c\r\n[Form]\r\nTop=$14\r\n")},
         // As files written on Windows come: converted to CR LF twice, with bare CRs, quoted
@@ -248,7 +328,9 @@ void Texts(TCorpus& c, const std::vector<demo::TNamedBytes>& samples, const fs::
     const std::string key = label == std::string("settings") ? "CTEMode" : "0x00000003";
     w.Byte(static_cast<std::uint8_t>(section.size())).Raw(section);
     w.Byte(static_cast<std::uint8_t>(key.size())).Raw(key);
-    w.Byte(5).Raw("hello").Raw(contents);
+    // Some write the value's hash as an integer (a length byte of 128 and more).
+    const bool integer = label == std::string("odd") || label == std::string("utf16le");
+    w.Byte(integer ? 0x85 : 5).Raw("hello").Raw(contents);
     c.Add("fuzz_profile", label, w);
   }
 
@@ -267,10 +349,9 @@ void Texts(TCorpus& c, const std::vector<demo::TNamedBytes>& samples, const fs::
     const std::string ini = Utf16Le(
         u"[0x0210]\r\nDescription=\"Camera photos\"\r\nMaxSize=2048\r\n[528]\r\n"
         u"Description=Фото\r\n");
-    w.Byte(0)
-        .Chunk(AsBytes(ini))
-        .Raw(
-            "[Form]\r\r\nTop=100\r\r\n[Sections]\r\r\nsection1=\"0x0210\"\r\r\nsection2='528'\x1A");
+    const std::string settings =
+        "[Form]\r\r\nTop=100\r\r\n[Sections]\r\r\nsection1=\"0x0210\"\r\r\nsection2='528'\x1A";
+    w.Byte(0).Chunk(AsBytes(ini)).Raw(settings);
     c.Add("fuzz_catalogue", "windows", w);
   }
   for (const char* list :
@@ -390,6 +471,7 @@ int main(int argc, char** argv) {
     LzoImage(c, sections, samples);
     SaveStore(c, sections, samples);
     SlotUpload(c, sections, samples);
+    UploadCommands(c, sections, samples);
     Texts(c, samples, dataDir);
     PrefRecord(c, sections);
     GridCells(c, sections);

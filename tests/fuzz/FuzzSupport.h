@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -111,10 +112,12 @@ class TFuzzWriter {
 };
 
 // A store description: how many items, their sizes, and whether the store is bare.
-//   Byte  flags     bit 0: bare (no program part, no trailer)
+//   Byte  flags     bit 0: bare (no program part, no trailer); bit 1: 16-bit item sizes
 //   Byte  count     items, count % 17
-//   U16 × count     item sizes
-// Item i is filled with bytes (i * 31 + k) & 0xFF, so moved items can be told apart.
+//   Byte or U16 × count     item sizes
+// Item i is filled with bytes (i * 31 + k) & 0xFF, so moved items can be told apart. Most
+// stores are small (8-bit sizes), so that most inputs run fast; 16-bit sizes reach the stores
+// that fill a buffer.
 struct TStoreShape {
   bool Bare = false;
   std::vector<std::uint16_t> Sizes;
@@ -122,36 +125,65 @@ struct TStoreShape {
 
 inline TStoreShape ReadStoreShape(TFuzzInput& in) {
   TStoreShape shape;
-  shape.Bare = (in.Byte() & 1) != 0;
+  const std::uint8_t flags = in.Byte();
+  shape.Bare = (flags & 1) != 0;
   const int count = in.Byte() % 17;
-  for (int i = 0; i < count; ++i) shape.Sizes.push_back(in.U16());
+  for (int i = 0; i < count; ++i) shape.Sizes.push_back((flags & 2) ? in.U16() : in.Byte());
   return shape;
 }
 
 inline void WriteStoreShape(TFuzzWriter& w, const TStoreShape& shape) {
-  w.Byte(shape.Bare ? 1 : 0).Byte(static_cast<std::uint8_t>(shape.Sizes.size()));
-  for (auto s : shape.Sizes) w.U16(s);
+  const bool wide = std::ranges::any_of(shape.Sizes, [](std::uint16_t s) { return s > 255; });
+  w.Byte(static_cast<std::uint8_t>((shape.Bare ? 1 : 0) | (wide ? 2 : 0)))
+      .Byte(static_cast<std::uint8_t>(shape.Sizes.size()));
+  for (auto s : shape.Sizes) {
+    if (wide)
+      w.U16(s);
+    else
+      w.Byte(static_cast<std::uint8_t>(s));
+  }
 }
 
 // The records of the shape behind the program part, with the trailer; a bare store drops the
-// program part. An empty shape gives the program part alone.
-inline std::vector<std::uint8_t> BuildStore(Bytes programPart, const TStoreShape& shape) {
-  std::vector<std::uint8_t> image;
-  if (!shape.Bare) image.assign(programPart.begin(), programPart.end());
-  const std::size_t start = image.size();
-  for (std::size_t i = 0; i < shape.Sizes.size(); ++i) {
+// program part. An empty shape gives the program part alone. Only the first `limit` bytes are
+// made (what a read into a buffer of that size delivers): a short description can ask for a
+// megabyte, and filling it byte by byte would cost more than everything the target checks.
+inline std::vector<std::uint8_t> BuildStore(Bytes programPart, const TStoreShape& shape,
+                                            std::size_t limit = SIZE_MAX) {
+  const bool trailer = !shape.Bare && !shape.Sizes.empty();
+  std::size_t total = shape.Bare ? 0 : programPart.size();
+  for (auto n : shape.Sizes) total += 4 + std::size_t{n};
+  if (trailer) total += 8;
+  std::vector<std::uint8_t> image(std::min(total, limit));
+  std::size_t at = 0;
+  // Copies what still fits and moves on by the whole length.
+  const auto put = [&](const std::uint8_t* from, std::size_t n) {
+    if (at < image.size()) std::copy_n(from, std::min(n, image.size() - at), image.begin() + at);
+    at += n;
+  };
+  if (!shape.Bare) put(programPart.data(), programPart.size());
+  const std::size_t start = at;
+  // Byte k of item i is (i * 31 + k) & 0xFF: runs of a doubled ramp.
+  static const auto ramp = [] {
+    std::array<std::uint8_t, 512> r{};
+    for (std::size_t k = 0; k < r.size(); ++k) r[k] = static_cast<std::uint8_t>(k);
+    return r;
+  }();
+  for (std::size_t i = 0; i < shape.Sizes.size() && at < image.size(); ++i) {
     const std::uint16_t n = shape.Sizes[i];
-    const std::size_t at = image.size();
-    image.resize(at + 4 + n);
-    store_u16le(image, at, n);
-    store_u16le(image, at + 2, n);
-    for (std::size_t k = 0; k < n; ++k) image[at + 4 + k] = static_cast<std::uint8_t>(i * 31 + k);
+    const std::uint8_t header[4] = {static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8),
+                                    static_cast<std::uint8_t>(n),
+                                    static_cast<std::uint8_t>(n >> 8)};
+    put(header, 4);
+    for (std::size_t k = 0; k < n; k += 256)
+      put(ramp.data() + ((i * 31 + k) & 0xFF), std::min<std::size_t>(256, n - k));
   }
-  if (!shape.Bare && !shape.Sizes.empty()) {
-    const std::size_t at = image.size();
-    image.resize(at + 8);
-    store_u32le(image, at, static_cast<std::uint32_t>(start));
-    store_u32le(image, at + 4, SaveAreaMagic);
+  if (trailer) {
+    std::uint8_t tail[8];
+    store_u32le(tail, 0, static_cast<std::uint32_t>(start));
+    store_u32le(tail, 4, SaveAreaMagic);
+    at = total - 8;
+    put(tail, 8);
   }
   return image;
 }
@@ -159,11 +191,21 @@ inline std::vector<std::uint8_t> BuildStore(Bytes programPart, const TStoreShape
 // One save item as the checks compare them: its bytes.
 using TItem = std::vector<std::uint8_t>;
 
-inline TItem ItemBytes(Bytes image, const TSaveSlot& slot) {
+// The item's bytes in the image, which must hold them.
+inline Bytes ItemView(Bytes image, const TSaveSlot& slot) {
   ZUB_CHECK(slot.Offset >= 0);
   ZUB_CHECK(FitsAt(image.size(), static_cast<std::size_t>(slot.Offset), slot.Size));
-  const auto begin = image.begin() + slot.Offset;
-  return TItem(begin, begin + slot.Size);
+  return image.subspan(static_cast<std::size_t>(slot.Offset), slot.Size);
+}
+
+inline TItem ItemBytes(Bytes image, const TSaveSlot& slot) {
+  const Bytes view = ItemView(image, slot);
+  return TItem(view.begin(), view.end());
+}
+
+// Whether two lists of items hold the same bytes, in the same order.
+inline bool SameItems(const std::vector<Bytes>& a, const std::vector<Bytes>& b) {
+  return std::ranges::equal(a, b, [](Bytes x, Bytes y) { return std::ranges::equal(x, y); });
 }
 
 // Selection bit i of a 32-bit mask, repeating for lists longer than 32.

@@ -2,7 +2,9 @@
 //
 // Input: U32 icon code the icon dialog answers, Byte flags (bit 0: the compressor fails,
 // bit 1: a store built from the description that follows goes behind the program, bit 2: the
-// buffer is longer than the file), [store description], then the program bytes.
+// buffer is longer than the file; bits 3 to 5 all set: the tool's own compressor instead of
+// the fast one of FuzzLzo.h, one input in eight, as it costs ten times as much), [store
+// description], then the program bytes.
 //
 // The image must decompress to exactly the program part; a well-formed store must come out
 // byte for byte behind the compressed data with its store start rewritten to 32 + c; the
@@ -14,6 +16,7 @@
 #include <optional>
 #include <vector>
 
+#include "FuzzLzo.h"
 #include "FuzzSupport.h"
 #include "formats/LzoImage.h"
 #include "formats/SaveStore.h"
@@ -68,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (flags & 2) {
     const TStoreShape shape = ReadStoreShape(in);
     const Bytes program = in.Rest();
-    file = BuildStore(program, shape);
+    file = BuildStore(program, shape, kFileBuffer + 1);
     builtStore = !shape.Bare && !shape.Sizes.empty();
     builtProgram = program.size();
   } else {
@@ -96,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
 
-  const std::size_t length = BuildLZOImage(buffer, n, askIcon);
+  const std::size_t length = BuildLZOImage(buffer, n, askIcon, Compressor((flags & 0x38) == 0x38));
   ZUB_CHECK(length >= TLZOHeader::Size);
   ZUB_CHECK(length <= buffer.size());
   const Bytes image(buffer.data(), length);

@@ -1,32 +1,27 @@
-// TProfileFile over any file contents.
+// TProfileText, the profile file's bytes in memory, over any contents.
 //
 // Input: Byte k, k % 16 bytes of section name, Byte k, k % 16 bytes of key name, Byte k,
-// k % 64 bytes of value, then the file's contents.
+// k % 64 bytes of value (k >= 128: the value's hash is written as an integer), then the file's
+// contents.
 //
-// Reading never fails, and the same bytes read from memory (TProfileText) give the same values;
-// ReadInteger agrees with TryStrToInt of ReadString and ReadBool with ReadInteger; a value
-// written under simple names (blanks, quotes and Ctrl-Z allowed in it) reads back as written,
-// by the same object and by a new one, and leaves the other keys of the file as they were;
-// the write changes the file's text in one place only (part of one line replaced, or lines
-// inserted), every other byte stays, and the edit in memory gives the same bytes; a UTF-16LE
-// file stays UTF-16LE; a file that is neither 8-bit text nor UTF-16LE text (a NUL character,
-// the UTF-16BE byte-order mark) is never rewritten; a file rewritten behind the object's back
-// is read as it is now.
-#include <unistd.h>
-
+// Reading never fails; ReadInteger agrees with TryStrToInt of ReadString and ReadBool with
+// ReadInteger; a value written under simple names (blanks, quotes and Ctrl-Z allowed in it, or
+// an integer) reads back as written, by the same object and from the edited bytes anew, and leaves
+// the other keys of the file as they were; the write changes the file's text in one place only
+// (part of one line replaced, or lines inserted), every other byte stays; a UTF-16LE file stays
+// UTF-16LE; a file that is neither 8-bit text nor UTF-16LE text (a NUL character, the UTF-16BE
+// byte-order mark) is never edited. TProfileFile reads a file's bytes into one of these and
+// writes its edit back whole; that part is the same for any contents.
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
 
 #include "FuzzSupport.h"
 #include "base/Convert.h"
 #include "base/Cp1251.h"
-#include "base/ProfileFile.h"
+#include "base/ProfileText.h"
 
 using namespace zub;
 using zub::fuzz::TFuzzInput;
@@ -34,18 +29,6 @@ using zub::fuzz::TFuzzInput;
 namespace {
 
 const std::string kAbsent = "\x01<absent>";
-
-std::filesystem::path ScratchFile() {
-  static const std::filesystem::path path =
-      zub::fuzz::ScratchDir() / ("zub-fuzz-profile-" + std::to_string(::getpid()) + ".ini");
-  return path;
-}
-
-void WriteRaw(const std::filesystem::path& path, const std::string& contents) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-  ZUB_CHECK(out.good());
-}
 
 // Letters and digits only; a fallback when nothing is left.
 std::string SimpleName(const std::string& raw, const char* fallback) {
@@ -67,21 +50,23 @@ std::string SimpleValue(const std::string& raw) {
 
 constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
 
-// The text of the file as UTF-8 when it is UTF-16LE, else its bytes.
-std::string TextOf(std::string_view raw) {
-  if (!raw.starts_with(kUtf16LeMark)) return std::string(raw);
+// The text of the file: UTF-16LE decoded to UTF-8 (kept in `decoded`), else its bytes.
+std::string_view TextOf(std::string_view raw, std::string& decoded) {
+  if (!raw.starts_with(kUtf16LeMark)) return raw;
   std::u16string units;
   for (std::size_t i = 2; i + 1 < raw.size(); i += 2)
     units.push_back(static_cast<char16_t>(static_cast<std::uint8_t>(raw[i]) |
                                           static_cast<std::uint8_t>(raw[i + 1]) << 8));
-  return Utf16ToUtf8(units);
+  decoded = Utf16ToUtf8(units);
+  return decoded;
 }
 
 // Whether the file may be rewritten: 8-bit text without NUL bytes, or UTF-16LE text without
 // a NUL character.
 bool Editable(std::string_view raw) {
   if (raw.starts_with("\xFE\xFF")) return false;
-  return TextOf(raw).find('\0') == std::string::npos;
+  std::string decoded;
+  return TextOf(raw, decoded).find('\0') == std::string_view::npos;
 }
 
 // Line ends in the text, a CR LF counted once.
@@ -101,11 +86,6 @@ bool SameName(const std::string& a, const std::string& b) {
   return true;
 }
 
-std::string ReadRaw(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // The edit from `before` to `after` is one place of their text: what it removed holds no line
 // break, and it added at most the lines of a new section with its key (and an ending for the
 // last line). A UTF-16LE file stays one, its odd last byte kept.
@@ -115,8 +95,9 @@ void CheckOneEdit(std::string_view beforeBytes, std::string_view afterBytes) {
     ZUB_CHECK(beforeBytes.size() % 2 == afterBytes.size() % 2);
     if (beforeBytes.size() % 2 == 1) ZUB_CHECK(beforeBytes.back() == afterBytes.back());
   }
-  const std::string beforeText = TextOf(beforeBytes), afterText = TextOf(afterBytes);
-  const std::string_view before = beforeText, after = afterText;
+  std::string beforeText, afterText;
+  const std::string_view before = TextOf(beforeBytes, beforeText);
+  const std::string_view after = TextOf(afterBytes, afterText);
   std::size_t p = 0;
   while (p < before.size() && p < after.size() && before[p] == after[p]) ++p;
   std::size_t s = 0;
@@ -136,74 +117,48 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Names and values are C strings to the profile functions: they end at a NUL.
   const std::string section = in.Text(in.Byte() % 16).c_str();
   const std::string key = in.Text(in.Byte() % 16).c_str();
-  const std::string value = in.Text(in.Byte() % 64).c_str();
+  const std::uint8_t valueByte = in.Byte();
+  const bool integer = valueByte >= 128;
+  const std::string value = in.Text(valueByte % 64).c_str();
   const Bytes contents = in.Rest();
-  const auto path = ScratchFile();
-  WriteRaw(path, std::string(contents.begin(), contents.end()));
+  const std::string raw(contents.begin(), contents.end());
 
-  const std::string_view raw(reinterpret_cast<const char*>(contents.data()), contents.size());
-  {
-    TProfileFile file(path);
-    const TProfileText memory{std::string(raw)};
-    const std::string text = file.ReadString(section, key, "");
-    ZUB_CHECK(memory.ReadString(section, key, kAbsent) == file.ReadString(section, key, kAbsent));
-    ZUB_CHECK(memory.SectionExists(section) == file.SectionExists(section));
-    ZUB_CHECK(memory.TextIsUtf8() == file.TextIsUtf8());
-    ZUB_CHECK(file.ReadInteger(section, key, 777) == TryStrToInt(text).value_or(777));
-    ZUB_CHECK(file.ReadBool(section, key, true) == (file.ReadInteger(section, key, 1) != 0));
-    const std::string before = file.ReadString(section, key, kAbsent);
-    if (before != kAbsent) {
-      ZUB_CHECK(before == text);
-      ZUB_CHECK(file.SectionExists(section));
-    }
-
-    const std::string simpleSection = SimpleName(section, "S");
-    const std::string simpleKey = SimpleName(key, "K");
-    const std::string simpleValue = SimpleValue(value);
-    if (!Editable(raw)) {
-      bool refused = false;
-      try {
-        file.WriteString(simpleSection, simpleKey, simpleValue);
-      } catch (const EProfileNotText&) {
-        refused = true;
-      }
-      ZUB_CHECK(refused);
-      ZUB_CHECK(ReadRaw(path) == raw);
-      std::error_code ec;
-      std::filesystem::remove(path, ec);
-      return 0;
-    }
-    file.WriteString(simpleSection, simpleKey, simpleValue);
-    const std::string written = ReadRaw(path);
-    CheckOneEdit(raw, written);
-    TProfileText edited{std::string(raw)};
-    edited.WriteString(simpleSection, simpleKey, simpleValue);
-    ZUB_CHECK(edited.Data() == written);
-    ZUB_CHECK(file.ReadString(simpleSection, simpleKey, kAbsent) == simpleValue);
-    ZUB_CHECK(TProfileFile(path).ReadString(simpleSection, simpleKey, kAbsent) == simpleValue);
-    // The key of the input, when it is another one, kept its value through the write.
-    if (!(SameName(section, simpleSection) && SameName(key, simpleKey)))
-      ZUB_CHECK(file.ReadString(section, key, kAbsent) == before);
-
-    const auto number = static_cast<std::int32_t>(std::hash<std::string>{}(value));
-    file.WriteInteger(simpleSection, simpleKey, number);
-    CheckOneEdit(written, ReadRaw(path));
-    ZUB_CHECK(file.ReadInteger(simpleSection, simpleKey, 0) == number);
-    ZUB_CHECK(TProfileFile(path).ReadInteger(simpleSection, simpleKey, 0) == number);
+  TProfileText file{raw};
+  const std::string text = file.ReadString(section, key, "");
+  ZUB_CHECK(file.ReadInteger(section, key, 777) == TryStrToInt(text).value_or(777));
+  ZUB_CHECK(file.ReadBool(section, key, true) == (file.ReadInteger(section, key, 1) != 0));
+  const std::string before = file.ReadString(section, key, kAbsent);
+  if (before != kAbsent) {
+    ZUB_CHECK(before == text);
+    ZUB_CHECK(file.SectionExists(section));
   }
+  const bool editable = Editable(raw);
+  ZUB_CHECK(file.Editable() == editable);
 
-  // A file changed on disk after a read is read again, even at the same length.
-  {
-    const std::string v1 = "a" + SimpleValue(value) + "z";
-    const std::string v2 = "b" + SimpleValue(value) + "y";
-    const std::string head = "[" + SimpleName(section, "S") + "]\r\n" + SimpleName(key, "K") + "=";
-    WriteRaw(path, head + v1 + "\r\n");
-    TProfileFile file(path);
-    ZUB_CHECK(file.ReadString(SimpleName(section, "S"), SimpleName(key, "K"), kAbsent) == v1);
-    WriteRaw(path, head + v2 + "\r\n");
-    ZUB_CHECK(file.ReadString(SimpleName(section, "S"), SimpleName(key, "K"), kAbsent) == v2);
+  const std::string simpleSection = SimpleName(section, "S");
+  const std::string simpleKey = SimpleName(key, "K");
+  const std::string simpleValue = SimpleValue(value);
+  if (!editable) {
+    bool refused = false;
+    try {
+      file.WriteString(simpleSection, simpleKey, simpleValue);
+    } catch (const EProfileNotText&) {
+      refused = true;
+    }
+    ZUB_CHECK(refused);
+    ZUB_CHECK(file.Data() == raw);
+    return 0;
   }
-  std::error_code ec;
-  std::filesystem::remove(path, ec);
+  const auto number = static_cast<std::int32_t>(std::hash<std::string>{}(value));
+  const std::string written = integer ? std::to_string(number) : simpleValue;
+  file.WriteString(simpleSection, simpleKey, written);
+  CheckOneEdit(raw, file.Data());
+  ZUB_CHECK(file.ReadString(simpleSection, simpleKey, kAbsent) == written);
+  const TProfileText anew(file.Data());
+  ZUB_CHECK(anew.ReadString(simpleSection, simpleKey, kAbsent) == written);
+  if (integer) ZUB_CHECK(anew.ReadInteger(simpleSection, simpleKey, 0) == number);
+  // The key of the input, when it is another one, kept its value through the write.
+  if (!(SameName(section, simpleSection) && SameName(key, simpleKey)))
+    ZUB_CHECK(anew.ReadString(section, key, kAbsent) == before);
   return 0;
 }

@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::uint8_t> image;
   if (flags & 1) {
     const TStoreShape shape = ReadStoreShape(in);
-    image = BuildStore(in.Rest(), shape);
+    image = BuildStore(in.Rest(), shape, kImageBuffer + 1);
   } else {
     const Bytes rest = in.Rest();
     image.assign(rest.begin(), rest.end());

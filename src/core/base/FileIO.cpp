@@ -294,6 +294,18 @@ bool IsDefaultTempName(std::string_view name, const std::string& target) {
   return random.find_first_not_of(kTempLetters) == std::string_view::npos;
 }
 
+// One byte past the limit tells a text file that is too long.
+std::size_t TextReadLimit(std::size_t maxBytes) {
+  return maxBytes == SIZE_MAX ? maxBytes : maxBytes + 1;
+}
+
+void RefuseLongText(const std::string& path, std::size_t size, std::size_t maxBytes) {
+  if (size <= maxBytes) return;
+  const std::string limit = maxBytes % (1u << 20) == 0 ? std::to_string(maxBytes >> 20) + " MiB"
+                                                       : std::to_string(maxBytes) + " bytes";
+  OpenFailed(path, "The file is too large: a text file may hold at most " + limit);
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> ReadFileHead(const std::string& path, std::size_t maxBytes) {
@@ -302,13 +314,15 @@ std::vector<std::uint8_t> ReadFileHead(const std::string& path, std::size_t maxB
 }
 
 std::string ReadTextFile(const std::string& path, std::size_t maxBytes) {
-  std::string text = ReadUpTo(path, maxBytes == SIZE_MAX ? maxBytes : maxBytes + 1);
-  if (text.size() > maxBytes) {
-    const std::string limit = maxBytes % (1u << 20) == 0 ? std::to_string(maxBytes >> 20) + " MiB"
-                                                         : std::to_string(maxBytes) + " bytes";
-    OpenFailed(path, "The file is too large: a text file may hold at most " + limit);
-  }
+  std::string text = ReadUpTo(path, TextReadLimit(maxBytes));
+  RefuseLongText(path, text.size(), maxBytes);
   return text;
+}
+
+std::string ReadTextFile(const TFileReader& read, const std::string& path, std::size_t maxBytes) {
+  const std::vector<std::uint8_t> bytes = read(path, TextReadLimit(maxBytes));
+  RefuseLongText(path, bytes.size(), maxBytes);
+  return std::string(bytes.begin(), bytes.end());
 }
 
 void WriteFileAtomic(const std::string& path, Bytes data) {

@@ -27,6 +27,15 @@ std::vector<std::uint8_t> ReadFileHead(const std::string& path, std::size_t maxB
 // The whole file as text; a file longer than `maxBytes` is refused.
 std::string ReadTextFile(const std::string& path, std::size_t maxBytes = kMaxTextFileSize);
 
+// Where a command's input file comes from: up to `maxBytes` bytes from its start, EFileError
+// when it cannot be read. The tool reads the disk (ReadFileHead); a run that holds the file's
+// bytes already (the fuzz targets) hands them over without a file.
+using TFileReader =
+    std::function<std::vector<std::uint8_t>(const std::string& path, std::size_t maxBytes)>;
+// The whole file as text through `read`, refused as ReadTextFile refuses a longer one.
+std::string ReadTextFile(const TFileReader& read, const std::string& path,
+                         std::size_t maxBytes = kMaxTextFileSize);
+
 // Replaces the file, or creates it. An existing file keeps its permission bits; a file that
 // is read-only (no write permission for its owner, or none for this user) is not replaced.
 // A link is kept: the file it points to is replaced.

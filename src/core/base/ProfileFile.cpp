@@ -58,6 +58,11 @@ void TProfileFile::Refresh() {
   impl_->size = size;
 }
 
+const TProfileText& TProfileFile::Text() {
+  Refresh();
+  return impl_->text;
+}
+
 bool TProfileFile::TextIsUtf8() {
   Refresh();
   return impl_->text.TextIsUtf8();

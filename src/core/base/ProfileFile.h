@@ -37,10 +37,14 @@ class TProfileFile {
   // values of a file that is not are Windows-1251 text; ReadString hands out the bytes as they
   // are.
   bool TextIsUtf8();
+  // The file's bytes as they are on disk now, in memory; valid until the next read or write
+  // of this object. An operation that reads many keys reads them from here: one look at the
+  // disk, one state of the file.
+  const TProfileText& Text();
 
   // While a hold lives, reads use the file as it was at the hold's first read instead of
-  // looking at the disk again for every key: one operation that reads many keys (the
-  // catalogue) sees one state of the file, and pays for one look.
+  // looking at the disk again for every key: one operation that reads many keys (a backup's
+  // manifest) sees one state of the file, and pays for one look.
   class THold {
    public:
     explicit THold(TProfileFile& file) : file_(file) { ++file_.holds_; }

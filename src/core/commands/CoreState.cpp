@@ -7,9 +7,9 @@
 #include <chrono>
 #include <cstdio>
 
-#include "base/Convert.h"
 #include "base/Cp1251.h"
 #include "base/FileIO.h"
+#include "commands/Catalogue.h"
 #include "commands/Messages.h"
 
 namespace zub {
@@ -130,27 +130,8 @@ void TCoreState::SettingsSave() {
 }
 
 void TCoreState::RebuildCatalogue() {
-  Sections.clear();
   TProfileFile catalogue(SectionsIniPath());
-  Sections.emplace_back();  // the title row's placeholder
-  auto& ini = Settings();
-  const TProfileFile::THold holdSettings(ini), holdCatalogue(catalogue);
-  for (int n = 1;; ++n) {
-    const std::string keyText = ini.ReadString("Sections", "section" + std::to_string(n), "");
-    if (keyText.empty()) break;
-    // A key that is not a number names no section: it is skipped, the list goes on.
-    const auto key = TryStrToInt(keyText);
-    if (!key) continue;
-    TSectInfo e;
-    e.Section = *key >> 8;
-    e.SubSection = *key & 255;
-    e.MaxSize = static_cast<std::uint16_t>(catalogue.ReadInteger(keyText, "MaxSize", 65535));
-    e.Description = SettingsTextToUtf8(catalogue.ReadString(keyText, "Description", "Free"),
-                                       catalogue.TextIsUtf8());
-    e.Size = 0;
-    e.Icon = -1;
-    Sections.push_back(std::move(e));
-  }
+  Sections = BuildCatalogue(Settings().Text(), catalogue.Text());
   if (Row >= RowCount()) Row = std::max(1, RowCount() - 1);
   if (Row < 1) Row = 1;
 }
@@ -165,6 +146,19 @@ void TCoreState::SelectLink(int port, bool serviceCable) {
 
 std::chrono::steady_clock::time_point TCoreState::Now() const {
   return Options.Clock ? Options.Clock() : std::chrono::steady_clock::now();
+}
+
+std::vector<std::uint8_t> TCoreState::ReadInputFile(const std::string& path,
+                                                    std::size_t maxBytes) const {
+  if (!Options.ReadFile) return ReadFileHead(path, maxBytes);
+  std::vector<std::uint8_t> bytes = Options.ReadFile(path, maxBytes);
+  if (bytes.size() > maxBytes) bytes.resize(maxBytes);
+  return bytes;
+}
+
+std::string TCoreState::ReadInputText(const std::string& path, std::size_t maxBytes) const {
+  if (!Options.ReadFile) return ReadTextFile(path, maxBytes);
+  return ReadTextFile(Options.ReadFile, path, maxBytes);
 }
 
 void TCoreState::ComboBox1Change(int index) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/FileIO.h"
 #include "base/ProfileFile.h"
 #include "commands/Forms.h"
 #include "commands/Interaction.h"
@@ -36,6 +37,8 @@ struct TManagerOptions {
   // The program settings file.
   std::filesystem::path SettingsPath;
   INVMObserver* Observer = nullptr;
+  // Where the commands read the files the user picks; empty: the disk (ReadFileHead).
+  TFileReader ReadFile;
   // The device component's messages ("GBP Error: No AT response!", "Unable to open gbp.dll")
   // are shown as boxes (the window, the driver), or only kept for the command to word in its
   // own way (the command line): LastDeviceMessage has them either way.
@@ -98,6 +101,11 @@ class TCoreState : private INVMOwner {
 
   // Now, on the clock that times the telephone's answers.
   std::chrono::steady_clock::time_point Now() const;
+
+  // A file the user picked, through Options.ReadFile: up to maxBytes from its start, or the
+  // whole of a text file (a longer one is refused). EFileError when it cannot be read.
+  std::vector<std::uint8_t> ReadInputFile(const std::string& path, std::size_t maxBytes) const;
+  std::string ReadInputText(const std::string& path, std::size_t maxBytes = kMaxTextFileSize) const;
 
   // Main window controls.
   void ComboBox1Change(int index);

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "base/Convert.h"
-#include "base/FileIO.h"
 #include "commands/Messages.h"
 #include "commands/Preferences.h"
 #include "commands/SectionIO.h"
@@ -44,7 +43,7 @@ void UploadLibFile(TCoreState& m, std::int32_t section, std::int32_t subSection)
   if (!path) return;
   m.UI.Status(kStatusUploading);
   // One byte past the limit is enough to tell a file that is too big.
-  const std::vector<std::uint8_t> content = ReadFileHead(*path, kMaxLibrarySize + 1);
+  const std::vector<std::uint8_t> content = m.ReadInputFile(*path, kMaxLibrarySize + 1);
   if (content.size() > kMaxLibrarySize) {
     m.UI.MessageBox(kErrorCaption, kLibraryTooBig);
     return;
@@ -61,7 +60,7 @@ void UploadPRG3Lib(TCoreState& m, std::int32_t section, std::int32_t subSection)
   const auto path = m.UI.OpenFile(kOpenDialog1Filter);
   if (!path) return;
   m.UI.Status(kStatusUploading);
-  const TPRG3Image image = BuildPRG3Image(ReadTextFile(*path));
+  const TPRG3Image image = BuildPRG3Image(m.ReadInputText(*path));
   if (image.TooBig) {
     m.UI.MessageBox(kErrorCaption, kLibraryTooBig);
     return;

@@ -15,8 +15,8 @@ namespace zub {
 void Button8Click(TCoreState& m) {
   const auto path = m.UI.OpenFile("");
   if (!path) return;
-  const std::vector<std::string> reference = SplitLines(ReadTextFile(kReferenceListName));
-  const std::vector<std::string> chosen = SplitLines(ReadTextFile(*path));
+  const std::vector<std::string> reference = SplitLines(m.ReadInputText(kReferenceListName));
+  const std::vector<std::string> chosen = SplitLines(m.ReadInputText(*path));
   const std::string text = JoinLines(ReorderLibraryList(reference, chosen));
   WriteFileAtomic(*path + "_",
                   Bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));

@@ -84,7 +84,7 @@ void UploadSaveActionExecute(TCoreState& m) {
   if (count > 0) KeepUnticked(m, store);
 
   if (const auto path = m.UI.OpenFile(kOpenDialog1Filter)) {
-    const std::vector<std::uint8_t> file = ReadFileHead(*path, kSectionBufferSize);
+    const std::vector<std::uint8_t> file = m.ReadInputFile(*path, kSectionBufferSize);
     m.SaveSlotForm.Label1 = kFromFilePrompt;
     const std::int32_t fromFile = SelectSaveSlots(m, file);
     // A file without records has nothing to upload; writing would only report a success.

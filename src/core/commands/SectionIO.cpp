@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "base/FileIO.h"
 #include "commands/Scan.h"
 #include "device/GBPSession.h"
 #include "device/GbpApi.h"
@@ -55,7 +54,7 @@ std::optional<std::vector<std::uint8_t>> OpenProgramFile(TCoreState& m) {
   const auto path = m.UI.OpenFile(kOpenDialog1Filter);
   if (!path) return std::nullopt;
   m.UI.Status(kStatusUploading);
-  std::vector<std::uint8_t> image = ReadFileHead(*path, kSectionBufferSize);
+  std::vector<std::uint8_t> image = m.ReadInputFile(*path, kSectionBufferSize);
   image.resize(
       static_cast<std::size_t>(StripFiller(image, static_cast<std::int32_t>(image.size()))));
   return image;

@@ -181,5 +181,36 @@ TEST_F(FileIOTest, ATakenTemporaryNameIsNeverFollowedNorRemoved) {
   EXPECT_FALSE(fs::exists(dir_ / "fresh"));
 }
 
+// A text handed over by a reader (a command's file given in memory) is taken or refused as the
+// same text read from the disk, with the same words.
+TEST_F(FileIOTest, ATextFromAReaderIsJudgedAsTheSameFileOnDisk) {
+  const fs::path file = dir_ / "list.txt";
+  const TFileReader fromDisk = [](const std::string& path, std::size_t maxBytes) {
+    return ReadFileHead(path, maxBytes);
+  };
+  struct Case {
+    std::size_t length, limit;
+  };
+  for (const Case c : {Case{99, 100}, Case{100, 100}, Case{101, 100}, Case{5000, 3 << 20},
+                       Case{(1 << 20) + 1, 1 << 20}, Case{0, 0}, Case{1, 0}}) {
+    SCOPED_TRACE(std::to_string(c.length) + " bytes, limit " + std::to_string(c.limit));
+    const std::string text(c.length, 'x');
+    Put(file, text);
+    std::string diskResult, readerResult;
+    try {
+      diskResult = ReadTextFile(file.string(), c.limit);
+    } catch (const EFileError& e) {
+      diskResult = std::string("refused: ") + e.what();
+    }
+    try {
+      readerResult = ReadTextFile(fromDisk, file.string(), c.limit);
+    } catch (const EFileError& e) {
+      readerResult = std::string("refused: ") + e.what();
+    }
+    EXPECT_EQ(readerResult, diskResult);
+    EXPECT_EQ(readerResult == text, c.length <= c.limit);
+  }
+}
+
 }  // namespace
 }  // namespace zub
