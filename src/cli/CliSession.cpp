@@ -67,6 +67,10 @@ void TCliUI::MessageBox(const std::string&, const std::string& text) {
   std::cerr << "zub: " << line << "\n";
 }
 
+void TCliUI::Waiting(const std::string& text) {
+  std::cerr << "zub: " << text << std::endl;
+}
+
 void TCallCounter::OnLibraryCall(std::string_view entry, const std::vector<std::int64_t>& args,
                                  bool, std::int32_t result) {
   if (!firstCallMs_) {
@@ -125,6 +129,8 @@ TCliSession::TCliSession(const TCliArgs& args) {
                                                core_->NVM->LibraryFileName() + " (looked in " +
                                                folders + ")");
   }
+  // A Windows library's host gets ready while the command prepares its work.
+  core_->NVM->StartHostEarly();
 }
 
 TCliSession::~TCliSession() {

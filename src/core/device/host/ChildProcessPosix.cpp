@@ -163,7 +163,10 @@ class TPosixChild : public IChildProcess {
     for (;;) {
       const ssize_t n = read(out_, into.data(), into.size());
       if (n > 0) return static_cast<std::size_t>(n);
-      if (n == 0) return 0;
+      if (n == 0) {
+        cutShort_ = false;  // the child closed its output: ended, whatever an earlier wait was
+        return 0;
+      }
       if (errno == EINTR) continue;
       if (errno != EAGAIN && errno != EWOULDBLOCK) return 0;
       if (!Wait(out_, POLLIN)) return 0;
