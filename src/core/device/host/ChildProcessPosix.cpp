@@ -224,12 +224,13 @@ class TPosixChild : public IChildProcess {
     for (;;) {
       int slice = kSliceMs;
       if (deadline_) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(*deadline_ - Clock::now());
-        if (left.count() <= 0) {
+        const auto now = Clock::now();
+        if (*deadline_ <= now) {
           cutShort_ = true;
           return false;
         }
+        // Rounded up: a wait cut short by its deadline ends at the deadline, never before it.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline_ - now);
         slice = static_cast<int>(std::min<long long>(slice, left.count()));
       }
       pollfd p[2] = {{fd, events, 0}, {gInterruptRead.load(), POLLIN, 0}};

@@ -2,7 +2,6 @@
 // they send a hello, take requests and answer with good, broken or no replies, hang up, or die.
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -208,27 +207,6 @@ TEST(HostChannel, AHostLaunchedAheadIsWaitedForInPieces) {
       EXPECT_FALSE(error.empty());
     }
   }
-}
-
-// A host launched ahead and never used ends with the channel: its input closes, it ends by
-// itself and is reaped.
-TEST(HostChannel, AHostLaunchedAheadAndNeverUsedEndsWithTheChannel) {
-  // Like the real host, it ends when its input closes; it never says hello.
-  const THostCommand command = ScriptHost("cat > /dev/null\n");
-  long pid = 0;
-  const auto start = Clock::now();
-  {
-    THostChannel channel;
-    std::string error;
-    ASSERT_TRUE(channel.Launch(command, &error)) << error;
-    pid = channel.ChildId();
-    ASSERT_GT(pid, 0);
-  }
-  EXPECT_LT(SecondsSince(start), 1.5);  // ended by itself, not killed after the grace
-#if !defined(_WIN32)
-  EXPECT_EQ(::kill(static_cast<pid_t>(pid), 0), -1);
-  EXPECT_EQ(errno, ESRCH);
-#endif
 }
 
 // A host that fails in the middle of a call: the call answers -5, the channel is dead, and
