@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "Progress.h"
 #include "base/InstallPaths.h"
 #include "device/DeviceLibrary.h"
 
@@ -68,7 +69,8 @@ void TCliUI::MessageBox(const std::string&, const std::string& text) {
 }
 
 void TCliUI::Waiting(const std::string& text) {
-  std::cerr << "zub: " << text << std::endl;
+  // Like the progress bar, for the user at the terminal only: a script's log stays as it was.
+  if (StderrIsTerminal()) std::cerr << "zub: " << text << std::endl;
 }
 
 void TCallCounter::OnLibraryCall(std::string_view entry, const std::vector<std::int64_t>& args,
