@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "Progress.h"
 #include "base/InstallPaths.h"
 #include "device/DeviceLibrary.h"
 
@@ -67,6 +68,11 @@ void TCliUI::MessageBox(const std::string&, const std::string& text) {
   std::cerr << "zub: " << line << "\n";
 }
 
+void TCliUI::Waiting(const std::string& text) {
+  // Like the progress bar, for the user at the terminal only: a script's log stays as it was.
+  if (StderrIsTerminal()) std::cerr << "zub: " << text << std::endl;
+}
+
 void TCallCounter::OnLibraryCall(std::string_view entry, const std::vector<std::int64_t>& args,
                                  bool, std::int32_t result) {
   if (!firstCallMs_) {
@@ -125,6 +131,8 @@ TCliSession::TCliSession(const TCliArgs& args) {
                                                core_->NVM->LibraryFileName() + " (looked in " +
                                                folders + ")");
   }
+  // A Windows library's host gets ready while the command prepares its work.
+  core_->NVM->StartHostEarly();
 }
 
 TCliSession::~TCliSession() {

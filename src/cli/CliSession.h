@@ -64,6 +64,8 @@ void PrintBytes(Bytes data);
 class TCliUI : public IInteraction {
  public:
   void Status(const std::string&) override {}
+  // The wait for the Windows device helper is said on standard error, when it is a terminal.
+  void Waiting(const std::string& text) override;
   void MessageBox(const std::string& caption, const std::string& text) override;
   bool Confirm(const std::string&, const std::string&) override { return false; }
   std::optional<std::string> OpenFile(const std::string&) override { return std::nullopt; }

@@ -1,7 +1,9 @@
 // A Windows device library served through gbp-host.exe under Wine: the warm round trip of a
 // 128-byte head read against the same call in-process, the full refresh of the demo telephone
-// through the host against the link model, and the host's start in a new and in a ready Wine
-// prefix. Each benchmark skips with its reason when Wine or the win32 build is missing.
+// through the host against the link model, the host's start in a new and in a ready Wine
+// prefix, and the user's first Full Refresh on a new prefix with and without the host started
+// at the window's show. Each benchmark skips with its reason when Wine or the win32 build is
+// missing.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -10,6 +12,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "BenchPhone.h"
@@ -185,6 +188,62 @@ void BM_HostStartWarmWine(benchmark::State& state) {
   HostStart(state, false);
 }
 BENCHMARK(BM_HostStartWarmWine)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The user's first Full Refresh in a new Wine prefix, pressed a few seconds after the window
+// showed: with the host started at the show (FormShow), and without (the settings loaded
+// alone, as the window did before it started the host early). The time is the press's.
+constexpr auto kLookAtTheWindow = std::chrono::seconds(5);
+
+void FirstRefreshNewPrefix(benchmark::State& state, bool early) {
+  if (const std::string why = HostMissing(); !why.empty()) {
+    state.SkipWithError(why.c_str());
+    return;
+  }
+  const fs::path shared = std::getenv("WINEPREFIX");
+  for (auto _ : state) {
+    test::SimTelephone phone;
+    UseWindowsLibrary(phone.Dir());
+    CopyDefaultCatalogue(phone.SettingsPath(), phone.Dir() / "SECTIONS.INI");
+    WriteDemoSections(phone.PhoneDir());
+    phone.SetSim("Link", "Baud", std::to_string(kBaud));
+    const fs::path prefix = phone.Dir() / "new-prefix";
+    ::setenv("WINEPREFIX", prefix.c_str(), 1);
+    test::FakeInteraction ui;
+    auto m = std::make_unique<TManager>(ui, phone.Options());
+    if (early)
+      m->FormShow();
+    else
+      m->SettingsLoad();
+    std::this_thread::sleep_for(kLookAtTheWindow);
+    const auto t0 = Clock::now();
+    Button1Click(*m);
+    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - t0).count());
+    const bool refreshed = ui.LastStatus() == "Updated!";
+    m.reset();
+    std::system(("WINEPREFIX='" + prefix.string() + "' wineserver -k >/dev/null 2>&1").c_str());
+    ::setenv("WINEPREFIX", shared.c_str(), 1);
+    if (!refreshed) {
+      state.SkipWithError(("the refresh did not run: " + ui.LastStatus()).c_str());
+      break;
+    }
+  }
+}
+
+void BM_FirstRefreshNewPrefixEarlyStart(benchmark::State& state) {
+  FirstRefreshNewPrefix(state, true);
+}
+BENCHMARK(BM_FirstRefreshNewPrefixEarlyStart)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_FirstRefreshNewPrefixAtCommand(benchmark::State& state) {
+  FirstRefreshNewPrefix(state, false);
+}
+BENCHMARK(BM_FirstRefreshNewPrefixAtCommand)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace zub::bench

@@ -1,4 +1,7 @@
 // zub-bench: the core's micro-benchmarks and the link-bound commands, with their figures.
+#include <string>
+#include <vector>
+
 #include "BenchTable.h"
 
 #if defined(__linux__)
@@ -12,6 +15,16 @@ int main(int argc, char** argv) {
   // wake-ups can be grouped; that slack belongs to neither the tool nor the link model.
   prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 #endif
+  // The first Full Refresh in a new Wine prefix, pressed 5 s after the window showed.
+  const auto FirstRefreshNewPrefix = [](const std::string& how, const std::string& key) {
+    return TFigure{
+        "first Full Refresh in a new Wine prefix, 5 s after the show, " + how + " [wall]",
+        "(for information)", [key](const TResults& r) -> TVerdict {
+          const auto it = r.find(key);
+          if (it == r.end()) return {"not measured (no Wine or no win32 build)", {}};
+          return {FormatSeconds(it->second.Seconds), std::nullopt};
+        }};
+  };
   const std::vector<TFigure> figures = {
       TimeAtMost("classify one 128-byte head (slowest kind)", "BM_ClassifyHead/", TClock::Cpu, 1e-6,
                  "<= 1 us"),
@@ -60,6 +73,10 @@ int main(int argc, char** argv) {
                     "BM_HostLinkFullRefresh", "ratio", 1.03, "<= 1.03", 3),
       TimeInfo("start of the host, new Wine prefix (cold)", "BM_HostStartColdWine", TClock::Wall),
       TimeInfo("start of the host, Wine running (warm)", "BM_HostStartWarmWine", TClock::Wall),
+      FirstRefreshNewPrefix("with the host started at the window's show",
+                            "BM_FirstRefreshNewPrefixEarlyStart"),
+      FirstRefreshNewPrefix("without it (the host started by the refresh)",
+                            "BM_FirstRefreshNewPrefixAtCommand"),
   };
   return RunAndReport(argc, argv, figures);
 }

@@ -59,6 +59,9 @@ class TScriptedUser : public IInteraction, public INVMObserver {
   std::map<std::string, std::deque<TAnswer>> Answers;
 
   void Status(const std::string& text) override { out_ << "status: " << Escape(text) << "\n"; }
+  // How long the Windows device helper takes to start varies from run to run: the wait is
+  // noted on standard error, so a transcript is the same with a Windows library.
+  void Waiting(const std::string& text) override { std::cerr << "waiting: " << text << "\n"; }
   void MessageBox(const std::string& caption, const std::string& text) override {
     out_ << "box " << caption << ": " << Escape(WithoutHome(text)) << "\n";
   }

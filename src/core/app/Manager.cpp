@@ -24,6 +24,9 @@ void TManager::FormShow() {
     throw;
   }
   SuppressRepeatedLoadFailures(false);
+  // A Windows library's host takes its time at Wine's first start (up to a minute): it gets
+  // ready while the user looks at the window. The connection opens only at a command.
+  NVM->StartHostEarly();
 }
 
 void TManager::FormClose() {
@@ -35,6 +38,8 @@ void TManager::Button7Click() {
   const int result = UI.ShowModal(TFormId::ExpertsForm);
   if (result == mrOk) SettingsSave();
   SettingsLoad();
+  // The settings' load takes the library (and its host) anew.
+  NVM->StartHostEarly();
 }
 
 void TManager::DrawGrid1Click(int row) {

@@ -21,7 +21,7 @@ class TManager : public TCoreState {
   void Run(const std::function<void()>& handler);
 
   // Window events.
-  void FormShow();   // settings load
+  void FormShow();   // settings load; a Windows library's host is started meanwhile
   void FormClose();  // settings save
 
   void Button7Click();  // "Options"

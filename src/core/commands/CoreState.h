@@ -137,6 +137,7 @@ class TCoreState : private INVMOwner {
 
  private:
   void NVMMessage(const std::string& caption, const std::string& text) override;
+  void NVMWaiting(const std::string& text) override { UI.Waiting(text); }
 
   std::unique_ptr<TProfileFile> FSettings;
   bool FSuppressRepeatedLoadFailure = false;

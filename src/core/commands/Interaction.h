@@ -65,6 +65,9 @@ class IInteraction {
 
   // The status line (a single simple panel).
   virtual void Status(const std::string& text) = 0;
+  // A command is about to wait for something slow that is not its own work (the Windows
+  // device helper's first start): the status line, unless the front end has a better place.
+  virtual void Waiting(const std::string& text) { Status(text); }
   // A modal box with one OK button, owned by the main window. "\n" in text is a line break.
   virtual void MessageBox(const std::string& caption, const std::string& text) = 0;
   // The confirmation dialog with OK and Cancel; true for OK.

@@ -109,6 +109,14 @@ void TNVMSection::UnLoadGBP_DLL() {
   FLoaded = false;
 }
 
+void TNVMSection::StartHostEarly() {
+  if (!FBridge || FStopRequested) return;
+  Run([&] {
+    FBridge->StartEarly();
+    return 0;
+  });
+}
+
 long TNVMSection::HostProcessId() const {
   return FBridge ? FBridge->HostProcessId() : 0;
 }
@@ -176,6 +184,11 @@ bool TNVMSection::InitGBP() {
   // The port is ours from before the opening to EndGBP: a program that finds it taken
   // touches nothing.
   if (!LockPort(port)) return false;
+  // A host that is not ready after a moment (Wine setting up a new prefix) is a wait the user
+  // hears of before it goes on.
+  if (FBridge && !FBridge->HostReady() &&
+      Run([&] { return FBridge->StillStarting(kHostNoticeAfter) ? 1 : 0; }) == 1)
+    FOwner.NVMWaiting(kHostStartingText);
   // The host's start and the opening run as one call.
   std::string message;
   bool ready = false;

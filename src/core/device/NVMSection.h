@@ -4,8 +4,10 @@
 //
 // The library file decides how it is reached (IGbpLibrary): a library built for the tool's own
 // platform is loaded into the process; a 32-bit Windows library is served by gbp-host.exe, run
-// through Wine on Linux and directly on Windows. The host starts at the first InitGBP and
-// lives until the library is released, so Wine starts once; the six calls answer the same
+// through Wine on Linux and directly on Windows. The host starts at the first InitGBP, or
+// before it (StartHostEarly) so that Wine gets ready while the user has yet to ask for the
+// telephone, and lives until the library is released, so Wine starts once; an opening that
+// has to wait for it says so first (INVMOwner::NVMWaiting). The six calls answer the same
 // either way. A call that loses the link to the telephone (the host fails or overruns the
 // call's time limit, or the library says so) answers -5 and is told apart (LinkLost). From the
 // opening to EndGBP the port is locked against other programs (PortLock.h), and a port's
@@ -38,7 +40,14 @@ class INVMOwner {
  public:
   virtual ~INVMOwner() = default;
   virtual void NVMMessage(const std::string& caption, const std::string& text) = 0;
+  // An opening is about to wait for something slow (kHostStartingText): said before the wait,
+  // on the thread that asked for the opening. Nothing unless the owner shows it.
+  virtual void NVMWaiting(const std::string& text) { (void)text; }
 };
+
+// Said while an opening waits for gbp-host.exe: Wine sets up a new prefix at its first start.
+inline constexpr const char* kHostStartingText =
+    "Starting the Windows device helper (the first time takes up to a minute)…";
 
 // Sees every call into the device library (never the buffers) and every library load.
 class INVMObserver {
@@ -139,9 +148,16 @@ class TNVMSection {
   void SetHostLogToStderr(bool toStderr) { FHostContext.logToStderr = toStderr; }
   // Where the port locks are kept (TPortLockPlaces::Default() unless set).
   void SetPortLockPlaces(const TPortLockPlaces& places) { FLockPlaces = places; }
+  // Starts gbp-host.exe for a hosted library now, without opening the connection and without
+  // a word, so that Wine gets ready while the user has yet to ask for the telephone. Nothing
+  // for a library in the process, a host already running, or after a stop. A host that
+  // cannot start is started and told about at the opening, as without this.
+  void StartHostEarly();
+  // How long an opening waits for the host quietly; past that it says kHostStartingText first.
+  static constexpr std::chrono::milliseconds kHostNoticeAfter{300};
   // Whether the loaded library is served through gbp-host.exe.
   bool Hosted() const { return FBridge != nullptr; }
-  // The process id of the running host; 0 when none runs.
+  // The process id of the host, running or getting ready; 0 when none runs.
   long HostProcessId() const;
 
  private:

@@ -163,7 +163,10 @@ class TPosixChild : public IChildProcess {
     for (;;) {
       const ssize_t n = read(out_, into.data(), into.size());
       if (n > 0) return static_cast<std::size_t>(n);
-      if (n == 0) return 0;
+      if (n == 0) {
+        cutShort_ = false;  // the child closed its output: ended, whatever an earlier wait was
+        return 0;
+      }
       if (errno == EINTR) continue;
       if (errno != EAGAIN && errno != EWOULDBLOCK) return 0;
       if (!Wait(out_, POLLIN)) return 0;
@@ -221,12 +224,13 @@ class TPosixChild : public IChildProcess {
     for (;;) {
       int slice = kSliceMs;
       if (deadline_) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(*deadline_ - Clock::now());
-        if (left.count() <= 0) {
+        const auto now = Clock::now();
+        if (*deadline_ <= now) {
           cutShort_ = true;
           return false;
         }
+        // Rounded up: a wait cut short by its deadline ends at the deadline, never before it.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline_ - now);
         slice = static_cast<int>(std::min<long long>(slice, left.count()));
       }
       pollfd p[2] = {{fd, events, 0}, {gInterruptRead.load(), POLLIN, 0}};

@@ -29,6 +29,10 @@ THostChannel::~THostChannel() {
 }
 
 bool THostChannel::Start(const THostCommand& command, std::string* error) {
+  return Launch(command, error) && AwaitHello(std::nullopt, error) == THelloWait::Ready;
+}
+
+bool THostChannel::Launch(const THostCommand& command, std::string* error) {
   Stop();
   command_ = command;
   haveCommand_ = true;
@@ -38,27 +42,56 @@ bool THostChannel::Start(const THostCommand& command, std::string* error) {
     if (error) *error = why;
     return false;
   }
-  hostproto::THello hello;
-  TReadStatus status;
-  {
-    const TInterruptibleWait interruptible;
-    if (command.helloTimeoutMs > 0)
-      child->SetDeadline(Clock::now() + std::chrono::milliseconds(command.helloTimeoutMs));
-    status = hostproto::ReadHello(*child, hello);
-    child->SetDeadline(std::nullopt);
+  starting_ = std::move(child);
+  helloHave_ = 0;
+  helloDeadline_.reset();
+  if (command.helloTimeoutMs > 0)
+    helloDeadline_ = Clock::now() + std::chrono::milliseconds(command.helloTimeoutMs);
+  return true;
+}
+
+THostChannel::THelloWait THostChannel::AwaitHello(std::optional<Clock::time_point> until,
+                                                  std::string* error) {
+  if (child_) return THelloWait::Ready;
+  if (!starting_) {
+    if (error) *error = "the device library host was not started";
+    return THelloWait::Failed;
   }
-  if (status != TReadStatus::Ok) {
-    if (error) {
-      *error = status == TReadStatus::Malformed
-                   ? "the device library host answered with something else than its hello"
-                   : "the device library host ended or did not answer";
+  const bool early = until && (!helloDeadline_ || *until < *helloDeadline_);
+  {
+    // The hello is taken in pieces as they come, so a wait that ends early loses nothing.
+    const TInterruptibleWait interruptible;
+    starting_->SetDeadline(early ? until : helloDeadline_);
+    while (helloHave_ < helloBytes_.size()) {
+      const std::size_t n = starting_->ReadSome(std::span(helloBytes_).subspan(helloHave_));
+      if (n == 0) break;
+      helloHave_ += n;
     }
-    child->Kill();
-    return false;
+    starting_->SetDeadline(std::nullopt);
+  }
+  THelloWait outcome = THelloWait::Ready;
+  hostproto::THello hello;
+  if (helloHave_ < helloBytes_.size()) {
+    const bool cutShort = starting_->CutShort();
+    // Only the caller's own limit passing leaves the host to go on; an interruption does not.
+    if (early && cutShort && Clock::now() >= *until) return THelloWait::Pending;
+    outcome = cutShort ? THelloWait::Failed : THelloWait::Ended;
+    if (error) *error = "the device library host ended or did not answer";
+  } else {
+    hostproto::TMemorySource source(helloBytes_);
+    if (hostproto::ReadHello(source, hello) != TReadStatus::Ok) {
+      outcome = THelloWait::Failed;
+      if (error) *error = "the device library host answered with something else than its hello";
+    }
+  }
+  if (outcome != THelloWait::Ready) {
+    starting_->Kill();
+    starting_.reset();
+    return outcome;
   }
   hello_ = hello;
-  child_ = std::move(child);
-  return true;
+  child_ = std::move(starting_);
+  return THelloWait::Ready;
 }
 
 bool THostChannel::EnsureRunning(std::string* error) {
@@ -73,7 +106,9 @@ bool THostChannel::EnsureRunning(std::string* error) {
 
 void THostChannel::Stop() {
   if (child_) child_->Finish(kEndGraceMs);
+  if (starting_) starting_->Finish(kEndGraceMs);
   child_.reset();
+  starting_.reset();
   hello_ = {};
 }
 
@@ -82,7 +117,8 @@ bool THostChannel::Running() const {
 }
 
 long THostChannel::ChildId() const {
-  return child_ ? child_->Id() : 0;
+  if (child_) return child_->Id();
+  return starting_ ? starting_->Id() : 0;
 }
 
 std::chrono::milliseconds THostChannel::CallTimeLimit(std::chrono::milliseconds allowance,

@@ -10,11 +10,16 @@
 // One thread at a time; every call blocks until the reply is in, the host fails, or the
 // call's time limit passes: the bytes it moves at 9,600 bit/s (10 bits a byte) plus an
 // allowance, 30 s unless set.
+//
+// A host may be launched ahead of its first call (Launch): Wine gets ready meanwhile, and its
+// hello, once sent, waits in the pipe until AwaitHello takes it.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "device/host/ChildProcess.h"
@@ -45,12 +50,30 @@ class THostChannel {
   THostChannel(const THostChannel&) = delete;
   THostChannel& operator=(const THostChannel&) = delete;
 
+  // What waiting for a launched host's hello came to.
+  enum class THelloWait {
+    Ready,    // the hello is in: the host is running
+    Pending,  // not in by the time given; the host goes on getting ready
+    Ended,    // the host ended before its hello
+    Failed,   // a wrong hello, its time limit passed, or the wait was cut short
+  };
+
   // Ends any child held, starts `command` and waits for its hello. On failure the channel is
   // dead and `error` (when given) says why.
   bool Start(const THostCommand& command, std::string* error = nullptr);
+  // Ends any child held and starts `command` without waiting for its hello; its time limit
+  // (helloTimeoutMs) runs from now. False with `error` set when it cannot be started.
+  bool Launch(const THostCommand& command, std::string* error = nullptr);
+  // Waits for the launched host's hello, at most until `until` (nullopt: its time limit).
+  // Anything but Ready and Pending ends the host, with `error` (when given) saying why.
+  THelloWait AwaitHello(std::optional<std::chrono::steady_clock::time_point> until,
+                        std::string* error = nullptr);
+  // True while a launched host's hello has not been taken.
+  bool Launched() const { return starting_ != nullptr; }
   // Starts the last command again when the channel is dead; true when a host is running.
   bool EnsureRunning(std::string* error = nullptr);
-  // Closes the host's input (it ends by itself), then makes sure the child is gone.
+  // Closes the host's input (it ends by itself), then makes sure the child is gone; a host
+  // still getting ready goes the same way.
   void Stop();
 
   bool Running() const;
@@ -59,7 +82,8 @@ class THostChannel {
   bool LastCallLost() const { return lost_; }
   const hostproto::THello& Hello() const { return hello_; }
   bool Has(hostproto::TEntry entry) const { return Running() && hello_.Has(entry); }
-  // The child's process id (0 when there is none), for diagnostics and tests.
+  // The child's process id, running or getting ready (0 when there is none), for diagnostics
+  // and tests.
   long ChildId() const;
 
   std::int32_t InitGBPMode(std::uint8_t port);
@@ -77,6 +101,12 @@ class THostChannel {
   std::int32_t LoseLink();
 
   std::unique_ptr<IChildProcess> child_;
+  // A launched host whose hello is not in yet, the part of the hello read so far, and when
+  // its time for the hello runs out.
+  std::unique_ptr<IChildProcess> starting_;
+  std::array<std::uint8_t, hostproto::kHelloSize> helloBytes_{};
+  std::size_t helloHave_ = 0;
+  std::optional<std::chrono::steady_clock::time_point> helloDeadline_;
   THostCommand command_;
   bool haveCommand_ = false;
   hostproto::THello hello_;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -143,6 +144,69 @@ TEST(HostChannel, RefusesAHostWithoutAProperHello) {
   std::string error;
   EXPECT_FALSE(channel.Start({{"/nonexistent/gbp-host"}, {}, 1000}, &error));
   EXPECT_NE(error.find("/nonexistent/gbp-host"), std::string::npos) << error;
+}
+
+// A host launched ahead of its first call: a wait for its hello that ends first leaves it
+// getting ready and loses no byte of it; what else the wait can come to ends the host. The
+// scripts say hello only once the test lets them go (the file "go"), so nothing hangs on
+// timing.
+TEST(HostChannel, AHostLaunchedAheadIsWaitedForInPieces) {
+  using TWait = THostChannel::THelloWait;
+  const std::string letGo = "until [ -e go ]; do sleep 0.02; done\n";
+  const std::string hello = PrintHello();
+  THello all;
+  all.entries = kAllEntries;
+  const auto half = EncodeHello(all);
+  struct TRow {
+    const char* name;
+    std::string body;
+    int helloTimeoutMs;
+    std::chrono::milliseconds probe;
+    TWait probed;
+    TWait finally;  // after the host is let go, waiting without a limit of our own
+  };
+  const TRow rows[] = {
+      {"hello at once", hello + "cat > /dev/null\n", 20'000, std::chrono::seconds(15), TWait::Ready,
+       TWait::Ready},
+      {"hello when let go", letGo + hello + "cat > /dev/null\n", 20'000,
+       std::chrono::milliseconds(100), TWait::Pending, TWait::Ready},
+      {"half a hello, the rest when let go",
+       PrintBytes(std::span(half).first(3)) + letGo + PrintBytes(std::span(half).subspan(3)) +
+           "cat > /dev/null\n",
+       20'000, std::chrono::milliseconds(100), TWait::Pending, TWait::Ready},
+      {"ends before its hello", "exit 0\n", 20'000, std::chrono::seconds(15), TWait::Ended,
+       TWait::Failed},
+      {"a wrong hello", "printf 'ZGBX\\001\\000\\077\\000'\nexec sleep 20\n", 20'000,
+       std::chrono::seconds(15), TWait::Failed, TWait::Failed},
+      {"silent past its time limit", "exec sleep 20\n", 700, std::chrono::milliseconds(50),
+       TWait::Pending, TWait::Failed},
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    const fs::path dir = test::FreshTestDir();
+    THostCommand command = ScriptHost(row.body, dir);
+    command.helloTimeoutMs = row.helloTimeoutMs;
+    THostChannel channel;
+    std::string error;
+    ASSERT_TRUE(channel.Launch(command, &error)) << error;
+    EXPECT_TRUE(channel.Launched());
+    EXPECT_FALSE(channel.Running());
+    EXPECT_NE(channel.ChildId(), 0);
+    EXPECT_EQ(channel.AwaitHello(Clock::now() + row.probe, &error), row.probed) << error;
+    std::ofstream(dir / "go") << "go";
+    const TWait last = channel.Launched()  ? channel.AwaitHello(std::nullopt, &error)
+                       : channel.Running() ? TWait::Ready
+                                           : TWait::Failed;
+    EXPECT_EQ(last, row.finally) << error;
+    EXPECT_FALSE(channel.Launched());
+    EXPECT_EQ(channel.Running(), row.finally == TWait::Ready);
+    if (row.finally == TWait::Ready) {
+      EXPECT_TRUE(channel.Has(TEntry::ReadNVMFile));
+    } else {
+      EXPECT_EQ(channel.ChildId(), 0);
+      EXPECT_FALSE(error.empty());
+    }
+  }
 }
 
 // A host that fails in the middle of a call: the call answers -5, the channel is dead, and
