@@ -216,9 +216,10 @@ TEST(PortLock, ASecondProgramOnThePortIsToldAndTouchesNothing) {
     nvm.SetCOMPort(TNVMCOMPortName::cpnCOM3);
     if (!nvm.InitGBP()) ::_exit(1);
   };
-  THolder first(open);
+  // Reset before the holder forks, so that it opens a clean library whatever ran before.
   TFakeControl fake(dir, "gbp.dll");
   fake.Reset();
+  THolder first(open);
   TRecordingOwner owner;
   TRecordingObserver observer;
   TNVMSection nvm(owner, dir, &observer);
