@@ -17,6 +17,8 @@ namespace zub {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
+using test::Utf16Le;
 
 class ProfileFileTest : public ::testing::Test {
  protected:
@@ -120,12 +122,6 @@ TEST_F(ProfileFileTest, ReadsSeeTheFileAsItIsNow) {
   EXPECT_EQ(reader.ReadInteger("Form", "Top", 0), 123456);
 }
 
-}  // namespace
-}  // namespace zub
-
-namespace zub {
-namespace {
-
 TEST_F(ProfileFileTest, AHoldReadsOneStateOfTheFile) {
   Write("[Form]\nTop=1\n");
   TProfileFile reader(path_);
@@ -137,14 +133,6 @@ TEST_F(ProfileFileTest, AHoldReadsOneStateOfTheFile) {
   }
   EXPECT_EQ(reader.ReadInteger("Form", "Top", 0), 222);
 }
-
-}  // namespace
-}  // namespace zub
-
-namespace zub {
-namespace {
-
-using namespace std::string_literals;
 
 TEST_F(ProfileFileTest, TheFirstSectionAndTheFirstKeyAreRead) {
   struct Case {
@@ -279,15 +267,6 @@ TEST_F(ProfileFileTest, NamesAndValuesThatWouldNotReadBackAreRefused) {
     EXPECT_EQ(Read(), "[Form]\nTop=1\n");
   }
 }
-
-}  // namespace
-}  // namespace zub
-
-namespace zub {
-namespace {
-
-using namespace std::string_literals;
-using test::Utf16Le;
 
 // Files a user could have from Windows: each is read as the platform's profile functions read
 // it, on disk and from memory alike, and one write changes only what it must.

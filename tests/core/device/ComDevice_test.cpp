@@ -25,27 +25,24 @@ TEST(ComDevice, EachWrongValueIsNamedWithWhatIsWrong) {
     std::string value;
     std::string problem;  // what follows "The setting [Device] COM2=<value>"; empty: usable
   };
+  const std::string comment =
+      " names no device: the value seems to carry a comment, and everything after '=' belongs "
+      "to the path. Put the comment on a line of its own.";
+  const std::string notADevice =
+      " is not a character device; a serial port is one (e.g. /dev/ttyACM0).";
   const TRow rows[] = {
       {"", ""},
       {"/dev/null", ""},
       {pty.Device(), ""},
       {"ttyACM0",
-       " is not an absolute path: give the serial device's whole path, e.g. "
-       "/dev/ttyACM0."},
+       " is not an absolute path: give the serial device's whole path, e.g. /dev/ttyACM0."},
       {"/dev/ttyZUB-none",
-       " names no device: plug the cable in, or correct the path (ls -l "
-       "/dev/serial/by-id/ lists the serial devices)."},
-      {pty.Device() + " ; the data cable",
-       " names no device: the value seems to carry a comment, and everything after '=' belongs "
-       "to the path. Put the comment on a line of its own."},
-      {pty.Device() + "\t;cable",
-       " names no device: the value seems to carry a comment, and "
-       "everything after '=' belongs to the path. Put the comment on "
-       "a line of its own."},
-      {(dir / "file").string(),
-       " is not a character device; a serial port is one (e.g. "
-       "/dev/ttyACM0)."},
-      {dir.string(), " is not a character device; a serial port is one (e.g. /dev/ttyACM0)."},
+       " names no device: plug the cable in, or correct the path (ls -l /dev/serial/by-id/ lists "
+       "the serial devices)."},
+      {pty.Device() + " ; the data cable", comment},
+      {pty.Device() + "\t;cable", comment},
+      {(dir / "file").string(), notADevice},
+      {dir.string(), notADevice},
   };
   for (const TRow& row : rows) {
     SCOPED_TRACE(row.value);

@@ -14,13 +14,13 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "core/device/DeviceTestSupport.h"
 #include "device/NVMSection.h"
+#include "support/TestFiles.h"
 
 namespace zub {
 namespace {
@@ -30,14 +30,9 @@ using test::TRecordingObserver;
 using test::TRecordingOwner;
 using Clock = std::chrono::steady_clock;
 
-std::string Text(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // A file the Windows library wrote in text mode, with its line ends as "\n".
 std::string WindowsText(const fs::path& file) {
-  std::string text = Text(file);
+  std::string text = test::ReadText(file);
   std::erase(text, '\r');
   return text;
 }
@@ -55,7 +50,15 @@ class NVMSectionLinkTest : public ::testing::Test {
     fs::copy_file(test::Win32File("gbp-host.exe"), home_ / "win32" / "gbp-host.exe");
   }
   void Script(const std::string& text) { std::ofstream(home_ / "script.txt") << text; }
-  std::string Calls() { return Text(home_ / "calls.log"); }
+  std::string Calls() { return test::ReadText(home_ / "calls.log"); }
+  bool ReadBegun() { return Calls().find("ReadNVMFile begins") != std::string::npos; }
+  // The host ended the library's connection while the read hung.
+  ::testing::AssertionResult EndedInTheRead() {
+    if (Calls().find("ReadNVMFile begins\nEndGBPMode begins\nEndGBPMode -> 0\n") !=
+        std::string::npos)
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << Calls();
+  }
 
   static inline std::string skip_;
   fs::path home_;
@@ -81,9 +84,7 @@ TEST_F(NVMSectionLinkTest, AHangingCallIsALostLinkAndTheNextCallStartsAnew) {
     ASSERT_TRUE(nvm.InitGBP());
     const long host = nvm.HostProcessId();
     std::thread aborter([&] {
-      if (row.abort &&
-          test::WaitUntil([&] { return Calls().find("ReadNVMFile begins") != std::string::npos; }))
-        TNVMSection::AbortCall();
+      if (row.abort && test::WaitUntil([&] { return ReadBegun(); })) TNVMSection::AbortCall();
     });
     std::vector<unsigned char> buffer(64);
     const auto start = Clock::now();
@@ -94,9 +95,7 @@ TEST_F(NVMSectionLinkTest, AHangingCallIsALostLinkAndTheNextCallStartsAnew) {
     EXPECT_FALSE(nvm.PortOpen());
     EXPECT_EQ(nvm.HostProcessId(), 0);
     EXPECT_NE(::kill(static_cast<pid_t>(host), 0), 0);
-    EXPECT_NE(Calls().find("ReadNVMFile begins\nEndGBPMode begins\nEndGBPMode -> 0\n"),
-              std::string::npos)
-        << Calls();
+    EXPECT_TRUE(EndedInTheRead());
     EXPECT_EQ(observer.calls,
               (std::vector<std::string>{"InitGBPMode(1) -> 0", "ReadNVMFile(0,0,64) -> -5"}));
 
@@ -147,20 +146,17 @@ TEST_F(NVMSectionLinkTest, AKilledToolLeavesNoHostBehind) {
   long host = 0;
   ASSERT_EQ(::read(report[0], &host, sizeof host), static_cast<ssize_t>(sizeof host));
   ::close(report[0]);
-  ASSERT_TRUE(
-      test::WaitUntil([&] { return Calls().find("ReadNVMFile begins") != std::string::npos; }));
+  ASSERT_TRUE(test::WaitUntil([&] { return ReadBegun(); }));
   ::kill(tool, SIGKILL);
   ::waitpid(tool, nullptr, 0);
   EXPECT_TRUE(test::WaitUntil([&] {
     const pid_t r = ::waitpid(static_cast<pid_t>(host), nullptr, WNOHANG);
     return r == host || (r < 0 && errno == ECHILD);
   }));
-  EXPECT_NE(Calls().find("ReadNVMFile begins\nEndGBPMode begins\nEndGBPMode -> 0\n"),
-            std::string::npos)
-      << Calls();
+  EXPECT_TRUE(EndedInTheRead());
   // No process runs anything from the tool's folder.
   for (const auto& entry : fs::directory_iterator("/proc")) {
-    const std::string cmdline = Text(entry.path() / "cmdline");
+    const std::string cmdline = test::ReadText(entry.path() / "cmdline");
     EXPECT_EQ(cmdline.find(home_.string()), std::string::npos) << entry.path() << ": " << cmdline;
   }
   ::prctl(PR_SET_CHILD_SUBREAPER, 0);

@@ -17,6 +17,7 @@
 #include "core/device/DeviceTestSupport.h"
 #include "device/NVMSection.h"
 #include "device/PortLock.h"
+#include "support/TestFiles.h"
 
 namespace zub {
 namespace {
@@ -31,11 +32,6 @@ std::string PidLine(long pid) {
   char line[16];
   std::snprintf(line, sizeof line, "%10ld\n", pid);
   return line;
-}
-
-std::string FileText(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // The id of a process that has ended (and been reaped).
@@ -155,7 +151,7 @@ TEST(PortLock, ASerialDeviceIsLockedAsTheSerialToolsAgree) {
       EXPECT_EQ(lock.Holder(), row.holder());
       continue;
     }
-    EXPECT_EQ(FileText(file), PidLine(::getpid()));
+    EXPECT_EQ(test::ReadText(file), PidLine(::getpid()));
     lock.Release();
     EXPECT_FALSE(fs::exists(file));
   }
@@ -168,7 +164,7 @@ TEST(PortLock, ALibrarysPortIsLockedByItsFileAndNumber) {
   TPortLock com1;
   ASSERT_EQ(com1.LockLibraryPort(library, 1, at.places), TLockResult::Taken);
   EXPECT_EQ(com1.File().parent_path(), at.places.ownDir);
-  EXPECT_EQ(FileText(com1.File()), PidLine(::getpid()));
+  EXPECT_EQ(test::ReadText(com1.File()), PidLine(::getpid()));
   struct TRow {
     const char* name;
     fs::path library;
@@ -216,9 +212,10 @@ TEST(PortLock, ASecondProgramOnThePortIsToldAndTouchesNothing) {
     nvm.SetCOMPort(TNVMCOMPortName::cpnCOM3);
     if (!nvm.InitGBP()) ::_exit(1);
   };
-  THolder first(open);
+  // Reset before the holder forks, so that it opens a clean library whatever ran before.
   TFakeControl fake(dir, "gbp.dll");
   fake.Reset();
+  THolder first(open);
   TRecordingOwner owner;
   TRecordingObserver observer;
   TNVMSection nvm(owner, dir, &observer);
@@ -271,7 +268,7 @@ TEST(PortLock, APortMappedToADeviceIsLockedByTheDevice) {
   owner.messages.clear();
   ASSERT_TRUE(first.InitGBP());
   const fs::path file = at.places.uucpDir / ("LCK.." + fs::path(pty.Device()).filename().string());
-  EXPECT_EQ(FileText(file), PidLine(::getpid()));
+  EXPECT_EQ(test::ReadText(file), PidLine(::getpid()));
   EXPECT_FALSE(second.InitGBP());
   EXPECT_EQ(owner.messages,
             (std::vector<std::pair<std::string, std::string>>{

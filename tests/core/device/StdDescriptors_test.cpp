@@ -7,13 +7,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "base/StdDescriptors.h"
 #include "core/device/DeviceTestSupport.h"
+#include "support/TestFiles.h"
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -24,10 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Text(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using test::ReadText;
 
 // In a child started with some of 0, 1 and 2 closed: each closed one leads to /dev/null
 // afterwards, an open one is left as it is, and the next file opened is not on 0, 1 or 2.
@@ -69,7 +65,7 @@ TEST(StdDescriptors, ClosedOnesAreOpenedOnDevNull) {
     for (int fd = 0; fd <= 2; ++fd)
       expected +=
           std::count(row.closed.begin(), row.closed.end(), fd) ? "/dev/null\n" : "/dev/zero\n";
-    EXPECT_EQ(Text(report), expected + "next above 2\n");
+    EXPECT_EQ(ReadText(report), expected + "next above 2\n");
   }
 }
 
@@ -107,18 +103,18 @@ TEST(StdDescriptors, ZubWithClosedDescriptorsListsIntoNothing) {
     } else {
       fs::copy_file(bin / "gbp.dll", home / "gbp.dll");
     }
-    const std::string settings = Text(home / "zubmanager.INI");
+    const std::string settings = ReadText(home / "zubmanager.INI");
     const std::string line = "cd '" + home.string() + "' && XDG_STATE_HOME='" + home.string() +
                              "/state' '" + (bin / "zub").string() + "' --home . list " +
                              row.closing + "; echo $? > status.txt";
     ASSERT_EQ(std::system(("sh -c \"" + line + "\" 2>" + (home / "stderr.txt").string()).c_str()),
               0);
-    EXPECT_EQ(Text(home / "status.txt"), "0\n") << Text(home / "stderr.txt");
-    EXPECT_EQ(Text(home / "stderr.txt"), "");
-    EXPECT_EQ(Text(home / "zubmanager.INI"), settings);
+    EXPECT_EQ(ReadText(home / "status.txt"), "0\n") << ReadText(home / "stderr.txt");
+    EXPECT_EQ(ReadText(home / "stderr.txt"), "");
+    EXPECT_EQ(ReadText(home / "zubmanager.INI"), settings);
     // The host read requests only: a table in its pipe would have been a malformed request.
     if (row.hosted) {
-      const std::string log = Text(home / "state" / "zubmanager3" / "host.log");
+      const std::string log = ReadText(home / "state" / "zubmanager3" / "host.log");
       EXPECT_EQ(log.find("gbp-host:"), std::string::npos) << log;
     }
   }

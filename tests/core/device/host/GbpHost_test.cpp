@@ -47,12 +47,14 @@ class GbpHostTest : public ::testing::Test {
     dir_ = FreshTestDir();
   }
 
-  THostCommand Command(const fs::path& library, std::vector<std::string> hostArguments = {}) {
+  // Starts `channel` on gbp-host.exe serving `library`; a failure carries the reason.
+  static ::testing::AssertionResult Start(THostChannel& channel, const fs::path& library,
+                                          std::vector<std::string> hostArguments = {}) {
     std::string error;
-    auto command = MakeWineHostCommand(Win32File("gbp-host.exe"), library,
-                                       {std::getenv("WINEPREFIX"), {}, hostArguments}, error);
-    EXPECT_TRUE(command) << error;
-    return command.value_or(THostCommand{});
+    const auto command = MakeWineHostCommand(Win32File("gbp-host.exe"), library,
+                                             {std::getenv("WINEPREFIX"), {}, hostArguments}, error);
+    if (command && channel.Start(*command, &error)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << error;
   }
 
   static inline std::string skip_;
@@ -69,8 +71,7 @@ TEST_F(GbpHostTest, ServesALibraryWithMinGWsExportNames) {
   EXPECT_FALSE(pe.Exports("InitGBPMode"));
   EXPECT_TRUE(MissingEntryPoints(pe).empty());
   THostChannel channel;
-  std::string error;
-  ASSERT_TRUE(channel.Start(Command(library), &error)) << error;
+  ASSERT_TRUE(Start(channel, library));
   EXPECT_EQ(channel.Hello().entries, kAllEntries);
   EXPECT_EQ(channel.InitGBPMode(1), 0);
   EXPECT_EQ(channel.GetNVMFileSize(2, 5), gbp::kNoSection);
@@ -93,36 +94,24 @@ TEST_F(GbpHostTest, TheHostEndsTheConnectionWhenTheToolGoes) {
     bool hangsRead;  // a read that never returns, cut short by the call's time limit
     std::vector<std::string> log;
   };
+  const std::string opening[] = {"InitGBPMode begins", "InitGBPMode -> 0"};
+  const std::string ending[] = {"EndGBPMode begins", "EndGBPMode -> 0"};
+  // clang-format off
   const TRow rows[] = {
       {"never opened", "", false, false, false, {}},
-      {"connection open",
-       "",
-       true,
-       false,
-       false,
-       {"InitGBPMode begins", "InitGBPMode -> 0", "EndGBPMode begins", "EndGBPMode -> 0"}},
-      {"connection ended",
-       "",
-       true,
-       true,
-       false,
-       {"InitGBPMode begins", "InitGBPMode -> 0", "EndGBPMode begins", "EndGBPMode -> 0"}},
-      {"in a call that never returns",
-       "hang ReadNVMFile\n",
-       true,
-       false,
-       true,
-       {"InitGBPMode begins", "InitGBPMode -> 0", "ReadNVMFile begins", "EndGBPMode begins",
-        "EndGBPMode -> 0"}},
+      {"connection open", "", true, false, false, {opening[0], opening[1], ending[0], ending[1]}},
+      {"connection ended", "", true, true, false, {opening[0], opening[1], ending[0], ending[1]}},
+      {"in a call that never returns", "hang ReadNVMFile\n", true, false, true,
+       {opening[0], opening[1], "ReadNVMFile begins", ending[0], ending[1]}},
   };
+  // clang-format on
   int n = 0;
   for (const TRow& row : rows) {
     SCOPED_TRACE(row.name);
     const fs::path dir = FreshTestDir("-" + std::to_string(n++));
     const fs::path library = ScriptedLibrary(dir, row.script);
     THostChannel channel;
-    std::string error;
-    ASSERT_TRUE(channel.Start(Command(library), &error)) << error;
+    ASSERT_TRUE(Start(channel, library));
     const long pid = channel.ChildId();
     if (row.open) {
       EXPECT_EQ(channel.InitGBPMode(1), 0);
@@ -147,8 +136,7 @@ TEST_F(GbpHostTest, TheHostEndsTheConnectionWhenTheToolGoes) {
 TEST_F(GbpHostTest, ALibraryThatLostTheLinkEndsTheHost) {
   const fs::path library = ScriptedLibrary(dir_, "answer ClearNVMFile -5\nlose GetNVMFileSize\n");
   THostChannel channel;
-  std::string error;
-  ASSERT_TRUE(channel.Start(Command(library), &error)) << error;
+  ASSERT_TRUE(Start(channel, library));
   ASSERT_EQ(channel.InitGBPMode(1), 0);
   EXPECT_EQ(channel.ClearNVMFile(2, 5), -5);
   EXPECT_FALSE(channel.LastCallLost());
@@ -186,8 +174,7 @@ TEST_F(GbpHostTest, PortArgumentsSetWinesSerialPortsInTheRegistry) {
   };
   for (const TRow& row : rows) {
     THostChannel channel;
-    std::string error;
-    ASSERT_TRUE(channel.Start(Command(library, row.args), &error)) << error;
+    ASSERT_TRUE(Start(channel, library, row.args));
     channel.Stop();
     EXPECT_EQ(value("COM7"), row.com7);
     EXPECT_EQ(value("COM8"), row.com8);

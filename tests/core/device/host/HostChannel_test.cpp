@@ -64,6 +64,13 @@ THostCommand ScriptHost(const std::string& body, const fs::path& dir = test::Fre
   return c;
 }
 
+// Starts `channel` on `command`; a failure carries the reason.
+::testing::AssertionResult Started(THostChannel& channel, const THostCommand& command) {
+  std::string error;
+  if (channel.Start(command, &error)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << error;
+}
+
 double SecondsSince(Clock::time_point t) {
   return std::chrono::duration<double>(Clock::now() - t).count();
 }
@@ -79,8 +86,7 @@ TEST(HostChannel, ServesCallsAndLeavesMissingEntryPointsAlone) {
       dir);
   command.env = {{"ZUB_PROBE", "probe 42"}};
   THostChannel channel;
-  std::string error;
-  ASSERT_TRUE(channel.Start(command, &error)) << error;
+  ASSERT_TRUE(Started(channel, command));
   EXPECT_TRUE(channel.Running());
   EXPECT_FALSE(channel.Has(TEntry::WriteNVMFile));
   EXPECT_TRUE(channel.Has(TEntry::ReadNVMFile));
@@ -262,8 +268,7 @@ TEST(HostChannel, AHostThatStopsReadingGivesCommError) {
 #endif
   const THostCommand command = ScriptHost(PrintHello() + "exec 0<&-\nexec sleep 20\n");
   THostChannel channel;
-  std::string error;
-  ASSERT_TRUE(channel.Start(command, &error)) << error;
+  ASSERT_TRUE(Started(channel, command));
   const std::string big(1 << 20, 'x');
   EXPECT_EQ(channel.WriteNVMFile(2, 5, big.data(), static_cast<std::uint32_t>(big.size())), -5);
   EXPECT_FALSE(channel.Running());
@@ -308,12 +313,10 @@ TEST(HostChannel, AHostOverrunningItsTimeLimitIsEndedAndTheCallLosesTheLink) {
     SCOPED_TRACE(row.name);
     const fs::path dir = test::FreshTestDir(row.endsByItself ? "-ends" : "-stays");
     THostChannel channel;
-    std::string error;
-    ASSERT_TRUE(channel.Start(
+    ASSERT_TRUE(Started(
+        channel,
         ScriptHost(PrintHello() + "head -c 12 > /dev/null\ncat > /dev/null\n" + row.afterInputEnds,
-                   dir),
-        &error))
-        << error;
+                   dir)));
     channel.SetCallAllowance(std::chrono::milliseconds(300));
     const long pid = channel.ChildId();
     std::string buffer(96, '\xEE');
@@ -358,12 +361,9 @@ TEST(HostChannel, AnAbortCutsTheCallInFlightShort) {
     SCOPED_TRACE(row.name);
     const fs::path dir = test::FreshTestDir(row.name[5] == 'a' ? "-thread" : "-signal");
     THostChannel channel;
-    std::string error;
-    ASSERT_TRUE(channel.Start(ScriptHost(PrintHello() + "head -c 12 > /dev/null\n" +
-                                             "echo got > got.txt\ncat > /dev/null\n",
-                                         dir),
-                              &error))
-        << error;
+    ASSERT_TRUE(Started(channel, ScriptHost(PrintHello() + "head -c 12 > /dev/null\n" +
+                                                "echo got > got.txt\ncat > /dev/null\n",
+                                            dir)));
     AbortHostedCall();  // no call in flight: nothing happens
     std::thread aborter([&] {
       if (WaitUntil([&] { return fs::exists(dir / "got.txt"); })) row.abort();
@@ -377,10 +377,8 @@ TEST(HostChannel, AnAbortCutsTheCallInFlightShort) {
   }
   // An abort from before a call does not reach it.
   THostChannel channel;
-  std::string error;
-  ASSERT_TRUE(channel.Start(ScriptHost(PrintHello() + "head -c 12 > /dev/null\n" +
-                                       PrintReply(TStatus::Called, 7) + "exec sleep 30\n"),
-                            &error));
+  ASSERT_TRUE(Started(channel, ScriptHost(PrintHello() + "head -c 12 > /dev/null\n" +
+                                          PrintReply(TStatus::Called, 7) + "exec sleep 30\n")));
   AbortHostedCall();
   EXPECT_EQ(channel.GetNVMFileSize(2, 5), 7);
   EXPECT_FALSE(channel.LastCallLost());
@@ -402,8 +400,7 @@ TEST(HostChannel, TheHostsStandardErrorGoesToItsLog) {
                    dir);
     if (toLog) command.stderrFile = dir / "host.log";
     THostChannel channel;
-    std::string error;
-    EXPECT_TRUE(channel.Start(command, &error)) << error;
+    EXPECT_TRUE(Started(channel, command));
     channel.Stop();
   }
   ::dup2(saved, 2);

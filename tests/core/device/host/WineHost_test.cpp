@@ -2,7 +2,6 @@
 // links in it, the Windows view of a Linux path, and the command that runs the host.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -19,44 +18,21 @@ namespace fs = std::filesystem;
 
 #if !defined(_WIN32)
 
-// Sets an environment variable for one scope.
-class TScopedEnv {
- public:
-  TScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-      ::setenv(name, value->c_str(), 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  ~TScopedEnv() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using test::TScopedEnv;
 
 TEST(WineHost, KeepsThePrefixInTheUsersDataFolder) {
-  {
-    TScopedEnv xdg("XDG_DATA_HOME", "/data/me");
-    EXPECT_EQ(DefaultWinePrefix(), fs::path("/data/me/zubmanager3/wine"));
-  }
-  {
-    TScopedEnv xdg("XDG_DATA_HOME", "relative/is/ignored");
-    TScopedEnv home("HOME", "/home/me");
-    EXPECT_EQ(DefaultWinePrefix(), fs::path("/home/me/.local/share/zubmanager3/wine"));
-  }
-  {
-    TScopedEnv xdg("XDG_DATA_HOME", std::nullopt);
-    TScopedEnv home("HOME", std::nullopt);
-    EXPECT_TRUE(DefaultWinePrefix().empty());
+  const struct {
+    std::optional<std::string> xdg, home;
+    fs::path prefix;
+  } rows[] = {
+      {"/data/me", "/home/me", "/data/me/zubmanager3/wine"},
+      {"relative/is/ignored", "/home/me", "/home/me/.local/share/zubmanager3/wine"},
+      {std::nullopt, std::nullopt, ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.xdg.value_or("no XDG_DATA_HOME"));
+    const TScopedEnv xdg("XDG_DATA_HOME", row.xdg), home("HOME", row.home);
+    EXPECT_EQ(DefaultWinePrefix(), row.prefix);
   }
 }
 
