@@ -7,6 +7,7 @@
 #include "base/TextLines.h"
 #include "commands/Messages.h"
 #include "commands/SectionEngine.h"
+#include "commands/SectionIO.h"
 #include "device/GBPSession.h"
 #include "formats/LibReorder.h"
 
@@ -26,7 +27,12 @@ void ButtonCli(TCoreState& m) {
   TGBPSession session(*m.NVM);
   if (!session) return;
   ClearSection(*m.NVM, {17, 19});
+  const bool lost = m.NVM->LinkLost();
   session.Close();
+  if (lost) {
+    ReportLinkLost(m, LinkLostError({17, 19}, TDeviceActivity::Erasing));
+    return;
+  }
   m.UI.Status(kStatusErased);
 }
 
