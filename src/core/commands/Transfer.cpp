@@ -59,7 +59,8 @@ TEraseOutcome EraseCurrentRow(TCoreState& m, const char* lostNote) {
   if (!row) return TEraseOutcome::NotErased;
   m.UI.Status("Erasing section...");
   TGBPSession session(*m.NVM);
-  if (!session) return TEraseOutcome::NotErased;
+  // The component has said why; an opening that lost the link ends the command that erases.
+  if (!session) return m.NVM->LinkLost() ? TEraseOutcome::LinkLost : TEraseOutcome::NotErased;
   ClearSection(*m.NVM, row->Address());
   // An erase whose answer was lost may or may not have been done; no rescan follows it.
   const TScanResult scan =
