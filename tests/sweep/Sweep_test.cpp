@@ -278,6 +278,23 @@ void Install(const fs::path& from, const fs::path& to) {
   fs::create_hard_link(from, to);
 }
 
+// Wine for the Windows simulator served by gbp-host.exe: why it cannot run, or "" once its
+// prefix is ready. The prefix is made once, under a lock, by whichever test gets there first.
+std::string PrepareWine() {
+  for (const char* f : {"gbp.dll", "gbp-host.exe"})
+    if (!fs::exists(kWin32 / f)) return "no " + (kWin32 / f).string() + " (no MinGW-w64)";
+  if (std::system("command -v wine >/dev/null") != 0) return "wine is not installed";
+  setenv("WINEPREFIX", ZUB_WINE_PREFIX, 1);
+  setenv("WINEDEBUG", "-all", 1);
+  fs::create_directories(ZUB_WINE_PREFIX);
+  const std::string init = "flock '" ZUB_WINE_PREFIX
+                           ".lock' sh -c '[ -e \"$WINEPREFIX/dosdevices/c:\" ] || "
+                           "WINEDLLOVERRIDES=\"mscoree,mshtml=\" wine \"" +
+                           (kWin32 / "gbp-host.exe").string() +
+                           "\" </dev/null >/dev/null 2>&1; true'";
+  return std::system(init.c_str()) == 0 ? "" : "the Wine prefix could not be made";
+}
+
 // The demo telephone with the settings and the simulator (in-process, or the Windows build
 // served through gbp-host.exe); Changed adds a backup in bk and then changes the telephone
 // behind it: one section differs, one is gone, one is new, one is shorter.
@@ -354,19 +371,8 @@ class Sweep : public testing::TestWithParam<TCase> {
   void SetUp() override {
     const TCase& p = GetParam();
     if (p.Wine) {
-      for (const char* f : {"gbp.dll", "gbp-host.exe"})
-        if (!fs::exists(kWin32 / f)) GTEST_SKIP() << "no " << (kWin32 / f) << " (no MinGW-w64)";
-      if (std::system("command -v wine >/dev/null") != 0) GTEST_SKIP() << "wine is not installed";
-      setenv("WINEPREFIX", ZUB_WINE_PREFIX, 1);
-      setenv("WINEDEBUG", "-all", 1);
-      // The prefix is made once, under a lock, by whichever test gets there first.
-      fs::create_directories(ZUB_WINE_PREFIX);
-      const std::string init = "flock '" ZUB_WINE_PREFIX
-                               ".lock' sh -c '[ -e \"$WINEPREFIX/dosdevices/c:\" ] || "
-                               "WINEDLLOVERRIDES=\"mscoree,mshtml=\" wine \"" +
-                               (kWin32 / "gbp-host.exe").string() +
-                               "\" </dev/null >/dev/null 2>&1; true'";
-      ASSERT_EQ(std::system(init.c_str()), 0);
+      const std::string missing = PrepareWine();
+      if (!missing.empty()) GTEST_SKIP() << missing;
     }
     const auto* info = testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(info->test_suite_name()) + "." + info->name();
@@ -556,5 +562,94 @@ std::string CaseName(const testing::TestParamInfo<TCase>& info) {
 
 INSTANTIATE_TEST_SUITE_P(InProcess, Sweep, testing::ValuesIn(AllCases()), CaseName);
 INSTANTIATE_TEST_SUITE_P(Wine, Sweep, testing::ValuesIn(WineCases()), CaseName);
+
+// ---------------------------------------------------------------------------------------
+// Ctrl-C on zub while a call never returns (the write of 2-3 hangs): the first says at once
+// which call it waits for; the second does not wait for it. A hosted call is cut short: its
+// host is ended, and what the write left is said to be unknown. A library loaded into zub
+// cannot be cut short: zub ends at once.
+
+struct TInterruptCase {
+  const char* Name;
+  bool Wine;
+  std::vector<std::string> Said;  // after the second Ctrl-C, on standard error
+};
+
+void PrintTo(const TInterruptCase& c, std::ostream* os) {
+  *os << c.Name;
+}
+
+class CtrlC : public testing::TestWithParam<TInterruptCase> {};
+
+// Waits up to `seconds` for `done`, looking every 20 ms.
+template <typename Done>
+bool WaitFor(Done done, int seconds) {
+  for (int i = 0; i < seconds * 50; ++i) {
+    if (done()) return true;
+    usleep(20000);
+  }
+  return done();
+}
+
+TEST_P(CtrlC, SecondCtrlCDoesNotWaitForAHungCall) {
+  const TInterruptCase& p = GetParam();
+  if (p.Wine) {
+    const std::string missing = PrepareWine();
+    if (!missing.empty()) GTEST_SKIP() << missing;
+  }
+  const fs::path base = kTmp / (std::string("CtrlC_") + p.Name);
+  const fs::path tpl = MakeTemplate(base / "template", THome::Demo, p.Wine);
+  const fs::path home = base / "run" / "home", err = base / "run" / "stderr.txt";
+  const std::string before = ReadAll(tpl / "phone" / "2-3.bin");
+  // A first Ctrl-C between two calls stops the run before the hung one; then it runs again.
+  std::string first;
+  int status = 0;
+  for (int attempt = 0; attempt < 5 && first.empty(); ++attempt) {
+    Prepare(tpl, home, "2:hang");
+    const pid_t pid = fork();
+    if (pid == 0) {
+      if (chdir(home.c_str()) != 0 || !freopen("/dev/null", "w", stdout) ||
+          !freopen(err.c_str(), "w", stderr))
+        _exit(126);
+      execl((kBin / "zub").c_str(), "zub", "--home", home.c_str(), "-v", "write", "2-3",
+            "samples/tetris-v2.prg", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    ASSERT_TRUE(WaitFor([&] { return Contains(ReadAll(err), "call: InitGBPMode(1) -> 0"); }, 60))
+        << ReadAll(err);
+    kill(pid, SIGINT);
+    ASSERT_TRUE(WaitFor([&] { return Contains(ReadAll(err), "zub: stopping "); }, 5))
+        << "the first Ctrl-C said nothing at once: " << ReadAll(err);
+    if (Contains(ReadAll(err), "zub: stopping after the current call (writing 2-3)\u2026\n")) {
+      first = ReadAll(err);
+      kill(pid, SIGINT);
+    }
+    ASSERT_TRUE(WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 30))
+        << "zub still waits after " << (first.empty() ? "one Ctrl-C" : "two") << ": "
+        << ReadAll(err);
+  }
+  ASSERT_FALSE(first.empty()) << "the first Ctrl-C never came during the write";
+  ASSERT_TRUE(WIFEXITED(status)) << "zub ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  const std::string said = ReadAll(err);
+  for (const std::string& words : p.Said) EXPECT_TRUE(Contains(said, words)) << said;
+  EXPECT_FALSE(HostRunsIn(home)) << "a host is left running";
+  EXPECT_EQ(Leftovers(home), std::vector<std::string>{});
+  // The write never reached the telephone, or reached it whole.
+  const std::string now = ReadAll(home / "phone" / "2-3.bin");
+  EXPECT_TRUE(now == before || now == ReadAll(home / "samples" / "tetris-v2.prg"));
+}
+
+const TInterruptCase kInterruptCases[] = {
+    {"InProcess", false, {"zub: stopped at once by a second Ctrl-C\n"}},
+    {"Wine",
+     true,
+     {"zub: the telephone stopped answering while section 2-3 was being written; it may or may "
+      "not hold the new content (check with: zub read 2-3 FILE)\n",
+      "zub: stopped by Ctrl-C"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Zub, CtrlC, testing::ValuesIn(kInterruptCases),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 }  // namespace
