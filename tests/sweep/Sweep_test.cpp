@@ -35,7 +35,9 @@ const fs::path kWin32 = ZUB_WIN32_DIR;
 const fs::path kTmp = ZUB_SWEEP_TMP;
 
 enum class TVia { Window, Zub };
-enum class THome { Demo, Changed };  // Changed: bk holds a backup, then the telephone changed
+// Changed: bk holds a backup, then the telephone changed; Holds17_19: the demo telephone with
+// data in 17-19, which the hidden "C" erases.
+enum class THome { Demo, Changed, Holds17_19 };
 
 struct TCommand {
   const char* Name;
@@ -89,7 +91,7 @@ const TCommand kCommands[] = {
     {"Clear", TVia::Window, THome::Demo, "row 5\n", "action ClearAction\n", "status: Erased!"},
     {"HiddenUpload", TVia::Window, THome::Demo, "",
      "answer open samples/snake2.prg\nclick Button9\n", "box OK!"},
-    {"HiddenClear", TVia::Window, THome::Demo, "", "click Button10\n", "status: Erased!"},
+    {"HiddenClear", TVia::Window, THome::Holds17_19, "", "click Button10\n", "status: Erased!"},
     // Commands that only read.
     {"Refresh", TVia::Window, THome::Demo, "row 3\n", "action RefreshAction\n",
      "status: Refreshed!"},
@@ -316,6 +318,8 @@ fs::path MakeTemplate(const fs::path& dir, THome kind, bool wine) {
     fs::copy_file(phone / "2-2.bin", phone / "2-11.bin");
     WriteAll(phone / "17-2.bin", ReadAll(phone / "17-2.bin").substr(0, 100));
   }
+  if (kind == THome::Holds17_19)
+    fs::copy_file(dir / "phone" / "17-1.bin", dir / "phone" / "17-19.bin");
   if (wine)
     for (const char* f : {"gbp.dll", "cte_gbp.dll", "gbp-host.exe"}) Install(kWin32 / f, dir / f);
   return dir;
@@ -401,6 +405,7 @@ class Sweep : public testing::TestWithParam<TCase> {
       ASSERT_EQ(r.Status, 0) << r.Err;
     }
     ASSERT_FALSE(cleanCalls_.empty());
+    RecordProperty("calls", static_cast<int>(cleanCalls_.size() - preludeCalls_));
   }
 
   // The calls of the prelude, made before the command: not failed, they are not its own.
