@@ -569,8 +569,9 @@ INSTANTIATE_TEST_SUITE_P(InProcess, Sweep, testing::ValuesIn(AllCases()), CaseNa
 INSTANTIATE_TEST_SUITE_P(Wine, Sweep, testing::ValuesIn(WineCases()), CaseName);
 
 // ---------------------------------------------------------------------------------------
-// Ctrl-C on zub while a call never returns (the write of 2-3 hangs): the first says at once
-// which call it waits for; the second does not wait for it. A hosted call is cut short: its
+// Ctrl-C on zub while a call never returns (the write of 2-3 hangs), sent to zub's process
+// group as a terminal does: the first says at once which call it waits for and leaves the call
+// alone; the second does not wait for it. A hosted call is cut short: its
 // host is ended, and what the write left is said to be unknown. A library loaded into zub
 // cannot be cut short: zub ends at once.
 
@@ -611,8 +612,11 @@ TEST_P(CtrlC, SecondCtrlCDoesNotWaitForAHungCall) {
   int status = 0;
   for (int attempt = 0; attempt < 5 && first.empty(); ++attempt) {
     Prepare(tpl, home, "2:hang");
+    fs::remove(err);  // what an earlier attempt said is no answer to this one
     const pid_t pid = fork();
     if (pid == 0) {
+      // A process group of its own, as a shell gives a command: Ctrl-C goes to the group.
+      setpgid(0, 0);
       if (chdir(home.c_str()) != 0 || !freopen("/dev/null", "w", stdout) ||
           !freopen(err.c_str(), "w", stderr))
         _exit(126);
@@ -620,18 +624,26 @@ TEST_P(CtrlC, SecondCtrlCDoesNotWaitForAHungCall) {
             "samples/tetris-v2.prg", static_cast<char*>(nullptr));
       _exit(127);
     }
+    // A failed check leaves no zub hanging behind it.
+    struct TReap {
+      pid_t Pid;
+      bool Done = false;
+      ~TReap() {
+        if (!Done && kill(-Pid, SIGKILL) == 0) waitpid(Pid, nullptr, 0);
+      }
+    } reap{pid};
     ASSERT_TRUE(WaitFor([&] { return Contains(ReadAll(err), "call: InitGBPMode(1) -> 0"); }, 60))
         << ReadAll(err);
-    kill(pid, SIGINT);
+    kill(-pid, SIGINT);
     ASSERT_TRUE(WaitFor([&] { return Contains(ReadAll(err), "zub: stopping "); }, 5))
         << "the first Ctrl-C said nothing at once: " << ReadAll(err);
     if (Contains(ReadAll(err), "zub: stopping after the current call (writing 2-3)\u2026\n")) {
       first = ReadAll(err);
-      kill(pid, SIGINT);
+      kill(-pid, SIGINT);
     }
-    ASSERT_TRUE(WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 30))
-        << "zub still waits after " << (first.empty() ? "one Ctrl-C" : "two") << ": "
-        << ReadAll(err);
+    reap.Done = WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 30);
+    ASSERT_TRUE(reap.Done) << "zub still waits after " << (first.empty() ? "one Ctrl-C" : "two")
+                           << ": " << ReadAll(err);
   }
   ASSERT_FALSE(first.empty()) << "the first Ctrl-C never came during the write";
   ASSERT_TRUE(WIFEXITED(status)) << "zub ended by signal " << WTERMSIG(status);
