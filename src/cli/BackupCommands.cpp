@@ -65,7 +65,7 @@ int RunBackup(const TCliArgs& args, TCliSession& session) {
       progress_.Section(e.Address.Text() + " " + what);
     }
   };
-  TProgress progress("backup", !args.Quiet, StderrIsTerminal());
+  TProgress progress("backup", !args.Quiet, session.BarOnTerminal());
   TObserver observer(progress);
   TBackupRequest request;
   request.Dir = args.Dir;
@@ -101,7 +101,7 @@ int RunVerify(const TCliArgs& args, TCliSession& session) {
       progress_.Section(line);
     }
   };
-  TProgress progress("verify", !args.Quiet, StderrIsTerminal());
+  TProgress progress("verify", !args.Quiet, session.BarOnTerminal());
   TObserver observer(progress);
   const TCompareResult r = CompareWithBackup(session.Core(), backup, {}, {&observer, &StopFlag()});
   progress.Finish();
@@ -155,7 +155,7 @@ int RunRestore(const TCliArgs& args, TCliSession& session) {
     bool dryRun_;
   };
   TProgress progress(args.DryRun ? "restore (dry run)" : "restore", !args.Quiet,
-                     StderrIsTerminal());
+                     session.BarOnTerminal());
   TObserver observer(progress, args.DryRun);
   const TRunControl control{&observer, &StopFlag()};
   const TCompareResult plan = CompareWithBackup(session.Core(), backup, chosen, control);
@@ -177,7 +177,7 @@ int RunRestore(const TCliArgs& args, TCliSession& session) {
   }
   const TRestoreResult done = zub::RunRestore(session.Core(), backup, plan, control);
   progress.Finish();
-  if (done.Failure) session.Fail(*done.Failure, "the restore stopped");
+  if (done.Failure) session.Fail(*done.Failure, "the restore stopped", "zub verify " + args.Dir);
   PrintLine(Summary("restore", done.Sections.size(),
                     {{done.Same, "same"},
                      {done.Written, "written"},

@@ -153,6 +153,8 @@ TParseResult ParseCliArgs(const std::vector<std::string>& argv) {
       args.Version = true;
     } else if (name == "--quiet" || name == "-q") {
       args.Quiet = true;
+    } else if (name == "--verbose" || name == "-v") {
+      args.Verbose = true;
     } else if (name == "--service-cable") {
       args.ServiceCable = true;
     } else if (name == "--home") {
@@ -248,6 +250,8 @@ std::string GeneralHelp() {
       "  --port N          COM port 1 to 4 for this run (default: COM-Port of the settings)\n"
       "  --service-cable   use the service cable (cte_gbp.dll) for this run\n"
       "  --quiet           no progress on standard error\n"
+      "  --verbose, -v     every device call on standard error (entry point, arguments,\n"
+      "                    result, time taken), with the messages of gbp-host.exe and Wine\n"
       "  --help            this text; \"zub COMMAND --help\" describes one command\n"
       "  --version         the version of zub\n"
       "\n"

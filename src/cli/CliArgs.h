@@ -25,6 +25,7 @@ struct TCliArgs {
   std::optional<int> Port;  // --port 1..4 (COM1..COM4) for this run
   bool ServiceCable = false;
   bool Quiet = false;
+  bool Verbose = false;  // -v: every device call on standard error, with the host's messages
 
   // Options and operands of the commands.
   bool Json = false;                       // list

@@ -1,7 +1,6 @@
 #include "CliSession.h"
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +8,7 @@
 
 #include "Progress.h"
 #include "base/InstallPaths.h"
+#include "commands/Messages.h"
 #include "device/DeviceLibrary.h"
 
 #if defined(_WIN32)
@@ -19,15 +19,7 @@
 namespace zub::cli {
 namespace {
 
-// Lock-free, so the signal handler may set it.
-std::atomic<bool> gStop{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
 std::chrono::steady_clock::time_point gStart = std::chrono::steady_clock::now();
-
-extern "C" void OnInterrupt(int) {
-  gStop.store(true);
-  std::signal(SIGINT, SIG_DFL);
-}
 
 void CheckOutput() {
   std::cout.flush();
@@ -35,14 +27,6 @@ void CheckOutput() {
 }
 
 }  // namespace
-
-void InstallInterruptHandler() {
-  std::signal(SIGINT, OnInterrupt);
-}
-
-const std::atomic<bool>& StopFlag() {
-  return gStop;
-}
 
 void MarkStart() {
   gStart = std::chrono::steady_clock::now();
@@ -71,6 +55,22 @@ void TCliUI::MessageBox(const std::string&, const std::string& text) {
 void TCliUI::Waiting(const std::string& text) {
   // Like the progress bar, for the user at the terminal only: a script's log stays as it was.
   if (StderrIsTerminal()) std::cerr << "zub: " << text << std::endl;
+}
+
+std::string CallLine(std::string_view entry, const std::vector<std::int64_t>& args, bool hasResult,
+                     std::int32_t result, std::chrono::steady_clock::duration took) {
+  char ms[32];
+  std::snprintf(ms, sizeof ms, " (%.2f ms)",
+                std::chrono::duration<double, std::milli>(took).count());
+  return "call: " + FormatLibraryCall(entry, args, hasResult, result) + ms;
+}
+
+void TCliSession::TCallObserver::OnLibraryCall(std::string_view entry,
+                                               const std::vector<std::int64_t>& args,
+                                               bool hasResult, std::int32_t result) {
+  if (Counter) Counter->OnLibraryCall(entry, args, hasResult, result);
+  if (Verbose)
+    std::cerr << CallLine(entry, args, hasResult, result, Verbose->LastCallTime()) << std::endl;
 }
 
 void TCallCounter::OnLibraryCall(std::string_view entry, const std::vector<std::int64_t>& args,
@@ -116,9 +116,18 @@ TCliSession::TCliSession(const TCliArgs& args) {
   options.DeviceMessagesAsBoxes = false;
   if (std::getenv("ZUB_BENCH")) {
     counter_ = std::make_unique<TCallCounter>();
-    options.Observer = counter_.get();
+    observer_.Counter = counter_.get();
   }
+  options.Observer = &observer_;
   core_ = std::make_unique<TManager>(ui_, options);
+  runner_ = std::make_unique<TWatchedCallRunner>(*core_->NVM);
+  core_->NVM->SetCallRunner(runner_.get());
+  verbose_ = args.Verbose;
+  if (verbose_) {
+    observer_.Verbose = runner_.get();
+    // The host's and Wine's own messages come with the calls instead of going to host.log.
+    core_->NVM->SetHostLogToStderr(true);
+  }
   // The port, the cable and the catalogue, as the window's first show loads them; then this
   // run's choice, which the settings never see.
   core_->SettingsLoad();
@@ -153,16 +162,25 @@ std::string TCliSession::LinkText() const {
          ")";
 }
 
-void TCliSession::Fail(const TStepError& e, const std::string& context) const {
-  switch (e.Kind) {
-    case TFailureKind::Stopped:
-      throw EInterrupted();
-    case TFailureKind::Unreachable:
-      throw ECommandFailed(kExitUnreachable,
-                           "cannot reach the telephone on " + LinkText() + ": " + e.Text);
-    default:
-      throw ECommandFailed(kExitFailed, context.empty() ? e.Text : context + ": " + e.Text);
-  }
+bool TCliSession::BarOnTerminal() const {
+  return StderrIsTerminal() && !verbose_;
+}
+
+void TCliSession::Fail(const TStepError& e, const std::string& context,
+                       const std::string& check) const {
+  std::string text = e.Text;
+  if (e.ContentUnknown())
+    text = LostWhileChangingSentence(
+        e.Lost.Address, e.Lost.What == TDeviceActivity::Erasing,
+        check.empty() ? "zub read " + e.Lost.Address.Text() + " FILE" : check);
+  if (e.Kind == TFailureKind::Unreachable)
+    text = "cannot reach the telephone on " + LinkText() + ": " + text;
+  else if (!context.empty())
+    text = context + ": " + text;
+  // After Ctrl-C a failure is the stop's: a call cut short, a host ended by the second one.
+  if (e.Kind == TFailureKind::Stopped) throw EInterrupted();
+  if (StopFlag().load()) throw EInterrupted(text);
+  throw ECommandFailed(e.Kind == TFailureKind::Unreachable ? kExitUnreachable : kExitFailed, text);
 }
 
 }  // namespace zub::cli

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "CliArgs.h"
+#include "Interrupt.h"
 #include "app/Manager.h"
 #include "commands/Interaction.h"
 #include "commands/SectionEngine.h"
@@ -39,16 +40,11 @@ class ECommandFailed : public std::runtime_error {
 };
 
 // Ctrl-C was pressed; raised after a run stopped between two device calls, its connection
-// closed.
+// closed. `sentence`, when not empty, says what the call in flight left behind.
 class EInterrupted : public std::runtime_error {
  public:
-  EInterrupted() : std::runtime_error("stopped by Ctrl-C") {}
+  explicit EInterrupted(const std::string& sentence = {}) : std::runtime_error(sentence) {}
 };
-
-// The first SIGINT raises the stop flag that every run looks at between two device calls; a
-// second one ends the program at once.
-void InstallInterruptHandler();
-const std::atomic<bool>& StopFlag();
 
 // The program's start, for the start-up figure.
 void MarkStart();
@@ -77,6 +73,11 @@ class TCliUI : public IInteraction {
   void ControlsChanged() override {}
 };
 
+// "call: ReadNVMFile(2,1,6021) -> 6020 (1.25 ms)": a device call as --verbose shows it, the
+// driver's call line with the time the call took.
+std::string CallLine(std::string_view entry, const std::vector<std::int64_t>& args, bool hasResult,
+                     std::int32_t result, std::chrono::steady_clock::duration took);
+
 // With ZUB_BENCH set in the environment: counts the device calls and the bytes they move, and
 // notes when the first call happened.
 class TCallCounter : public INVMObserver {
@@ -104,15 +105,37 @@ class TCliSession {
   bool ServiceCable() const;
   std::string LinkText() const;  // "COM1, data cable (gbp.dll)"
 
-  // Raises what a failed step or run means for zub: EInterrupted for a stop, kExitUnreachable
-  // with the component's message for a connection that could not be opened, kExitFailed with
-  // `context` + ": " + the error's text otherwise (or the text alone when `context` is empty).
-  [[noreturn]] void Fail(const TStepError& e, const std::string& context = {}) const;
+  // Whether the progress may be drawn as a bar: standard error is a terminal and no call
+  // lines (--verbose) go there.
+  bool BarOnTerminal() const;
+
+  // Raises what a failed step or run means for zub: EInterrupted for a stop (and for any
+  // failure once Ctrl-C was pressed), kExitUnreachable with the component's message for a
+  // connection that could not be opened, kExitFailed with `context` + ": " + the error's text
+  // otherwise (or the text alone when `context` is empty). A write or an erase whose answer
+  // was lost says that the section may or may not have changed, and how to look: `check`
+  // ("zub verify DIR"), by default "zub read S-SS FILE".
+  [[noreturn]] void Fail(const TStepError& e, const std::string& context = {},
+                         const std::string& check = {}) const;
 
  private:
+  // Sees every device call: counts it (ZUB_BENCH), prints it (--verbose).
+  class TCallObserver : public INVMObserver {
+   public:
+    TCallCounter* Counter = nullptr;
+    const TWatchedCallRunner* Verbose = nullptr;  // the calls' times; null: no call lines
+    void OnLibraryLoad(const std::string&, bool) override {}
+    void OnLibraryCall(std::string_view entry, const std::vector<std::int64_t>& args,
+                       bool hasResult, std::int32_t result) override;
+  };
+
+  // In this order: the device component (in core_) uses the others until it is gone.
   TCliUI ui_;
   std::unique_ptr<TCallCounter> counter_;
+  std::unique_ptr<TWatchedCallRunner> runner_;
+  TCallObserver observer_;
   std::unique_ptr<TManager> core_;
+  bool verbose_ = false;
 };
 
 }  // namespace zub::cli

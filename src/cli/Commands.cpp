@@ -30,8 +30,9 @@ int RunCommand(const TCliArgs& args) {
     std::cout.flush();
     std::cerr << "zub: " << e.what() << "\n";
     return e.Status;
-  } catch (const EInterrupted&) {
+  } catch (const EInterrupted& e) {
     std::cout.flush();
+    if (*e.what()) std::cerr << "zub: " << e.what() << "\n";
     std::cerr << "zub: stopped by Ctrl-C; the connection is closed and no file was left "
                  "half-written\n";
     return kExitInterrupted;

@@ -66,7 +66,10 @@ int RunWrite(const TCliArgs& args, TCliSession& session) {
     if (!link) session.Fail(*link.OpenError());
     check = link.WriteAndCheck(a, data, !args.NoVerify);
   }
-  if (check.Error) session.Fail(*check.Error, "writing section " + address + " failed");
+  // A write whose answer was lost is told as such: what the section holds is not known.
+  if (check.Error)
+    session.Fail(*check.Error,
+                 check.Error->ContentUnknown() ? "" : "writing section " + address + " failed");
   if (check.DiffersAt && args.NoVerify)
     throw ECommandFailed(kExitFailed, "section " + address + " holds " +
                                           std::to_string(check.Held) + " bytes after writing " +
@@ -90,7 +93,8 @@ int RunErase(const TCliArgs& args, TCliSession& session) {
     if (!link) session.Fail(*link.OpenError());
     error = link.EraseAndCheck(a);
   }
-  if (error) session.Fail(*error, "section " + a.Text() + " was not erased");
+  if (error)
+    session.Fail(*error, error->ContentUnknown() ? "" : "section " + a.Text() + " was not erased");
   PrintLine(a.Text() + ": erased, reads as empty");
   return kExitOk;
 }

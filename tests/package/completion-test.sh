@@ -32,10 +32,10 @@ while read -r row; do
 done <<'EOF_TABLE'
 zub # => backup|erase|list|read|restore|verify|write
 zub re => read|restore
-zub list -- => --help|--home|--json|--port|--quiet|--service-cable|--version
-zub restore bk -- => --dry-run|--help|--home|--only|--port|--quiet|--service-cable|--version
+zub list -- => --help|--home|--json|--port|--quiet|--service-cable|--verbose|--version
+zub restore bk -- => --dry-run|--help|--home|--only|--port|--quiet|--service-cable|--verbose|--version
 zub --quiet restore bk --d => --dry-run
-zub -- => --help|--home|--port|--quiet|--service-cable|--version
+zub -- => --help|--home|--port|--quiet|--service-cable|--verbose|--version
 zub write 2-1 f.bin --no => --no-verify
 zub --port # => 1|2|3|4
 zub list --port 3 => 3

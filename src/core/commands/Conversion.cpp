@@ -73,7 +73,8 @@ void ConvertActionExecute(TCoreState& m) {
   WriteFileAtomic("temp.prg", buffer);
 
   // The erase goes on to the write whatever it reports: the write replaces the section anyway.
-  ClearActionExecute(m);
+  // A telephone that stopped answering is asked nothing more; the program is in temp.prg.
+  if (EraseCurrentRow(m, kConvertKeptNote) == TEraseOutcome::LinkLost) return;
 
   m.UI.Status(kStatusUploading);
   const auto r = WriteAndRescan(m, *row, buffer);
@@ -81,6 +82,10 @@ void ConvertActionExecute(TCoreState& m) {
     // The section is erased and the program is not back: the user must know where it is.
     m.UI.MessageBox(kErrorCaption, kConvertUploadErrorText);
     m.UI.Status(kStatusUploadError);
+    return;
+  }
+  if (r->Lost) {
+    ReportLinkLost(m, *r->Lost, kConvertKeptNote);
     return;
   }
   ReportUpload(m, *r, n, kUploadedSuccessfully, kStatusUploaded, kConvertUploadErrorText);

@@ -18,7 +18,7 @@ constexpr const char* kLibraryTooBig = "Can't uplod - library file too big!";
 }  // namespace
 
 void Button5Click(TCoreState& m) {
-  GetPrefAction(m);
+  if (!GetPrefAction(m)) return;
   std::int32_t subSection = StrToInt(m.Pref.ssEdit);
   std::int32_t section = StrToInt(m.Pref.sEdit);
   if (!m.UI.Confirm("Confirm", "Are you sure to upload library into section " +

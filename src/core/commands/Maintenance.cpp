@@ -7,6 +7,7 @@
 #include "base/TextLines.h"
 #include "commands/Messages.h"
 #include "commands/SectionEngine.h"
+#include "commands/SectionIO.h"
 #include "device/GBPSession.h"
 #include "formats/LibReorder.h"
 
@@ -25,8 +26,21 @@ void Button8Click(TCoreState& m) {
 void ButtonCli(TCoreState& m) {
   TGBPSession session(*m.NVM);
   if (!session) return;
-  ClearSection(*m.NVM, {17, 19});
+  const TSectionAddress a{17, 19};
+  const std::int32_t r = ClearSection(*m.NVM, a);
+  const bool lost = m.NVM->LinkLost();
   session.Close();
+  if (lost) {
+    ReportLinkLost(m, LinkLostError(a, TDeviceActivity::Erasing));
+    return;
+  }
+  // No rescan follows this erase, so a clear the library refused is known by its answer only:
+  // it must not be shown as done.
+  if (r < 0) {
+    m.UI.MessageBox(kErrorCaption, "Error erasing section " + a.Text());
+    m.UI.Status("Erase error!");
+    return;
+  }
   m.UI.Status(kStatusErased);
 }
 

@@ -25,6 +25,8 @@ inline constexpr const char* kUploadErrorText =
 inline constexpr const char* kConvertUploadErrorText =
     "Section uploaded with error or out of memory!\nTry to upload again or free some NVM "
     "memory.\nConverted program stored at temp.prg file!!!";
+// The same note under a box about a lost link.
+inline constexpr const char* kConvertKeptNote = "Converted program stored at temp.prg file!!!";
 inline constexpr const char* kFileTooBig = "Can't uplod - file too big!";
 inline constexpr const char* kFileEmpty = "Can't uplod - file is empty!";
 
@@ -37,6 +39,32 @@ inline constexpr const char* kStatusErased = "Erased!";
 
 inline std::string ErrorReadingSection(std::int32_t section, std::int32_t subSection) {
   return "Error reading section " + TSectionAddress{section, subSection}.Text();
+}
+
+// A call that lost the link: the status line and the box of a command that stopped there.
+inline std::string StoppedAtText(TSectionAddress a) {
+  return "Stopped at section " + a.Text() + ": the telephone stopped answering!";
+}
+inline std::string StoppedAnsweringText(TSectionAddress a) {
+  return "The telephone stopped answering (section " + a.Text() + ")";
+}
+
+// A write or an erase whose answer was lost: the telephone may have done it or not, and only
+// reading the section tells. The box of the window, and the sentence of the command line with
+// `check`, the command that shows what the section holds ("zub read 2-12 FILE").
+inline std::string LostWhileChangingText(TSectionAddress a, bool erasing) {
+  return "The telephone stopped answering while section " + a.Text() + " was being " +
+         (erasing ? "erased: it may or may not be empty now"
+                  : "written: it may or may not hold "
+                    "the new content") +
+         ". Check it with Refresh or Full Refresh.";
+}
+inline std::string LostWhileChangingSentence(TSectionAddress a, bool erasing,
+                                             const std::string& check) {
+  return "the telephone stopped answering while section " + a.Text() + " was being " +
+         (erasing ? "erased; it may or may not be empty now"
+                  : "written; it may or may not hold the new content") +
+         " (check with: " + check + ")";
 }
 
 }  // namespace zub

@@ -24,28 +24,35 @@ std::uint8_t LowByte(std::int32_t v) {
   return static_cast<std::uint8_t>(v & 0xFF);
 }
 
-// Adds up the sizes of 2-i, 17-i and 18-i for i = 1..30 on a connection of its own.
-void RefreshSpaceTotals(TCoreState& m) {
+// Adds up the sizes of 2-i, 17-i and 18-i for i = 1..30 on a connection of its own. False
+// when the telephone stopped answering (after its box); the labels then stay as they were.
+bool RefreshSpaceTotals(TCoreState& m) {
   TGBPSession session(*m.NVM);
-  if (!session) return;
+  if (!session) return !m.NVM->LinkLost();
   constexpr std::int32_t kSections[3] = {2, 17, 18};
   std::int64_t totals[3] = {0, 0, 0};
   for (std::int32_t i = 1; i <= 30; ++i) {
     for (int k = 0; k < 3; ++k) {
       // 0 and the "no such section" codes add nothing, nor does any other failure.
-      const std::int32_t size = AskSize(*m.NVM, {kSections[k], i}).Code;
-      if (size > 0) totals[k] += size;
+      const TSizeAnswer size = AskSize(*m.NVM, {kSections[k], i});
+      if (IsLinkLost(size.Error)) {
+        session.Close();
+        ReportLinkLost(m, *size.Error);
+        return false;
+      }
+      if (size.Code > 0) totals[k] += size.Code;
     }
   }
   session.Close();
   m.Pref.Label4 = "Total space used by section 02: " + std::to_string(totals[0]);
   m.Pref.Label5 = "Total space used by section 17: " + std::to_string(totals[1]);
   m.Pref.Label6 = "Total space used by section 18: " + std::to_string(totals[2]);
+  return true;
 }
 
 }  // namespace
 
-void GetPrefAction(TCoreState& m) {
+bool GetPrefAction(TCoreState& m) {
   TPrefModel& p = m.Pref;
   p.sEdit.clear();
   p.ssEdit.clear();
@@ -53,8 +60,9 @@ void GetPrefAction(TCoreState& m) {
   p.LastRecordLength = 0;
   TReadOptions options;
   options.Capacity = kPrefRecordSize;
-  const auto content = LoadSection(m, {kPrefSection, kPrefSubSection}, options);
-  if (!content) return;
+  bool lost = false;
+  const auto content = LoadSection(m, {kPrefSection, kPrefSubSection}, options, &lost);
+  if (!content) return !lost;
   // Bytes past what was read stay 0, so a short record shows the defaults.
   TPrefBytes buffer{};
   std::copy(content->Data.begin(), content->Data.end(), buffer.begin());
@@ -83,7 +91,7 @@ void GetPrefAction(TCoreState& m) {
     p.ssEdit = "17";
   }
 
-  RefreshSpaceTotals(m);
+  return RefreshSpaceTotals(m);
 }
 
 void SetPrefAction(TCoreState& m) {
@@ -115,11 +123,21 @@ void SetPrefAction(TCoreState& m) {
   if (!session) return;
   const TSectionAddress a{kPrefSection, kPrefSubSection};
   const std::int32_t written = WriteSection(*m.NVM, a, Bytes(bytes.data(), kPrefRecordSize));
+  if (m.NVM->LinkLost()) {
+    session.Close();
+    ReportLinkLost(m, LinkLostError(a, TDeviceActivity::Writing));
+    return;
+  }
   // A write the telephone did not keep whole must not be reported as done. The record always
   // has the same size, so after a write the library refused (a full memory) the old record
   // still passes the size check: the write's own failure counts as well.
-  const std::int32_t size = AskSize(*m.NVM, a).Code;
+  const TSizeAnswer sized = AskSize(*m.NVM, a);
   session.Close();
+  if (IsLinkLost(sized.Error)) {
+    ReportLinkLost(m, *sized.Error);
+    return;
+  }
+  const std::int32_t size = sized.Code;
   if (written < 0 || size != static_cast<std::int32_t>(kPrefRecordSize)) {
     m.UI.MessageBox(kErrorCaption, kUploadErrorText);
     m.UI.Status(kStatusUploadError);
@@ -130,7 +148,7 @@ void SetPrefAction(TCoreState& m) {
 
 void Button3Click(TCoreState& m) {
   // The dialog's FormShow: filled afresh from the telephone every time it opens.
-  GetPrefAction(m);
+  if (!GetPrefAction(m)) return;
   if (m.UI.ShowModal(TFormId::PrefForm) == mrOk) SetPrefAction(m);
 }
 

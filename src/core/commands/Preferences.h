@@ -8,8 +8,9 @@
 namespace zub {
 
 // "Get Preferences": fills PrefForm from the telephone, whether or not the dialog is shown.
-// Leaves the status line alone.
-void GetPrefAction(TCoreState& m);
+// Leaves the status line alone. False when the telephone stopped answering (after its box):
+// the command that asked must not go on.
+bool GetPrefAction(TCoreState& m);
 
 // Builds the record from PrefForm and writes it to 2-18. A field that is not a number raises
 // EConvertError before anything is written.

@@ -5,6 +5,7 @@
 #include "base/Sha256.h"
 #include "commands/BackupFolder.h"
 #include "commands/RunReport.h"
+#include "device/GbpApi.h"
 
 namespace zub {
 namespace {
@@ -54,7 +55,12 @@ std::optional<TComparison> Compare(TSectionLink& link, const TBackupSet& backup,
     c.Kind = TCompareKind::NotInBackup;
     return c;
   }
-  const TSizeAnswer q = link.QuerySize(e.Address);
+  TSizeAnswer q = link.QuerySize(e.Address);
+  // The library answers -5 both for a section that does not exist and for a call that failed:
+  // where the backup has no data either, one such answer would let a section that holds data
+  // pass for the same. It must say so twice.
+  if (!Halted(q.Error) && q.Code == gbp::kNoSectionAlt && !c.BackupHasData)
+    q = link.QuerySize(e.Address);
   if (Halted(q.Error)) {
     failure = q.Error;
     return std::nullopt;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "commands/Messages.h"
+#include "commands/SectionIO.h"
 #include "device/GbpApi.h"
 #include "formats/Classify.h"
 #include "formats/IconTable.h"
@@ -55,6 +56,7 @@ TScanResult ScanRow(TCoreState& m, TSectInfo& row, TSectionLink* link) {
     if (Halted(failed)) return {gbp::kNoSectionAlt, failed};
   } else {
     n = ReadInto(*m.NVM, head);
+    if (m.NVM->LinkLost()) return {gbp::kNoSectionAlt, LinkLostError(a, TDeviceActivity::Reading)};
   }
   if (n < 0)
     return {n,
@@ -74,16 +76,11 @@ TScanResult ScanRow(TCoreState& m, TSectInfo& row, TSectionLink* link) {
 
 std::int32_t ScanSection(TCoreState& m, TSectInfo& row) {
   const TScanResult r = ScanRow(m, row);
-  if (r.Error) m.UI.MessageBox(kErrorCaption, r.Error->Text);
+  if (IsLinkLost(r.Error))
+    ReportLinkLost(m, *r.Error);
+  else if (r.Error)
+    m.UI.MessageBox(kErrorCaption, r.Error->Text);
   return r.Size;
-}
-
-std::string StoppedAtText(TSectionAddress a) {
-  return "Stopped at section " + a.Text() + ": the telephone stopped answering!";
-}
-
-std::string StoppedAnsweringText(TSectionAddress a) {
-  return "The telephone stopped answering (section " + a.Text() + ")";
 }
 
 void Button1Click(TCoreState& m) {
@@ -100,6 +97,11 @@ void Button1Click(TCoreState& m) {
       m.UI.MessageBox(kErrorCaption, StoppedAnsweringText(row.Address()));
       return;
     }
+    if (link.StopRequested()) {
+      // The window is closing: it ends here, without a box.
+      link.Close();
+      return;
+    }
     if (scan.Error) m.UI.MessageBox(kErrorCaption, scan.Error->Text);
     m.UI.RepaintGrid();
   }
@@ -114,7 +116,14 @@ void RefreshActionExecute(TCoreState& m) {
   if (!row) return;
   TGBPSession session(*m.NVM);
   if (!session) return;
-  ScanSection(m, *row);
+  const TScanResult scan = ScanRow(m, *row);
+  if (IsLinkLost(scan.Error)) {
+    session.Close();
+    m.UI.RepaintGrid();
+    ReportLinkLost(m, *scan.Error);
+    return;
+  }
+  if (scan.Error) m.UI.MessageBox(kErrorCaption, scan.Error->Text);
   session.Close();
   m.UI.RepaintGrid();
   m.UI.Status("Refreshed!");

@@ -29,10 +29,6 @@ TScanResult ScanRow(TCoreState& m, TSectInfo& row, TSectionLink* link = nullptr)
 // or the negative device result.
 std::int32_t ScanSection(TCoreState& m, TSectInfo& row);
 
-// The status line and the box of a scan that stopped where the telephone fell silent.
-std::string StoppedAtText(TSectionAddress a);         // "Stopped at section 2-9: the telephone ..."
-std::string StoppedAnsweringText(TSectionAddress a);  // "The telephone stopped answering (...)"
-
 // "Full Refresh": scans rows 1 to the last on one connection. A telephone that falls silent
 // stops it there: the rows not reached keep what they showed.
 void Button1Click(TCoreState& m);

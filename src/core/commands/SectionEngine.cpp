@@ -17,18 +17,20 @@ TStepError Answered(std::int32_t code, const char* what) {
           "the device library answered " + std::to_string(code) + " to " + what, code};
 }
 
-// A call whose link was lost answered -5 for no section of the telephone: its answer is no
-// answer at all, whatever the number says.
-TStepError LostLink(TSectionAddress a) {
-  return {TFailureKind::LinkLost, "the telephone stopped answering (section " + a.Text() + ")",
-          gbp::kNoSectionAlt};
-}
-
 std::string MiB(std::size_t bytes) {
   return std::to_string(bytes >> 20) + " MiB";
 }
 
 }  // namespace
+
+// A call whose link was lost answered -5 for no section of the telephone: its answer is no
+// answer at all, whatever the number says.
+TStepError LinkLostError(TSectionAddress a, TDeviceActivity what) {
+  TStepError e{TFailureKind::LinkLost, "the telephone stopped answering (section " + a.Text() + ")",
+               gbp::kNoSectionAlt};
+  e.Lost = {what, a};
+  return e;
+}
 
 std::string TWriteCheck::Text(std::size_t written) const {
   if (Error) return Error->Text;
@@ -44,9 +46,12 @@ TSizeAnswer AskSize(TNVMSection& nvm, TSectionAddress a) {
   Select(nvm, a);
   TSizeAnswer r;
   r.Address = a;
-  r.Code = nvm.GetSize();
+  {
+    const TDeviceActivityScope sizing(TDeviceActivity::Sizing, a);
+    r.Code = nvm.GetSize();
+  }
   if (nvm.LinkLost()) {
-    r.Error = LostLink(a);
+    r.Error = LinkLostError(a, TDeviceActivity::Sizing);
   } else if (r.Code == gbp::kNoSection || r.Code == gbp::kNoSectionAlt) {
     r.State = TSizeState::Absent;
   } else if (r.Code == 0) {
@@ -66,6 +71,7 @@ TSizeAnswer AskSize(TNVMSection& nvm, TSectionAddress a) {
 }
 
 std::int32_t ReadInto(TNVMSection& nvm, std::vector<std::uint8_t>& buffer) {
+  const TDeviceActivityScope reading(TDeviceActivity::Reading, {nvm.Section(), nvm.SubSection()});
   const std::int32_t n = nvm.Read(buffer.data(), static_cast<std::uint32_t>(buffer.size()));
   // A library that claims more than the buffer holds still delivered at most the buffer.
   buffer.resize(n < 0 ? 0 : std::min(static_cast<std::size_t>(n), buffer.size()));
@@ -91,7 +97,7 @@ TSectionRead ReadSized(TNVMSection& nvm, TSectionAddress a, std::int32_t size) {
   r.Bytes.assign(expected + 1, 0);
   const std::int32_t n = ReadInto(nvm, r.Bytes);
   if (nvm.LinkLost()) {
-    r.Error = LostLink(a);
+    r.Error = LinkLostError(a, TDeviceActivity::Reading);
   } else if (n < 0) {
     r.Error = Answered(n, "the read");
   } else if (r.Bytes.size() != expected) {
@@ -110,11 +116,13 @@ TSectionRead ReadSized(TNVMSection& nvm, TSectionAddress a, std::int32_t size) {
 
 std::int32_t WriteSection(TNVMSection& nvm, TSectionAddress a, Bytes data) {
   Select(nvm, a);
+  const TDeviceActivityScope writing(TDeviceActivity::Writing, a);
   return nvm.Write(data.data(), static_cast<std::uint32_t>(data.size()));
 }
 
 std::int32_t ClearSection(TNVMSection& nvm, TSectionAddress a) {
   Select(nvm, a);
+  const TDeviceActivityScope erasing(TDeviceActivity::Erasing, a);
   return nvm.Clear();
 }
 
@@ -130,7 +138,10 @@ TSectionLink::TSectionLink(TCoreState& m, const std::atomic<bool>* stop) : FCore
     return;
   }
   FCore.ForgetDeviceMessage();
-  FSession.emplace(*FCore.NVM);
+  {
+    const TDeviceActivityScope opening(TDeviceActivity::Opening);
+    FSession.emplace(*FCore.NVM);
+  }
   if (!*FSession) {
     const std::string& said = FCore.LastDeviceMessage();
     FOpenError = TStepError{TFailureKind::Unreachable,
@@ -140,6 +151,8 @@ TSectionLink::TSectionLink(TCoreState& m, const std::atomic<bool>* stop) : FCore
 }
 
 void TSectionLink::Close() {
+  if (!FSession) return;
+  const TDeviceActivityScope closing(TDeviceActivity::Closing);
   FSession.reset();
 }
 
@@ -150,8 +163,8 @@ std::optional<TStepError> TSectionLink::Blocked() const {
   return std::nullopt;
 }
 
-void TSectionLink::MarkLost(TSectionAddress a) {
-  FLost = LostLink(a);
+void TSectionLink::MarkLost(TSectionAddress a, TDeviceActivity what) {
+  FLost = LinkLostError(a, what);
 }
 
 TSizeAnswer TSectionLink::QuerySize(TSectionAddress a) {
@@ -164,14 +177,14 @@ TSizeAnswer TSectionLink::QuerySize(TSectionAddress a) {
   const auto start = FCore.Now();
   TSizeAnswer r = AskSize(*FCore.NVM, a);
   if (FCore.NVM->LinkLost()) {
-    MarkLost(a);
+    MarkLost(a, TDeviceActivity::Sizing);
     return r;
   }
   const bool slow = FCore.Now() - start > kSilentAnswerAfter;
   if (r.Code == gbp::kNoSectionAlt && slow) {
     if (auto failed = Probe()) {
       // The -5 was no answer: the telephone did not answer the probe either.
-      if (failed->Kind == TFailureKind::LinkLost) MarkLost(a);
+      if (failed->Kind == TFailureKind::LinkLost) MarkLost(a, TDeviceActivity::Sizing);
       r.State = TSizeState::Failed;
       r.Error = FLost ? FLost : failed;
       return r;
@@ -193,6 +206,7 @@ std::optional<TStepError> TSectionLink::Probe() {
   // A lost link answers -5, never a size.
   if (AskSize(*FCore.NVM, target).Code >= 0) return std::nullopt;
   FLost = TStepError{TFailureKind::LinkLost, "the telephone stopped answering", gbp::kNoSectionAlt};
+  FLost->Lost = {TDeviceActivity::Sizing, target};
   return FLost;
 }
 
@@ -226,7 +240,7 @@ std::optional<TStepError> TSectionLink::ReadPart(TSectionAddress a,
   const std::int32_t n = ReadInto(*FCore.NVM, buffer);
   if (answer) *answer = n;
   if (FCore.NVM->LinkLost()) {
-    MarkLost(a);
+    MarkLost(a, TDeviceActivity::Reading);
     return FLost;
   }
   if (n < 0) return Answered(n, "the read");
@@ -248,7 +262,7 @@ TWriteCheck TSectionLink::WriteAndCheck(TSectionAddress a, Bytes data, bool read
   }
   const std::int32_t w = WriteSection(*FCore.NVM, a, data);
   if (FCore.NVM->LinkLost()) {
-    MarkLost(a);
+    MarkLost(a, TDeviceActivity::Writing);
     check.Error = FLost;
     return check;
   }
@@ -282,7 +296,7 @@ std::optional<TStepError> TSectionLink::EraseAndCheck(TSectionAddress a) {
   if (auto blocked = Blocked()) return blocked;
   ClearSection(*FCore.NVM, a);  // the library's answer means nothing; the size afterwards tells
   if (FCore.NVM->LinkLost()) {
-    MarkLost(a);
+    MarkLost(a, TDeviceActivity::Erasing);
     return FLost;
   }
   const TSizeAnswer after = QuerySize(a);

@@ -27,6 +27,7 @@
 #include "base/Bytes.h"
 #include "base/SectionAddress.h"
 #include "commands/CoreState.h"
+#include "commands/DeviceActivity.h"
 #include "device/GBPSession.h"
 
 namespace zub {
@@ -58,7 +59,18 @@ struct TStepError {
   // read"); for Unreachable the component's own message ("GBP Error: No AT response!").
   std::string Text;
   std::int32_t Code = 0;  // the library's answer that caused it, where there is one
+  // LinkLost: the call that lost it. A write or an erase that lost its answer may or may not
+  // have changed the section: nobody can tell what it holds until it is read again.
+  TDeviceCall Lost{};
+  bool ContentUnknown() const {
+    return Kind == TFailureKind::LinkLost &&
+           (Lost.What == TDeviceActivity::Writing || Lost.What == TDeviceActivity::Erasing);
+  }
 };
+
+// The error of a call that lost the link while it was doing `what` to section `a`: "the
+// telephone stopped answering (section S-SS)".
+TStepError LinkLostError(TSectionAddress a, TDeviceActivity what);
 
 enum class TSizeState { Present, Empty, Absent, Failed };
 
@@ -118,7 +130,7 @@ class TSectionLink {
   // Opens the connection (the window's component shows its box when that fails, as always).
   // `stop`, when given, is looked at before every device call of the run.
   explicit TSectionLink(TCoreState& m, const std::atomic<bool>* stop = nullptr);
-  ~TSectionLink() = default;
+  ~TSectionLink() { Close(); }
   TSectionLink(const TSectionLink&) = delete;
   TSectionLink& operator=(const TSectionLink&) = delete;
 
@@ -154,7 +166,7 @@ class TSectionLink {
  private:
   // Why no call may be made now (stopped, lost), or nullopt.
   std::optional<TStepError> Blocked() const;
-  void MarkLost(TSectionAddress a);
+  void MarkLost(TSectionAddress a, TDeviceActivity what);
 
   TCoreState& FCore;
   const std::atomic<bool>* FStop;

@@ -51,23 +51,38 @@ void DownloadActionExecute(TCoreState& m) {
 }
 
 bool ClearActionExecute(TCoreState& m) {
+  return EraseCurrentRow(m) == TEraseOutcome::Erased;
+}
+
+TEraseOutcome EraseCurrentRow(TCoreState& m, const char* lostNote) {
   TSectInfo* row = m.CurrentSection();
-  if (!row) return false;
+  if (!row) return TEraseOutcome::NotErased;
   m.UI.Status("Erasing section...");
   TGBPSession session(*m.NVM);
-  if (!session) return false;
+  // The component has said why; an opening that lost the link ends the command that erases.
+  if (!session) return m.NVM->LinkLost() ? TEraseOutcome::LinkLost : TEraseOutcome::NotErased;
   ClearSection(*m.NVM, row->Address());
-  const std::int32_t r = ScanSection(m, *row);
+  // An erase whose answer was lost may or may not have been done; no rescan follows it.
+  const TScanResult scan =
+      m.NVM->LinkLost() ? TScanResult{0, LinkLostError(row->Address(), TDeviceActivity::Erasing)}
+                        : ScanRow(m, *row);
+  if (IsLinkLost(scan.Error)) {
+    session.Close();
+    m.UI.RepaintGrid();
+    ReportLinkLost(m, *scan.Error, lostNote);
+    return TEraseOutcome::LinkLost;
+  }
+  if (scan.Error) m.UI.MessageBox(kErrorCaption, scan.Error->Text);
   session.Close();
   m.UI.RepaintGrid();
   // An erase is reported only when the section reads as empty afterwards.
-  if (r != 0) {
+  if (scan.Size != 0) {
     m.UI.MessageBox(kErrorCaption, "Error erasing section " + row->Address().Text());
     m.UI.Status("Erase error!");
-    return false;
+    return TEraseOutcome::NotErased;
   }
   m.UI.Status(kStatusErased);
-  return true;
+  return TEraseOutcome::Erased;
 }
 
 void PlayGIFActionExecute(TCoreState& m) {
@@ -93,8 +108,14 @@ void Button4Click(TCoreState& m) {
   if (!session) return;
   std::int64_t total = 0;
   for (int i = 1; i <= 31; ++i) {
-    const std::int32_t size = AskSize(*m.NVM, {18, i}).Code;
-    if (size > 0) total += size;
+    const TSizeAnswer size = AskSize(*m.NVM, {18, i});
+    if (IsLinkLost(size.Error)) {
+      // A total without the sections not reached would be a wrong one.
+      session.Close();
+      ReportLinkLost(m, *size.Error);
+      return;
+    }
+    if (size.Code > 0) total += size.Code;
   }
   session.Close();
   m.UI.MessageBox("", "Total Section 18xx size = " + std::to_string(total));

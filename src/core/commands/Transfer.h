@@ -10,6 +10,9 @@ void UploadActionExecute(TCoreState& m);
 void DownloadActionExecute(TCoreState& m);
 // Returns true when the section reads as empty afterwards.
 bool ClearActionExecute(TCoreState& m);
+enum class TEraseOutcome { Erased, NotErased, LinkLost };
+// ClearActionExecute that tells a lost link apart; `lostNote` goes on the last line of its box.
+TEraseOutcome EraseCurrentRow(TCoreState& m, const char* lostNote = nullptr);
 void PlayGIFActionExecute(TCoreState& m);
 void Button4Click(TCoreState& m);  // hidden "SummSize 18"
 
