@@ -11,6 +11,7 @@ zub_packages=(
   socat  # the serial tests' pty pair
   librsvg2-bin  # renders the icon
   xdotool # the window-manager test types the user's keys through the X server
+  nlohmann-json3-dev  # zub --json (header only)
 )
 
 # The 32-bit Windows side: the cross compiler for gbp-host.exe and the Windows simulator, and

@@ -13,6 +13,8 @@ enum TCommandOption : unsigned {
   kAll = 1u << 2,
   kDryRun = 1u << 3,
   kOnly = 1u << 4,
+  kForce = 1u << 5,
+  kYes = 1u << 6,
 };
 
 struct TCommandRow {
@@ -23,48 +25,89 @@ struct TCommandRow {
   unsigned Options;
   const char* Synopsis;  // after the name, in the help
   const char* Summary;   // one line
-  const char* Details;   // the command's help
+  const char* Details;   // the command's help, lines of at most 80 columns
 };
 
+// Every help line fits 80 columns (a test holds every line of every help to it).
 constexpr TCommandRow kCommands[] = {
     {TCliCommand::List, "list", "", 0, kJson, "[--json]",
      "scan every catalogue section as Full Refresh does",
-     "Scans every row of the catalogue as \"Full Refresh\" does and prints one line per row:\n"
-     "S-SS, kind, title, size, capacity (MaxSize), format label and LZO ratio.\n"
-     "  --json   print an array of objects with the same fields instead\n"},
-    {TCliCommand::Read, "read", "S-SS FILE", 2, 0, "S-SS FILE|-",
+     "Scans every row of the catalogue as \"Full Refresh\" does and prints one line per\n"
+     "row: S-SS, kind, title, size, capacity (MaxSize), format label and LZO ratio.\n"
+     "  --json   a JSON array instead, one object per row\n"
+     "\n"
+     "Example:\n"
+     "  zub list --json\n"},
+    {TCliCommand::Read, "read", "S-SS FILE", 2, kJson, "S-SS FILE|- [--json]",
      "save a whole section into FILE (- for standard output)",
      "Saves the whole section, whatever its size, into FILE (\"-\" for standard output).\n"
-     "The file is written whole or not at all; an empty section gives an empty file.\n"},
-    {TCliCommand::Write, "write", "S-SS FILE", 2, kNoVerify, "S-SS FILE [--no-verify]",
+     "The file is written whole or not at all; an empty section gives an empty file.\n"
+     "  --json   the result as a JSON object (not with -)\n"
+     "\n"
+     "Example:\n"
+     "  zub read 2-3 chess.bin\n"},
+    {TCliCommand::Write, "write", "S-SS FILE", 2, kNoVerify | kForce | kJson,
+     "S-SS FILE [--no-verify] [--force] [--json]",
      "write FILE's bytes into a section and compare them",
-     "Writes FILE's bytes into the section as they are (no filler stripping, no conversion),\n"
-     "then reads the section back and compares every byte: reports \"verified\" or the first\n"
-     "differing offset.\n"
-     "  --no-verify   skip the read-back; only the size the telephone reports is checked\n"},
-    {TCliCommand::Erase, "erase", "S-SS", 1, 0, "S-SS",
+     "Writes FILE's bytes into the section as they are (no filler stripping, no\n"
+     "conversion), then reads the section back and compares every byte: reports\n"
+     "\"verified\" or the first differing offset. A file larger than the catalogue's\n"
+     "maximum for the section, or than 34,442 bytes, is refused.\n"
+     "  --no-verify   skip the read-back; only the size the telephone reports is\n"
+     "                checked\n"
+     "  --force       write a file larger than those limits all the same\n"
+     "  --json        the result as a JSON object\n"
+     "\n"
+     "Example:\n"
+     "  zub write 2-8 samples/tetris-v2.prg\n"},
+    {TCliCommand::Erase, "erase", "S-SS", 1, kYes | kJson, "S-SS [--yes] [--json]",
      "erase a section and check that it reads as empty",
-     "Erases the section and checks that it then reads as empty.\n"},
-    {TCliCommand::Backup, "backup", "DIR", 1, kAll, "DIR [--all]",
+     "Erases the section and checks that it then reads as empty. On a terminal it says\n"
+     "what the section holds and asks first; otherwise it needs --yes.\n"
+     "  --yes    erase without asking\n"
+     "  --json   the result as a JSON object\n"
+     "\n"
+     "Example:\n"
+     "  zub erase 2-8 --yes\n"},
+    {TCliCommand::Backup, "backup", "DIR", 1, kAll | kJson, "DIR [--all] [--json]",
      "copy every catalogue section into DIR, with a manifest",
-     "Copies every catalogue section into S-SS.bin files of a new folder beside DIR, writes\n"
-     "its manifest.ini last (tool version, date, cable type, port, and per section its size\n"
-     "and SHA-256; empty and absent sections listed as such) and only then puts it in DIR's\n"
-     "place: a backup that fails or is stopped leaves DIR as it was. DIR must be new, empty\n"
-     "or an earlier backup. A section that cannot be read is reported, the backup goes on,\n"
-     "and the exit status is 1; such a backup never replaces a complete one.\n"
-     "  --all   every section that reports a size in 0-0 ... 255-255, not the catalogue\n"},
-    {TCliCommand::Verify, "verify", "DIR", 1, 0, "DIR", "compare the telephone with a backup",
-     "Reads each section of DIR/manifest.ini and reports it as same, differs, now empty or\n"
-     "unreadable, with a summary. Exit status 0 only when every section is the same.\n"},
-    {TCliCommand::Restore, "restore", "DIR", 1, kOnly | kDryRun,
-     "DIR [--only S-SS,...] [--dry-run]", "write back the sections that differ from a backup",
-     "Writes back every section whose content differs from the backup and erases the ones the\n"
-     "manifest lists as empty or absent, each verified by reading it back. Sections the manifest\n"
-     "does not list are never touched. A backup whose files do not match their SHA-256 is\n"
-     "refused before anything is written.\n"
+     "Copies every catalogue section into S-SS.bin files of a new folder beside DIR,\n"
+     "writes its manifest.ini last (tool version, date, cable type, port, and per\n"
+     "section its size and SHA-256; empty and absent sections listed as such) and only\n"
+     "then puts it in DIR's place: a backup that fails or is stopped leaves DIR as it\n"
+     "was. DIR must be new, empty or an earlier backup. A section that cannot be read\n"
+     "is reported, the backup goes on, and the exit status is 1; such a backup never\n"
+     "replaces a complete one.\n"
+     "  --all    every section that reports a size in 0-0 ... 255-255, not only the\n"
+     "           catalogue's\n"
+     "  --json   the result as a JSON object\n"
+     "\n"
+     "Example:\n"
+     "  zub backup ~/zub-backup\n"},
+    {TCliCommand::Verify, "verify", "DIR", 1, kJson, "DIR [--json]",
+     "compare the telephone with a backup",
+     "Reads each section of DIR/manifest.ini and reports it as same, differs, now\n"
+     "empty or unreadable, with a summary. Exit status 0 only when every section is\n"
+     "the same.\n"
+     "  --json   the result as a JSON object\n"
+     "\n"
+     "Example:\n"
+     "  zub verify ~/zub-backup -q | grep -v ' same$'\n"},
+    {TCliCommand::Restore, "restore", "DIR", 1, kOnly | kDryRun | kYes | kJson,
+     "DIR [--only S-SS,...] [--dry-run] [--yes] [--json]",
+     "write back the sections that differ from a backup",
+     "Writes back every section whose content differs from the backup and erases the\n"
+     "ones the manifest lists as empty or absent, each verified by reading it back.\n"
+     "Sections the manifest does not list are never touched. A backup whose files do\n"
+     "not match their SHA-256 is refused before anything is written. On a terminal it\n"
+     "shows what it will write and erase and asks first; otherwise it needs --yes.\n"
      "  --only S-SS,...   only these sections (each must be in the manifest)\n"
-     "  --dry-run         print what would be done; reads only\n"},
+     "  --dry-run         print what would be done; reads only\n"
+     "  --yes             write and erase without asking\n"
+     "  --json            the result as a JSON object\n"
+     "\n"
+     "Example:\n"
+     "  zub restore ~/zub-backup --only 2-1,17-4\n"},
 };
 
 const TCommandRow* FindCommand(std::string_view name) {
@@ -84,8 +127,8 @@ struct TOptionName {
   TCommandOption Bit;
 };
 constexpr TOptionName kCommandOptions[] = {
-    {"--json", kJson},      {"--no-verify", kNoVerify}, {"--all", kAll},
-    {"--dry-run", kDryRun}, {"--only", kOnly},
+    {"--json", kJson}, {"--no-verify", kNoVerify}, {"--all", kAll}, {"--dry-run", kDryRun},
+    {"--only", kOnly}, {"--force", kForce},        {"--yes", kYes},
 };
 
 std::optional<int> ParseNumber(std::string_view text, int lo, int hi) {
@@ -144,7 +187,8 @@ TParseResult ParseCliArgs(const std::vector<std::string>& argv) {
       if (i + 1 < argv.size()) return argv[++i];
       return std::nullopt;
     };
-    const bool takesValue = name == "--home" || name == "--port" || name == "--only";
+    const bool takesValue =
+        name == "--home" || name == "--port" || name == "--only" || name == "--log";
     if (!takesValue && inlineValue) return Fail("option " + name + " takes no value");
 
     if (name == "--help" || name == "-h") {
@@ -155,6 +199,10 @@ TParseResult ParseCliArgs(const std::vector<std::string>& argv) {
       args.Quiet = true;
     } else if (name == "--verbose" || name == "-v") {
       args.Verbose = true;
+    } else if (name == "--log") {
+      const auto v = value();
+      if (!v || v->empty()) return Fail("option --log needs a file");
+      args.Log = *v;
     } else if (name == "--service-cable") {
       args.ServiceCable = true;
     } else if (name == "--home") {
@@ -195,6 +243,8 @@ TParseResult ParseCliArgs(const std::vector<std::string>& argv) {
   args.NoVerify = given & kNoVerify;
   args.All = given & kAll;
   args.DryRun = given & kDryRun;
+  args.Force = given & kForce;
+  args.Yes = given & kYes;
   switch (command->Id) {
     case TCliCommand::Read:
     case TCliCommand::Write:
@@ -205,6 +255,8 @@ TParseResult ParseCliArgs(const std::vector<std::string>& argv) {
       if (operands.size() > 1) args.File = operands[1];
       if (command->Id == TCliCommand::Write && args.File == "-")
         return Fail("'write' reads a file, not standard input");
+      if (args.Json && args.File == "-")
+        return Fail("--json and - cannot share standard output: read into a FILE");
       break;
     case TCliCommand::Backup:
     case TCliCommand::Verify:
@@ -229,6 +281,24 @@ std::string VersionText() {
   return std::string("zub ") + ZUB_VERSION + "\n";
 }
 
+std::string ApplyEnvironment(TCliArgs& args, const char* home, const char* port) {
+  if (args.Home.empty() && home) args.Home = home;
+  if (!args.Port && port && *port) {
+    args.Port = ParseNumber(port, 1, 4);
+    if (!args.Port)
+      return std::string("ZUB_PORT is '") + port + "'; it must be a port number 1 to 4";
+  }
+  return {};
+}
+
+bool WantsJson(const std::vector<std::string>& argv) {
+  for (const auto& arg : argv) {
+    if (arg == "--") return false;
+    if (arg == "--json") return true;
+  }
+  return false;
+}
+
 std::string GeneralHelp() {
   std::string out =
       "Usage: zub [OPTIONS] COMMAND [ARGUMENTS]\n"
@@ -238,29 +308,35 @@ std::string GeneralHelp() {
       "\n"
       "Commands:\n";
   for (const auto& row : kCommands) {
-    std::string line = std::string("  ") + row.Name + " " + row.Synopsis;
-    line += line.size() < 38 ? std::string(38 - line.size(), ' ') : "\n" + std::string(38, ' ');
-    out += line + row.Summary + "\n";
+    std::string name = row.Name;
+    out += "  " + name + std::string(10 - name.size(), ' ') + row.Summary + "\n";
   }
   out +=
       "\n"
       "Options (any command):\n"
       "  --home DIR        folder of the settings, catalogue and device library\n"
-      "                    (default: the folder of zub)\n"
-      "  --port N          COM port 1 to 4 for this run (default: COM-Port of the settings)\n"
+      "                    (default: $ZUB_HOME, else where zubmanager keeps them)\n"
+      "  --port N          COM port 1 to 4 for this run (default: $ZUB_PORT, else the\n"
+      "                    COM-Port of the settings)\n"
       "  --service-cable   use the service cable (cte_gbp.dll) for this run\n"
-      "  --quiet           no progress on standard error\n"
+      "  --quiet, -q       no progress on standard error\n"
       "  --verbose, -v     every device call on standard error (entry point, arguments,\n"
-      "                    result, time taken), with the messages of gbp-host.exe and Wine\n"
+      "                    result, time taken), with the messages of gbp-host.exe and\n"
+      "                    Wine\n"
+      "  --log FILE        the same call lines into FILE\n"
       "  --help            this text; \"zub COMMAND --help\" describes one command\n"
       "  --version         the version of zub\n"
+      "\n"
+      "Examples:\n"
+      "  zub list\n"
+      "  zub backup ~/zub-backup && zub verify ~/zub-backup\n"
+      "  zub --port 2 -v read 2-3 chess.bin\n"
       "\n"
       "Exit status: 0 done; 1 the work failed, in whole or in part; 2 bad usage; 3 the\n"
       "telephone could not be reached (device library missing or connection refused);\n"
       "130 stopped by Ctrl-C.\n";
   return out;
 }
-
 std::string CommandHelp(TCliCommand command) {
   const TCommandRow* row = FindCommand(command);
   if (!row) return GeneralHelp();

@@ -26,10 +26,13 @@ struct TCliArgs {
   bool ServiceCable = false;
   bool Quiet = false;
   bool Verbose = false;  // -v: every device call on standard error, with the host's messages
+  std::string Log;       // --log FILE: the same call lines into FILE
 
   // Options and operands of the commands.
-  bool Json = false;                       // list
+  bool Json = false;                       // every command but read to standard output
   bool NoVerify = false;                   // write
+  bool Force = false;                      // write: past the size limit
+  bool Yes = false;                        // restore, erase: no question
   bool All = false;                        // backup
   bool DryRun = false;                     // restore
   std::vector<TSectionAddress> Only;       // restore --only
@@ -44,6 +47,13 @@ struct TParseResult {
 };
 
 TParseResult ParseCliArgs(const std::vector<std::string>& argv);
+
+// ZUB_HOME and ZUB_PORT (null when unset) as the defaults of --home and --port; the options
+// win. Returns the sentence for "zub: ..." when ZUB_PORT is no port number, else empty.
+std::string ApplyEnvironment(TCliArgs& args, const char* home, const char* port);
+
+// Whether the words ask for JSON, for a command line that could not be parsed.
+bool WantsJson(const std::vector<std::string>& argv);
 
 // "zub --version": the program's name and version on one line.
 std::string VersionText();

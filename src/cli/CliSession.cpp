@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 
 #include "Progress.h"
@@ -19,18 +20,12 @@
 namespace zub::cli {
 namespace {
 
-std::chrono::steady_clock::time_point gStart = std::chrono::steady_clock::now();
-
 void CheckOutput() {
   std::cout.flush();
   if (!std::cout) throw ECommandFailed(kExitFailed, "standard output could not be written");
 }
 
 }  // namespace
-
-void MarkStart() {
-  gStart = std::chrono::steady_clock::now();
-}
 
 void PrintLine(const std::string& line) {
   std::cout << line << '\n';
@@ -65,39 +60,26 @@ std::string CallLine(std::string_view entry, const std::vector<std::int64_t>& ar
   return "call: " + FormatLibraryCall(entry, args, hasResult, result) + ms;
 }
 
+bool TCliUI::Confirm(const std::string&, const std::string& text) {
+  if (!AskingIsPossible()) return false;
+  std::cerr << text << " [y/N] " << std::flush;
+  std::string answer;
+  if (!std::getline(std::cin, answer)) {
+    std::cerr << "\n";
+    return false;
+  }
+  const auto first = answer.find_first_not_of(" \t");
+  return first != std::string::npos && (answer[first] == 'y' || answer[first] == 'Y');
+}
+
 void TCliSession::TCallObserver::OnLibraryCall(std::string_view entry,
                                                const std::vector<std::int64_t>& args,
                                                bool hasResult, std::int32_t result) {
-  if (Counter) Counter->OnLibraryCall(entry, args, hasResult, result);
-  if (Verbose)
-    std::cerr << CallLine(entry, args, hasResult, result, Verbose->LastCallTime()) << std::endl;
-}
-
-void TCallCounter::OnLibraryCall(std::string_view entry, const std::vector<std::int64_t>& args,
-                                 bool, std::int32_t result) {
-  if (!firstCallMs_) {
-    firstCallMs_ =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - gStart)
-            .count();
-  }
-  ++calls_[std::string(entry)];
-  if (entry == "ReadNVMFile" && result > 0 && args.size() == 3)
-    bytesRead_ += std::min<std::uint64_t>(static_cast<std::uint64_t>(result),
-                                          static_cast<std::uint64_t>(args[2]));
-  if (entry == "WriteNVMFile" && args.size() == 3)
-    bytesWritten_ += static_cast<std::uint64_t>(args[2]);
-}
-
-void TCallCounter::Print(std::ostream& out) const {
-  char first[32] = "none";
-  if (firstCallMs_) std::snprintf(first, sizeof first, "%.2f ms", *firstCallMs_);
-  out << "zub-bench: first device call " << first << " after start; calls:";
-  for (const char* entry : {"InitGBPMode", "GetNVMFileSize", "ReadNVMFile", "WriteNVMFile",
-                            "ClearNVMFile", "EndGBPMode"}) {
-    const auto it = calls_.find(entry);
-    out << " " << entry << "=" << (it == calls_.end() ? 0 : it->second);
-  }
-  out << "; bytes read " << bytesRead_ << ", written " << bytesWritten_ << "\n";
+  if (!Runner) return;
+  const std::string line = CallLine(entry, args, hasResult, result, Runner->LastCallTime());
+  if (ToStderr) std::cerr << line << std::endl;
+  // Each line flushed: a run that is killed leaves every call it made in the log.
+  if (Log) *Log << line << std::endl;
 }
 
 TCliSession::TCliSession(const TCliArgs& args) {
@@ -114,17 +96,21 @@ TCliSession::TCliSession(const TCliArgs& args) {
   options.SettingsPath = paths.SettingsPath;
   options.LibraryDirs = paths.LibraryDirs;
   options.DeviceMessagesAsBoxes = false;
-  if (std::getenv("ZUB_BENCH")) {
-    counter_ = std::make_unique<TCallCounter>();
-    observer_.Counter = counter_.get();
+  if (!args.Log.empty()) {
+    // Opened before the device library is loaded: an empty log is a run without a call.
+    auto log = std::make_unique<std::ofstream>(args.Log, std::ios::trunc);
+    if (!*log) throw ECommandFailed(kExitUsage, "cannot write the log file " + args.Log);
+    log_ = std::move(log);
+    observer_.Log = log_.get();
   }
   options.Observer = &observer_;
   core_ = std::make_unique<TManager>(ui_, options);
   runner_ = std::make_unique<TWatchedCallRunner>(*core_->NVM);
   core_->NVM->SetCallRunner(runner_.get());
   verbose_ = args.Verbose;
+  if (verbose_ || log_) observer_.Runner = runner_.get();
+  observer_.ToStderr = verbose_;
   if (verbose_) {
-    observer_.Verbose = runner_.get();
     // The host's and Wine's own messages come with the calls instead of going to host.log.
     core_->NVM->SetHostLogToStderr(true);
   }
@@ -144,9 +130,7 @@ TCliSession::TCliSession(const TCliArgs& args) {
   core_->NVM->StartHostEarly();
 }
 
-TCliSession::~TCliSession() {
-  if (counter_) counter_->Print(std::cerr);
-}
+TCliSession::~TCliSession() = default;
 
 int TCliSession::Port() const {
   return static_cast<int>(core_->NVM->COMPort()) + 1;

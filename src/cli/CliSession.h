@@ -7,7 +7,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -46,9 +45,6 @@ class EInterrupted : public std::runtime_error {
   explicit EInterrupted(const std::string& sentence = {}) : std::runtime_error(sentence) {}
 };
 
-// The program's start, for the start-up figure.
-void MarkStart();
-
 // A result line on standard output, flushed at once; a write that fails ends the command
 // (exit status 1), so no result is lost without a word.
 void PrintLine(const std::string& line);
@@ -63,7 +59,9 @@ class TCliUI : public IInteraction {
   // The wait for the Windows device helper is said on standard error, when it is a terminal.
   void Waiting(const std::string& text) override;
   void MessageBox(const std::string& caption, const std::string& text) override;
-  bool Confirm(const std::string&, const std::string&) override { return false; }
+  // On a terminal (standard input and standard error both): the text and "[y/N]", answered
+  // on standard input; yes only for an answer that starts with y. No terminal: no.
+  bool Confirm(const std::string& caption, const std::string& text) override;
   std::optional<std::string> OpenFile(const std::string&) override { return std::nullopt; }
   std::optional<std::string> SaveFile() override { return std::nullopt; }
   int ShowModal(TFormId) override { return mrCancel; }
@@ -78,21 +76,6 @@ class TCliUI : public IInteraction {
 std::string CallLine(std::string_view entry, const std::vector<std::int64_t>& args, bool hasResult,
                      std::int32_t result, std::chrono::steady_clock::duration took);
 
-// With ZUB_BENCH set in the environment: counts the device calls and the bytes they move, and
-// notes when the first call happened.
-class TCallCounter : public INVMObserver {
- public:
-  void OnLibraryLoad(const std::string&, bool) override {}
-  void OnLibraryCall(std::string_view entry, const std::vector<std::int64_t>& args, bool hasResult,
-                     std::int32_t result) override;
-  void Print(std::ostream& out) const;
-
- private:
-  std::map<std::string, int, std::less<>> calls_;
-  std::uint64_t bytesRead_ = 0, bytesWritten_ = 0;
-  std::optional<double> firstCallMs_;
-};
-
 class TCliSession {
  public:
   // Loads the settings and catalogue of the home folder and the device library for the cable
@@ -101,6 +84,7 @@ class TCliSession {
   ~TCliSession();
 
   TManager& Core() { return *core_; }
+  IInteraction& UI() { return ui_; }
   int Port() const;  // 1..4
   bool ServiceCable() const;
   std::string LinkText() const;  // "COM1, data cable (gbp.dll)"
@@ -119,11 +103,12 @@ class TCliSession {
                          const std::string& check = {}) const;
 
  private:
-  // Sees every device call: counts it (ZUB_BENCH), prints it (--verbose).
+  // Sees every device call: its line on standard error (--verbose) and in the log (--log).
   class TCallObserver : public INVMObserver {
    public:
-    TCallCounter* Counter = nullptr;
-    const TWatchedCallRunner* Verbose = nullptr;  // the calls' times; null: no call lines
+    const TWatchedCallRunner* Runner = nullptr;  // the calls' times; null: no call lines
+    bool ToStderr = false;
+    std::ostream* Log = nullptr;
     void OnLibraryLoad(const std::string&, bool) override {}
     void OnLibraryCall(std::string_view entry, const std::vector<std::int64_t>& args,
                        bool hasResult, std::int32_t result) override;
@@ -131,7 +116,7 @@ class TCliSession {
 
   // In this order: the device component (in core_) uses the others until it is gone.
   TCliUI ui_;
-  std::unique_ptr<TCallCounter> counter_;
+  std::unique_ptr<std::ostream> log_;
   std::unique_ptr<TWatchedCallRunner> runner_;
   TCallObserver observer_;
   std::unique_ptr<TManager> core_;

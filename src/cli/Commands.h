@@ -28,4 +28,12 @@ int RunRestore(const TCliArgs& args, TCliSession& session);
 std::string ListText(const std::vector<TListRow>& rows);
 std::string ListJson(const std::vector<TListRow>& rows);
 
+// Before a restore writes or an erase erases: true when --yes was given or the user said yes
+// on the terminal. Without a terminal and without --yes, raises ECommandFailed (exit 2).
+bool MayChange(const TCliArgs& args, TCliSession& session, const std::string& plan,
+               const std::string& question);
+// Raises the refusal of a command that would change the telephone without a terminal to ask
+// on and without --yes; nothing when it may go on to ask or needs no question.
+void RefuseUnasked(const TCliArgs& args);
+
 }  // namespace zub::cli

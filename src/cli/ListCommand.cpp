@@ -1,35 +1,13 @@
 // zub list: "Full Refresh" on a command line, printed as a table or as JSON.
 #include <algorithm>
-#include <cstdio>
 #include <iostream>
 
 #include "Commands.h"
+#include "JsonOutput.h"
 #include "commands/Scan.h"
 
 namespace zub::cli {
 namespace {
-
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += ch;
-    } else if (c < 0x20) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", c);
-      out += escape;
-    } else {
-      out += ch;
-    }
-  }
-  return out + "\"";
-}
-
-std::string JsonTextOrNull(const std::string& text) {
-  return text.empty() ? "null" : JsonString(text);
-}
 
 // The width of a UTF-8 text in characters (continuation bytes take no column).
 std::size_t Columns(const std::string& text) {
@@ -66,19 +44,23 @@ std::string ListText(const std::vector<TListRow>& rows) {
   return out;
 }
 
-std::string ListJson(const std::vector<TListRow>& rows) {
-  std::string out = "[";
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    const auto& r = rows[i];
-    out += i ? ",\n " : "\n ";
-    out += "{\"section\": " + JsonString(r.Address) + ", \"kind\": " + JsonString(r.Kind) +
-           ", \"title\": " + JsonString(r.Title) + ", \"size\": " + std::to_string(r.Size) +
-           ", \"capacity\": " + std::to_string(r.Capacity) +
-           ", \"format\": " + JsonTextOrNull(r.Format) + ", \"lzo\": " + JsonTextOrNull(r.Lzo);
-    if (!r.Error.empty()) out += ", \"error\": " + JsonString(r.Error);
-    out += "}";
+// The list as JSON: an array of one object per row.
+TJson ListJsonValue(const std::vector<TListRow>& rows) {
+  TJson out = TJson::array();
+  for (const auto& r : rows) {
+    const auto textOrNull = [](const std::string& t) { return t.empty() ? TJson() : TJson(t); };
+    TJson row = {{"section", r.Address},    {"kind", r.Kind},
+                 {"title", r.Title},        {"size", r.Size},
+                 {"capacity", r.Capacity},  {"format", textOrNull(r.Format)},
+                 {"lzo", textOrNull(r.Lzo)}};
+    if (!r.Error.empty()) row["error"] = r.Error;
+    out.push_back(std::move(row));
   }
-  return out + (rows.empty() ? "]\n" : "\n]\n");
+  return out;
+}
+
+std::string ListJson(const std::vector<TListRow>& rows) {
+  return JsonText(ListJsonValue(rows)) + "\n";
 }
 
 int RunList(const TCliArgs& args, TCliSession& session) {
@@ -110,9 +92,13 @@ int RunList(const TCliArgs& args, TCliSession& session) {
   }
   if (rows.empty() && !lost && !args.Quiet)
     std::cerr << "zub: the catalogue is empty (no [Sections] in zubmanager.INI)\n";
-  std::string text = args.Json ? ListJson(rows) : ListText(rows);
-  if (!text.empty() && text.back() == '\n') text.pop_back();
-  PrintLine(text);
+  if (args.Json) {
+    PrintJson(ListJsonValue(rows));
+  } else {
+    std::string text = ListText(rows);
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    PrintLine(text);
+  }
   if (lost) session.Fail(*lost);
   return status;
 }

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "CliSession.h"
+#include "commands/LinkSpeed.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -20,20 +21,65 @@ namespace {
 constexpr std::size_t kBarWidth = 20;
 constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
 
-std::string Minutes(double seconds) {
-  const auto s = static_cast<long long>(seconds + 0.5);
+}  // namespace
+
+std::string ClockTime(double seconds) {
+  const auto s = static_cast<long long>(std::max(seconds, 0.0) + 0.5);
   char text[32];
   std::snprintf(text, sizeof text, "%lld:%02lld", s / 60, s % 60);
   return text;
 }
 
-}  // namespace
+std::string ElapsedText(std::uint64_t bytes, double seconds) {
+  char shortTime[32];
+  std::snprintf(shortTime, sizeof shortTime, "%.1f s", std::max(seconds, 0.0));
+  std::string text = seconds < 60 ? shortTime : ClockTime(seconds);
+  if (seconds > 0 && bytes > 0)
+    text +=
+        ", " + ByteCount(static_cast<std::uint64_t>(static_cast<double>(bytes) / seconds)) + "/s";
+  return text;
+}
+
+std::string TransferStartText(const std::string& what, std::uint64_t bytes, std::uint64_t linkBytes,
+                              std::uint32_t bitsPerSecond) {
+  return what + ": " + std::to_string(bytes) + " bytes, about " +
+         ClockTime(TransferSeconds(linkBytes, bitsPerSecond)) + " at " +
+         std::to_string(bitsPerSecond) + " bit/s";
+}
+
+std::string TransferEndText(const std::string& what, std::uint64_t linkBytes, double seconds) {
+  return what + ": done in " + ElapsedText(linkBytes, seconds);
+}
+
+void TTransferNote::Begin(const std::string& what, std::uint64_t bytes, std::uint64_t linkBytes,
+                          std::uint32_t bitsPerSecond) {
+  if (!shown_) return;
+  what_ = what;
+  linkBytes_ = linkBytes;
+  start_ = std::chrono::steady_clock::now();
+  std::cerr << TransferStartText(what, bytes, linkBytes, bitsPerSecond) << std::endl;
+}
+
+void TTransferNote::End() {
+  if (!shown_ || what_.empty()) return;
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  std::cerr << TransferEndText(what_, linkBytes_, seconds) << std::endl;
+}
 
 bool StderrIsTerminal() {
 #if defined(_WIN32)
   return _isatty(2) != 0;
 #else
   return isatty(2) != 0;
+#endif
+}
+
+bool AskingIsPossible() {
+#if defined(_WIN32)
+  return _isatty(0) != 0 && _isatty(2) != 0;
+#else
+  return isatty(0) != 0 && isatty(2) != 0;
 #endif
 }
 
@@ -66,7 +112,7 @@ std::string ProgressFigures(std::uint64_t bytesDone, std::uint64_t bytes, double
     const double rate = static_cast<double>(bytesDone) / seconds;
     text += ", " + ByteCount(static_cast<std::uint64_t>(rate)) + "/s";
     if (bytes > bytesDone)
-      text += ", " + Minutes(static_cast<double>(bytes - bytesDone) / rate) + " left";
+      text += ", " + ClockTime(static_cast<double>(bytes - bytesDone) / rate) + " left";
   }
   return text;
 }

@@ -13,12 +13,29 @@ namespace zub::cli {
 
 // Whether standard error is a terminal.
 bool StderrIsTerminal();
+// Whether zub may ask its user a question: standard input and standard error are terminals.
+bool AskingIsPossible();
 
 // The terminal's width in columns: standard error's window size, else COLUMNS, else 80.
 int TerminalColumns();
 
 // "1.5 KiB", "12.0 MiB"; below 1 KiB the bytes themselves.
 std::string ByteCount(std::uint64_t bytes);
+
+// "0:07", "12:34": seconds as minutes and seconds.
+std::string ClockTime(double seconds);
+
+// "4.2 s, 5.1 KiB/s" (from a minute on "1:02, ..."): how long a run took and its average
+// rate (no rate without bytes).
+std::string ElapsedText(std::uint64_t bytes, double seconds);
+
+// A single read or write on a terminal, before it starts: "reading 2-9: 30020 bytes, about
+// 0:03 at 115200 bit/s"; `linkBytes` are the bytes the link carries (a checked write moves
+// its bytes twice).
+std::string TransferStartText(const std::string& what, std::uint64_t bytes, std::uint64_t linkBytes,
+                              std::uint32_t bitsPerSecond);
+// ... and after it: "reading 2-9: done in 2.1 s, 14.6 KiB/s".
+std::string TransferEndText(const std::string& what, std::uint64_t linkBytes, double seconds);
 
 // The figures of the work done so far: "1.5 KiB of 80.0 KiB, 11.2 KiB/s, 0:07 left" (the rate
 // and the time left once a tenth of a second has passed and bytes have moved).
@@ -29,6 +46,22 @@ std::string ProgressFigures(std::uint64_t bytesDone, std::uint64_t bytes, double
 // the terminal never wraps it.
 std::string BarLine(const std::string& label, std::size_t sectionsDone, std::size_t sections,
                     std::uint64_t bytesDone, std::uint64_t bytes, double seconds, int columns);
+
+// One section's read or write told on a terminal (standard error, not --quiet): the start
+// line when it begins, the end line when it is done; nothing otherwise.
+class TTransferNote {
+ public:
+  explicit TTransferNote(bool shown) : shown_(shown) {}
+  void Begin(const std::string& what, std::uint64_t bytes, std::uint64_t linkBytes,
+             std::uint32_t bitsPerSecond);
+  void End();
+
+ private:
+  bool shown_;
+  std::string what_;
+  std::uint64_t linkBytes_ = 0;
+  std::chrono::steady_clock::time_point start_{};
+};
 
 class TProgress {
  public:

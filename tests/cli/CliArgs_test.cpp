@@ -27,6 +27,10 @@ std::string Describe(const TCliArgs& a) {
   if (a.Port) out += " port=" + std::to_string(*a.Port);
   if (a.ServiceCable) out += " cte";
   if (a.Quiet) out += " quiet";
+  if (a.Verbose) out += " verbose";
+  if (!a.Log.empty()) out += " log=" + a.Log;
+  if (a.Force) out += " force";
+  if (a.Yes) out += " yes";
   if (a.Json) out += " json";
   if (a.NoVerify) out += " no-verify";
   if (a.All) out += " all";
@@ -58,6 +62,12 @@ TEST(CliArgs, AcceptedLinesMeanWhatTheHelpSays) {
       {"--help", "- help"},
       {"backup --help", "backup help"},  // help wins over missing operands
       {"-h restore", "restore help"},
+      {"--log calls.txt -v write 2-8 big.bin --force --json",
+       "write at=2-8 file=big.bin verbose log=calls.txt force json"},
+      {"--log=c.txt erase 2-8 --yes", "erase at=2-8 log=c.txt yes"},
+      {"restore /b --yes --json", "restore dir=/b yes json"},
+      {"backup /b --json", "backup dir=/b json"},
+      {"read 2-1 f --json", "read at=2-1 file=f json"},
   };
   for (const auto& c : cases) {
     const TParseResult r = ParseCliArgs(Words(c.line));
@@ -86,7 +96,10 @@ TEST(CliArgs, RefusedLinesSayWhy) {
       {"erase -2-5", "unknown option '-2-5'"},
       {"write 2-5 -", "'write' reads a file, not standard input"},
       {"list --all", "option --all does not apply to 'list'"},
-      {"backup /b --json", "option --json does not apply to 'backup'"},
+      {"read 2-1 - --json", "--json and - cannot share standard output"},
+      {"write 2-5 f --yes", "option --yes does not apply to 'write'"},
+      {"erase 2-5 --force", "option --force does not apply to 'erase'"},
+      {"list --log", "option --log needs a file"},
       {"verify /b --dry-run", "option --dry-run does not apply to 'verify'"},
       {"write 2-5 f --only 2-5", "option --only does not apply to 'write'"},
       {"list --json=1", "option --json takes no value"},
@@ -114,6 +127,51 @@ TEST(CliArgs, EveryCommandHasItsOwnHelp) {
     const std::string help = CommandHelp(command);
     EXPECT_TRUE(help.starts_with("Usage: zub [OPTIONS] " + name + " ")) << help;
     EXPECT_NE(GeneralHelp().find("  " + name + " "), std::string::npos) << name;
+  }
+}
+
+TEST(CliArgs, EveryHelpFitsEightyColumnsAndShowsAnExample) {
+  std::vector<std::pair<std::string, std::string>> helps = {{"zub --help", GeneralHelp()}};
+  for (const auto command :
+       {TCliCommand::List, TCliCommand::Read, TCliCommand::Write, TCliCommand::Erase,
+        TCliCommand::Backup, TCliCommand::Verify, TCliCommand::Restore}) {
+    const std::string name = CommandName(command);
+    helps.emplace_back("zub " + name + " --help", CommandHelp(command));
+    EXPECT_NE(helps.back().second.find("Example:\n  zub " + name + " "), std::string::npos) << name;
+  }
+  for (const auto& [which, help] : helps) {
+    std::istringstream lines(help);
+    for (std::string line; std::getline(lines, line);)
+      EXPECT_LE(line.size(), 80u) << which << ": " << line;
+  }
+}
+
+TEST(CliArgs, EnvironmentGivesTheDefaultsAndTheOptionsWin) {
+  const struct {
+    const char* line;
+    const char* home;  // ZUB_HOME, null: unset
+    const char* port;  // ZUB_PORT
+    const char* meaning;
+    const char* error;
+  } cases[] = {
+      {"list", "/env", "3", "list home=/env port=3", ""},
+      {"--home /opt --port 2 list", "/env", "3", "list home=/opt port=2", ""},
+      {"list", nullptr, nullptr, "list", ""},
+      {"list", "", "", "list", ""},                           // set but empty: as if unset
+      {"--port 1 list", nullptr, "COM9", "list port=1", ""},  // the option wins, unread
+      {"list", nullptr, "5", "", "ZUB_PORT is '5'; it must be a port number 1 to 4"},
+      {"list", nullptr, "COM1", "", "ZUB_PORT is 'COM1'"},
+  };
+  for (const auto& c : cases) {
+    TParseResult r = ParseCliArgs(Words(c.line));
+    ASSERT_TRUE(r.Args) << c.line;
+    const std::string error = ApplyEnvironment(*r.Args, c.home, c.port);
+    if (*c.error) {
+      EXPECT_NE(error.find(c.error), std::string::npos) << c.line << " -> " << error;
+    } else {
+      EXPECT_EQ(error, "") << c.line;
+      EXPECT_EQ(Describe(*r.Args), c.meaning) << c.line;
+    }
   }
 }
 

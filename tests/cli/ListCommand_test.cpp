@@ -37,14 +37,14 @@ TEST(ListRows, ShowTheScansUtf8TitlesAsTheyAreAndEscapeJson) {
 
   EXPECT_EQ(ListJson(rows),
             "[\n"
-            " {\"section\": \"2-3\", \"kind\": \"program\", \"title\": \"Chess\", \"size\": 710, "
-            "\"capacity\": 65535, \"format\": \"UFIF 2.1\", \"lzo\": \"LZO(29.0%)\"},\n"
-            " {\"section\": \"17-2\", \"kind\": \"data\", \"title\": \"ringer: "
-            "\xD0\x9C\xD0\xB5 \\\"1\\\"\\\\\\u0001\", \"size\": 4000, \"capacity\": 100, "
-            "\"format\": null, \"lzo\": null},\n"
-            " {\"section\": \"0-0\", \"kind\": \"error\", \"title\": \"\", \"size\": 0, "
-            "\"capacity\": 0, \"format\": null, \"lzo\": null, "
-            "\"error\": \"Error getting section 0-0 size\"}\n"
+            " {\"section\":\"2-3\",\"kind\":\"program\",\"title\":\"Chess\",\"size\":710,"
+            "\"capacity\":65535,\"format\":\"UFIF 2.1\",\"lzo\":\"LZO(29.0%)\"},\n"
+            " {\"section\":\"17-2\",\"kind\":\"data\",\"title\":\"ringer: "
+            "\xD0\x9C\xD0\xB5 \\\"1\\\"\\\\\\u0001\",\"size\":4000,\"capacity\":100,"
+            "\"format\":null,\"lzo\":null},\n"
+            " {\"section\":\"0-0\",\"kind\":\"error\",\"title\":\"\",\"size\":0,"
+            "\"capacity\":0,\"format\":null,\"lzo\":null,"
+            "\"error\":\"Error getting section 0-0 size\"}\n"
             "]\n");
   EXPECT_EQ(ListJson({}), "[]\n");
 

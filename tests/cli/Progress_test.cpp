@@ -36,5 +36,25 @@ TEST(BarLine, FillsByBytesCountsTimeLeftByBytesAndFitsTheTerminal) {
   }
 }
 
+TEST(TransferTexts, SayTheExpectedTimeAtTheLinkSpeedAndTheTimeTaken) {
+  // A byte takes 10 bits on the line; a checked write moves its bytes twice.
+  EXPECT_EQ(TransferStartText("writing and reading back 2-9", 30020, 60040, 19200),
+            "writing and reading back 2-9: 30020 bytes, about 0:31 at 19200 bit/s");
+  EXPECT_EQ(TransferStartText("reading 2-9", 30020, 30020, 115200),
+            "reading 2-9: 30020 bytes, about 0:03 at 115200 bit/s");
+  EXPECT_EQ(TransferEndText("reading 2-9", 30720, 2.0), "reading 2-9: done in 2.0 s, 15.0 KiB/s");
+  const struct {
+    std::uint64_t bytes;
+    double seconds;
+    const char* text;
+  } cases[] = {
+      {2048, 0.5, "0.5 s, 4.0 KiB/s"},
+      {0, 0.25, "0.2 s"},  // nothing moved: no rate
+      {600, 75, "1:15, 8 B/s"},
+      {1 << 20, 0, "0.0 s"},  // no time: no rate
+  };
+  for (const auto& c : cases) EXPECT_EQ(ElapsedText(c.bytes, c.seconds), c.text) << c.text;
+}
+
 }  // namespace
 }  // namespace zub::cli

@@ -6,6 +6,7 @@
 #   cli-test.sh BIN DATA HOME CASE
 set -euo pipefail
 bin="$1" data="$2" home="$3" case="$4"
+here="$(cd "$(dirname "$0")" && pwd)"
 
 rm -rf "$home"
 mkdir -p "$home"
@@ -29,6 +30,14 @@ expect() {
 has() { grep -qF -- "$2" "$1" || fail "'$2' not in $(basename "$1")"; }
 hasnt() { ! grep -qF -- "$2" "$1" || fail "'$2' in $(basename "$1")"; }
 sim() { "$bin/zub-ini" "$home/gbp-sim.ini" "$@"; }
+# calls ENTRY: how many calls of ENTRY the last run with --log "$log" made. Unloading the
+# device library at the end of every run ends GBP mode once more, connection or not.
+log="$home/calls.log"
+calls() { grep -c "^call: $1(" "$log" || true; }
+no_call() {
+  [ -f "$log" ] || fail "no log written"
+  [ "$(grep -vc '^call: EndGBPMode() ' "$log")" = 0 ] || fail "a device call was made"
+}
 poke() { printf "$2" | dd of="$1" bs=1 seek="$3" conv=notrunc status=none; }
 # Every section of the backup is on the telephone byte for byte; the ones it lists as empty
 # or absent hold nothing.
@@ -55,8 +64,9 @@ list)
   # A ringer's name comes from the telephone as UTF-16 and is shown as it reads, once decoded.
   grep -Eq '^17-2 +data +ringer: Мелодия 1 +4000 +65535 +- +-$' "$out" || fail "17-2"
   expect 0 list --json
-  has "$out" '{"section": "17-2", "kind": "data", "title": "ringer: Мелодия 1", "size": 4000,'
-  has "$out" '{"section": "2-3", "kind": "program", "title": "Chess", "size": 8632, "capacity": 65535, "format": "UFIF 2.1", "lzo": "LZO(29.0%)"}'
+  python3 -c 'import json, sys; json.load(sys.stdin)' <"$out" || fail "list --json is no JSON"
+  has "$out" '{"section":"17-2","kind":"data","title":"ringer: Мелодия 1","size":4000,'
+  has "$out" '{"section":"2-3","kind":"program","title":"Chess","size":8632,"capacity":65535,"format":"UFIF 2.1","lzo":"LZO(29.0%)"}'
   [ "$(grep -c '"section"' "$out")" = "$rows" ] || fail "not one object per catalogue row"
   # A row whose size cannot be read is reported; the others are listed all the same.
   sim Faults SizeError 2-5:-10
@@ -84,18 +94,18 @@ read-write-erase)
   # Write: the bytes as they are (filler words included), compared after writing.
   head -c 70000 "$home/big.bin" >"$home/70k.bin"
   printf '\xc0\x46\xc0\x46' >>"$home/70k.bin"
-  expect 0 write 3-8 "$home/70k.bin"
+  expect 0 write 3-8 "$home/70k.bin" --force
   has "$out" "3-8: 70004 bytes written, verified"
   cmp "$home/70k.bin" "$phone/3-8.bin" || fail "write 3-8 did not store the file as it is"
-  expect 0 write 3-8 "$home/big.bin" --no-verify
+  expect 0 write 3-8 "$home/big.bin" --no-verify --force
   has "$out" "3-8: 100000 bytes written, size checked (not verified)"
   expect 1 write 3-8 "$home/missing.bin"
   has "$err" "zub: Cannot open file"
-  expect 0 erase 3-8
+  expect 0 erase 3-8 --yes
   has "$out" "3-8: erased, reads as empty"
   [ ! -e "$phone/3-8.bin" ] || fail "3-8 still there"
   sim Faults ClearFails 2-1
-  expect 1 erase 2-1
+  expect 1 erase 2-1 --yes
   has "$err" "zub: section 2-1 was not erased: it still holds 6020 bytes after erasing"
   ;;
 
@@ -110,7 +120,7 @@ writekeep)
   expect 0 backup "$bk" --quiet
   rm "$phone/2-9.bin" "$phone/2-1.bin"
   sim Faults WriteKeep 2-9:100
-  expect 1 restore "$bk"
+  expect 1 restore "$bk" --yes
   has "$out" "2-9 failed"
   has "$err" "zub: section 2-9 was not restored: the read-back differs at offset 100 (wrote 30020 bytes, the telephone holds 100)"
   has "$out" "2-1 written 6020 bytes, verified"
@@ -135,6 +145,8 @@ backup-verify-restore)
   head -c 100 "$phone/17-2.bin" >"$home/short" && mv "$home/short" "$phone/17-2.bin"
   expect 1 verify "$bk"
   grep -v ' same$' "$out" >"$home/changed.txt" || true
+  # The summary ends with the time taken, which varies: compared up to it.
+  sed -i 's/; took [0-9.]* s.*$//' "$home/changed.txt"
   diff -u - "$home/changed.txt" <<'EOF' || fail "verify did not report exactly the changed sections"
 2-1 differs at offset 17
 2-5 now empty
@@ -144,23 +156,24 @@ verify: 47 sections: 43 same, 3 differ, 1 now empty
 EOF
   # The plan, without a single write.
   cp -r "$phone" "$home/phone-before"
-  ZUB_BENCH=1 expect 0 restore "$bk" --dry-run
+  expect 0 --log "$log" restore "$bk" --dry-run
   has "$out" "2-1 would write 6020 bytes (differs at offset 17)"
   has "$out" "2-5 would write 2820 bytes (the telephone's section is empty)"
   has "$out" "2-11 would erase (the telephone holds 6020 bytes)"
   has "$out" "17-2 would write 4000 bytes (the telephone holds 100 bytes)"
   has "$out" "restore --dry-run: 47 sections: 43 same, 3 to write, 1 to erase"
-  has "$err" "WriteNVMFile=0 ClearNVMFile=0"
+  [ "$(calls WriteNVMFile)$(calls ClearNVMFile)" = 00 ] || fail "--dry-run wrote or erased"
   diff -r "$phone" "$home/phone-before" >/dev/null || fail "--dry-run changed the telephone"
-  expect 0 restore "$bk"
-  has "$out" "restore: 47 sections: 43 same, 3 written, 1 erased"
+  expect 0 restore "$bk" --yes
+  has "$out" "restore: 47 sections: 43 same, 3 written, 1 erased; took "
   telephone_is_backup
   expect 0 verify "$bk"
   has "$out" "verify: 47 sections: 47 same"
   # An unchanged backup: reads only, no write and no erase.
-  ZUB_BENCH=1 expect 0 restore "$bk" --quiet
+  expect 0 --log "$log" restore "$bk" --quiet --yes
   has "$out" "restore: 47 sections: 47 same"
-  has "$err" "WriteNVMFile=0 ClearNVMFile=0 EndGBPMode=1"
+  [ "$(calls WriteNVMFile)$(calls ClearNVMFile)$(calls EndGBPMode)" = 002 ] ||
+    fail "an unchanged backup was written, erased, or its connection not closed once"
   ;;
 
 restore-only)
@@ -168,18 +181,18 @@ restore-only)
   poke "$phone/2-1.bin" X 0
   poke "$phone/2-2.bin" X 0
   rm "$phone/17-4.bin"
-  expect 0 restore "$bk" --only 2-2,17-4
+  expect 0 restore "$bk" --only 2-2,17-4 --yes
   has "$out" "restore: 2 sections: 0 same, 2 written"
   cmp -s "$bk/2-2.bin" "$phone/2-2.bin" || fail "2-2 not restored"
   cmp -s "$bk/17-4.bin" "$phone/17-4.bin" || fail "17-4 not restored"
   ! cmp -s "$bk/2-1.bin" "$phone/2-1.bin" || fail "2-1 was restored without being asked for"
   # A section the manifest does not list is never touched, even when asked for.
   cp "$phone/2-2.bin" "$phone/99-1.bin"
-  ZUB_BENCH=1 expect 2 restore "$bk" --only 2-1,99-1
+  expect 2 --log "$log" restore "$bk" --only 2-1,99-1 --yes
   has "$err" "zub: section 99-1 is not in the backup's manifest"
-  has "$err" "first device call none"
+  no_call
   ! cmp -s "$bk/2-1.bin" "$phone/2-1.bin" || fail "2-1 was restored by a refused restore"
-  expect 0 restore "$bk" --quiet
+  expect 0 restore "$bk" --quiet --yes
   cmp -s "$phone/2-2.bin" "$phone/99-1.bin" || fail "99-1 was touched"
   telephone_is_backup
   ;;
@@ -189,9 +202,9 @@ corrupted)
   poke "$phone/2-1.bin" X 5  # a restore would write 2-1
   cp "$phone/2-1.bin" "$home/2-1.changed"
   refused() {  # refused WHAT: restore and verify refuse the backup before any device call
-    ZUB_BENCH=1 expect 1 restore "$bk"
+    expect 1 --log "$log" restore "$bk" --yes
     has "$err" "$1"
-    has "$err" "first device call none"
+    no_call
     expect 1 verify "$bk"
     has "$err" "$1"
     cmp -s "$phone/2-1.bin" "$home/2-1.changed" || fail "the telephone was changed"
@@ -246,7 +259,7 @@ interrupt)
   poke "$phone/2-1.bin" X 3
   sim Link Baud 57600
   set +e
-  ZUB_BENCH=1 "$bin/zub" --home "$home" backup "$bk" >"$out" 2>"$err" &
+  "$bin/zub" --home "$home" --log "$log" backup "$bk" >"$out" 2>"$err" &
   pid=$!
   for _ in $(seq 300); do grep -q '^backup 1/' "$err" && break; sleep 0.1; done
   kill -INT "$pid"
@@ -255,7 +268,7 @@ interrupt)
   set -e
   [ "$rc" = 130 ] || fail "exit status $rc after Ctrl-C, expected 130"
   has "$err" "zub: stopped by Ctrl-C"
-  has "$err" "EndGBPMode=1"  # the connection was closed
+  [ "$(calls EndGBPMode)" = 2 ] || fail "the connection was not closed"  # and the unload
   diff -r "$bk" "$home/backup-before" >/dev/null || fail "the earlier backup was changed"
   ! ls -a "$home" | grep -q 'zub-' || fail "a temporary folder was left behind"
   ;;
@@ -273,7 +286,7 @@ output)
   # A restore killed in the middle: the lines it printed are in the file.
   for s in 2-2 2-3 2-4 2-5 2-6 2-9; do poke "$phone/$s.bin" X 1; done
   sim Link Baud 19200
-  "$bin/zub" --home "$home" restore "$bk" --quiet >"$out" 2>"$err" &
+  "$bin/zub" --home "$home" restore "$bk" --quiet --yes >"$out" 2>"$err" &
   pid=$!
   for _ in $(seq 300); do grep -q '^2-1 same$' "$out" && break; sleep 0.1; done
   kill -0 "$pid" 2>/dev/null || fail "the restore ended before it could be killed"
@@ -289,7 +302,8 @@ terminal)
   poke "$phone/2-1.bin" X 5
   rm "$phone/2-5.bin"
   expect 1 verify "$bk" --quiet
-  cp "$out" "$home/results.txt"
+  # The summary ends with the time taken, which differs from run to run.
+  sed 's/; took .*$//' "$out" >"$home/results.txt"
   script -qec "stty cols 40 rows 20; '$bin/zub' --home '$home' verify '$bk'" /dev/null \
     </dev/null >"$home/tty.txt" || true
   tr -d '\n' <"$home/tty.txt" | tr '\r' '\n' >"$home/drawn.txt"
@@ -299,7 +313,8 @@ terminal)
   # What the terminal shows: each line's pieces between carriage returns, laid over each other.
   awk '{ sub(/\r$/, ""); n = split($0, part, "\r"); shown = ""
          for (i = 1; i <= n; ++i) shown = part[i] substr(shown, length(part[i]) + 1)
-         sub(/ +$/, "", shown); if (shown != "") print shown }' "$home/tty.txt" >"$home/shown.txt"
+         sub(/ +$/, "", shown); sub(/; took .*$/, "", shown)
+         if (shown != "") print shown }' "$home/tty.txt" >"$home/shown.txt"
   diff -u "$home/results.txt" "$home/shown.txt" || fail "the terminal shows more than the results"
   ;;
 
@@ -310,9 +325,9 @@ hostile)
   echo "precious" >"$home/precious.txt"
   rm "$bk/2-1.bin"
   ln -s "$home/precious.txt" "$bk/2-1.bin"
-  ZUB_BENCH=1 expect 1 backup "$bk"
+  expect 1 --log "$log" backup "$bk"
   has "$err" "zub: $bk holds 2-1.bin, a link: a backup goes only into a new or empty folder, or over an earlier backup"
-  has "$err" "first device call none"
+  no_call
   [ "$(cat "$home/precious.txt")" = precious ] || fail "the backup wrote through the link"
   expect 1 verify "$bk"
   has "$err" "2-1.bin cannot be read"
@@ -321,9 +336,9 @@ hostile)
   has "$err" "holds files but no manifest.ini of a backup"
   [ "$(ls "$home/notes")" = todo.txt ] || fail "the folder of notes was changed"
   sed -i '/^section[0-9]*=/d' "$home/zubmanager.INI"
-  ZUB_BENCH=1 expect 1 backup "$home/none"
+  expect 1 --log "$log" backup "$home/none"
   has "$err" "zub: the catalogue lists no section"
-  has "$err" "first device call none"
+  no_call
   [ ! -e "$home/none" ] || fail "a backup with nothing to back up made a folder"
   ! ls -a "$home" | grep -q 'zub-' || fail "a temporary folder was left behind"
   ;;
@@ -377,6 +392,140 @@ unreachable)
   rm "$home/gbp.dll"
   expect 3 list
   has "$err" "zub: cannot reach the telephone: Unable to open gbp.dll"
+  ;;
+
+conventions)
+  # The options every command shares and the ones that guard the telephone, one row a run:
+  # the exit status, where the text must be (out, err, json: standard output parsed as JSON,
+  # log: the file of --log), the text, the environment (- for none) and the command line.
+  # "H" stands for the home folder; --home @ is given unless the environment sets ZUB_HOME.
+  expect 0 backup "$bk" --quiet
+  "$bin/zub-ini" "$home/SECTIONS.INI" 0x0208 MaxSize 2048
+  cat "$phone/2-9.bin" "$phone/2-9.bin" >"$home/60k.bin"
+  for n in 2048 2049 34442 34443; do head -c "$n" "$home/60k.bin" >"$home/$n.bin"; done
+  # The settings' port is COM2, the only port the telephone answers on.
+  "$bin/zub-ini" "$home/zubmanager.INI" Manager COM-Port 1
+  sim Link Ports 2
+  while IFS='|' read -r want where text environment line; do
+    line=${line//@/$home}
+    text=${text//@/$home}
+    [ "$environment" = - ] && environment=""
+    environment=${environment//@/$home}
+    homeopt=(--home "$home")
+    [[ $environment == *ZUB_HOME=* ]] && homeopt=()
+    rm -f "$log"
+    rc=0
+    # shellcheck disable=SC2086
+    env $environment "$bin/zub" "${homeopt[@]}" $line >"$out" 2>"$err" || rc=$?
+    [ "$rc" = "$want" ] || fail "$environment zub $line exited $rc, expected $want"
+    case "$where" in
+      out) has "$out" "$text" ;;
+      err) has "$err" "$text" ;;
+      log) has "$log" "$text" ;;
+      json)
+        python3 -c 'import json, sys; json.load(sys.stdin)' <"$out" ||
+          fail "zub $line --json printed no JSON"
+        has "$out" "$text"
+        ;;
+    esac
+  done <<'EOF'
+2|err|2049 bytes are more than section 2-8 takes: the catalogue's maximum for it is 2048 bytes; nothing was written|-|write 2-8 @/2049.bin
+0|out|2-8: 2048 bytes written, verified|-|write 2-8 @/2048.bin
+2|err|34443 bytes are more than section 3-8 takes: a section write holds at most 34442 bytes|-|write 3-8 @/34443.bin
+0|out|3-8: 34442 bytes written, verified|-|write 3-8 @/34442.bin
+0|out|3-8: 34443 bytes written, verified|-|write 3-8 @/34443.bin --force
+0|json|{"command":"write","exit":0,"section":"2-8","bytes":2048,"file":"@/2048.bin","check":"read-back"}|-|write 2-8 @/2048.bin --json
+0|json|{"command":"read","exit":0,"section":"2-8","state":"present","bytes":2048,"file":"@/r.bin"}|-|read 2-8 @/r.bin --json
+0|json|{"command":"erase","exit":0,"section":"2-8","erased":true}|-|erase 2-8 --yes --json
+0|json|{"command":"read","exit":0,"section":"2-8","state":"absent","bytes":0|-|read 2-8 @/r.bin --json
+1|json|{"command":"write","exit":1,"error":"Cannot open file|-|write 2-8 @/missing.bin --json
+2|json|{"exit":2,"error":"--json and - cannot share standard output: read into a FILE"}|-|read 2-8 - --json
+2|err|erase changes the telephone and asks first, but there is no terminal to ask on; add --yes to erase without asking|-|--log @/calls.log erase 2-1
+2|err|restore changes the telephone and asks first, but there is no terminal to ask on; add --yes|-|restore @/backup
+0|json|"dry_run":true,"same":47,"to_write":0,"to_erase":0,"not_in_backup":0|-|restore @/backup --dry-run --json
+0|json|"section":"2-3","result":"same","action":"none","text":"same"|-|verify @/backup --json
+0|json|{"command":"verify","exit":0,"dir":"@/backup","same":47,"differ":0,"now_empty":0,"unreadable":0,"not_in_backup":0,"seconds":|-|verify @/backup --json
+0|json|"section":"2-3","state":"present","size":8632,"sha256":"|-|backup @/bk2 --json
+0|json|{"section":"2-3","kind":"program","title":"Chess","size":8632,"capacity":65535,"format":"UFIF 2.1","lzo":"LZO(29.0%)"}|-|list --json
+0|out|verify: 47 sections: 47 same; took |-|verify @/backup -q
+0|log|call: ReadNVMFile(2,3,8633) -> 8632 (|-|--log @/calls.log read 2-3 @/r.bin
+0|err|call: GetNVMFileSize(2,3) -> 8632 (|-|-v read 2-3 @/r.bin
+2|err|cannot write the log file @/none/calls.log|-|--log @/none/calls.log list
+0|out|program  Chess|ZUB_HOME=@|list
+0|out|program  Chess|ZUB_HOME=@/nowhere|--home @ list
+2|err|the home folder @/nowhere does not exist|ZUB_HOME=@/nowhere|list
+3|err|cannot reach the telephone on COM1, data cable (gbp.dll)|ZUB_PORT=1|list
+0|out|program  Chess|ZUB_PORT=1|--port 2 list
+0|out|program  Chess|ZUB_PORT=2|list
+2|err|ZUB_PORT is '9'; it must be a port number 1 to 4|ZUB_PORT=9|list
+3|json|{"command":"list","exit":3,"error":"cannot reach the telephone on COM1|ZUB_PORT=1|list --json
+EOF
+  ;;
+
+confirm)
+  # On a terminal restore and erase show what they will change and ask, No unless the answer
+  # starts with y; each row: the answer typed ("enter": none), the exit status, and whether
+  # the telephone was changed.
+  expect 0 backup "$bk" --quiet
+  poke "$phone/2-1.bin" X 17
+  rm "$phone/2-5.bin"
+  cp -r "$phone" "$home/phone-before"
+  while read -r answer want changed; do
+    [ "$answer" = enter ] && answer=""
+    rc=0
+    python3 "$here/on-terminal.py" "$answer" "$bin/zub" --home "$home" restore "$bk" \
+      >"$out" 2>"$err" || rc=$?
+    [ "$rc" = "$want" ] || fail "restore answered '$answer' exited $rc, expected $want"
+    has "$out" "2-1 would write 6020 bytes (differs at offset 17)"
+    has "$out" "2-5 would write 2820 bytes (the telephone's section is empty)"
+    has "$out" "Write 2 sections and erase 0 on COM1, data cable (gbp.dll)? [y/N]"
+    if [ "$changed" = no ]; then
+      has "$out" "zub: nothing was written or erased: the answer was not yes"
+      diff -r "$phone" "$home/phone-before" >/dev/null || fail "restore answered '$answer' wrote"
+    else
+      has "$out" "restore: 47 sections: 45 same, 2 written; took "
+      telephone_is_backup
+    fi
+  done <<'EOF'
+n 1 no
+enter 1 no
+N 1 no
+y 0 yes
+EOF
+  while read -r answer want changed; do
+    [ "$answer" = enter ] && answer=""
+    rc=0
+    python3 "$here/on-terminal.py" "$answer" "$bin/zub" --home "$home" erase 2-3 \
+      >"$out" 2>"$err" || rc=$?
+    [ "$rc" = "$want" ] || fail "erase answered '$answer' exited $rc, expected $want"
+    has "$out" "zub: section 2-3 on COM1, data cable (gbp.dll) holds 8632 bytes"
+    has "$out" "Erase section 2-3? [y/N]"
+    if [ "$changed" = no ]; then
+      cmp -s "$phone/2-3.bin" "$bk/2-3.bin" || fail "erase answered '$answer' erased"
+    else
+      has "$out" "2-3: erased, reads as empty"
+      [ ! -s "$phone/2-3.bin" ] || fail "2-3 was not erased"
+    fi
+  done <<'EOF'
+no 1 no
+enter 1 no
+yes 0 yes
+EOF
+  # --yes asks nothing, on a terminal too; a single transfer says what it does and how long
+  # it took, at the link speed of the settings.
+  python3 "$here/on-terminal.py" - "$bin/zub" --home "$home" erase 2-4 --yes >"$out" ||
+    fail "erase --yes on a terminal"
+  has "$out" "2-4: erased, reads as empty"
+  python3 "$here/on-terminal.py" - "$bin/zub" --home "$home" write 2-4 "$bk/2-9.bin" >"$out" ||
+    fail "write on a terminal"
+  grep -Eq '^writing and reading back 2-4: 30020 bytes, about 0:05 at 115200 bit/s$' "$out" ||
+    fail "the write did not say what it does"
+  grep -Eq '^writing and reading back 2-4: done in [0-9]+\.[0-9] s, [0-9.]+ (B|KiB|MiB)/s$' "$out" ||
+    fail "the write did not say how long it took"
+  "$bin/zub-ini" "$home/zubmanager.INI" Device LinkSpeed 19200
+  python3 "$here/on-terminal.py" - "$bin/zub" --home "$home" read 2-4 "$home/r.bin" >"$out" ||
+    fail "read on a terminal"
+  has "$out" "reading 2-4: 30020 bytes, about 0:16 at 19200 bit/s"
   ;;
 
 *)

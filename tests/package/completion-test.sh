@@ -32,10 +32,14 @@ while read -r row; do
 done <<'EOF_TABLE'
 zub # => backup|erase|list|read|restore|verify|write
 zub re => read|restore
-zub list -- => --help|--home|--json|--port|--quiet|--service-cable|--verbose|--version
-zub restore bk -- => --dry-run|--help|--home|--only|--port|--quiet|--service-cable|--verbose|--version
+zub list -- => --help|--home|--json|--log|--port|--quiet|--service-cable|--verbose|--version
+zub restore bk -- => --dry-run|--help|--home|--json|--log|--only|--port|--quiet|--service-cable|--verbose|--version|--yes
+zub erase 2-1 --y => --yes
+zub write 2-1 f.bin --f => --force
+zub --log # => backup dir|file one.bin|other.bin
+zub --log calls.txt erase # =>
 zub --quiet restore bk --d => --dry-run
-zub -- => --help|--home|--port|--quiet|--service-cable|--verbose|--version
+zub -- => --help|--home|--log|--port|--quiet|--service-cable|--verbose|--version
 zub write 2-1 f.bin --no => --no-verify
 zub --port # => 1|2|3|4
 zub list --port 3 => 3

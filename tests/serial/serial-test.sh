@@ -243,7 +243,7 @@ case_two-programs() {
   local first=$!
   wait_for 30 "request held" grep -q ' -> held$' "$dir/phone.log"
   export ZUB_STANDIN_TIMEOUT_MS=2000
-  run second "$home" erase 2-5
+  run second "$home" erase 2-5 --yes
   [ "$rc" != 0 ] || fail "the second zub exited 0"
   grep -qF -e COM1 -e "$dir/ttyA" "$dir/second.err" || fail "the refusal names no port"
   grep -qw "$first" "$dir/second.err" || fail "the refusal does not name process $first"

@@ -108,8 +108,8 @@ const TCommand kCommands[] = {
      "PrefForm.Label6: Total"},
     // zub.
     {"ZubWrite", TVia::Zub, THome::Demo, "", "write 2-3 samples/tetris-v2.prg", ""},
-    {"ZubErase", TVia::Zub, THome::Demo, "", "erase 2-3", ""},
-    {"ZubRestore", TVia::Zub, THome::Changed, "", "restore bk", ""},
+    {"ZubErase", TVia::Zub, THome::Demo, "", "erase 2-3 --yes", ""},
+    {"ZubRestore", TVia::Zub, THome::Changed, "", "restore bk --yes", ""},
     {"ZubBackup", TVia::Zub, THome::Changed, "", "backup bk", ""},
 };
 
