@@ -7,12 +7,17 @@
 #include <filesystem>
 #include <iostream>
 
+#include "base/FileIO.h"
 #include "base/InstallPaths.h"
 #include "device/DeviceLibrary.h"
 
 #if defined(_WIN32)
-#include <fcntl.h>
-#include <io.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// windows.h names its message box function through a macro; TCliUI has one of its own.
+#undef MessageBox
 #endif
 
 namespace zub::cli {
@@ -23,10 +28,19 @@ std::atomic<bool> gStop{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 std::chrono::steady_clock::time_point gStart = std::chrono::steady_clock::now();
 
+#if defined(_WIN32)
+// Ctrl-C and Ctrl-Break come as console events, each on a thread of its own: the first raises
+// the stop flag, the next one is left to the system's handler, which ends the program.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  return gStop.exchange(true) ? FALSE : TRUE;
+}
+#else
 extern "C" void OnInterrupt(int) {
   gStop.store(true);
   std::signal(SIGINT, SIG_DFL);
 }
+#endif
 
 void CheckOutput() {
   std::cout.flush();
@@ -36,7 +50,11 @@ void CheckOutput() {
 }  // namespace
 
 void InstallInterruptHandler() {
+#if defined(_WIN32)
+  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+#else
   std::signal(SIGINT, OnInterrupt);
+#endif
 }
 
 const std::atomic<bool>& StopFlag() {
@@ -53,9 +71,6 @@ void PrintLine(const std::string& line) {
 }
 
 void PrintBytes(Bytes data) {
-#if defined(_WIN32)
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
   std::cout.write(reinterpret_cast<const char*>(data.data()),
                   static_cast<std::streamsize>(data.size()));
   CheckOutput();
@@ -97,7 +112,7 @@ void TCallCounter::Print(std::ostream& out) const {
 TCliSession::TCliSession(const TCliArgs& args) {
   namespace fs = std::filesystem;
   std::error_code ec;
-  const fs::path home = args.Home.empty() ? fs::path() : fs::absolute(args.Home, ec);
+  const fs::path home = args.Home.empty() ? fs::path() : fs::absolute(PathFromUtf8(args.Home), ec);
   if (!args.Home.empty() && (ec || !fs::is_directory(home, ec)))
     throw ECommandFailed(kExitUsage, "the home folder " + args.Home + " does not exist");
   const TInstallPaths paths = ResolvePaths(TPathQuery::ForProcess(ExecutablePath(), home));

@@ -22,13 +22,27 @@ namespace zub::test {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The entry point under any of its export names (the fakes built for Windows carry MinGW's).
+template <typename Fn>
+Fn Entry(const TDeviceLibrary& library, int index) {
+  void* found = nullptr;
+  gbp::kEntryNames[index].ForEach([&](const char* name) {
+    if (!found) found = library.Symbol(name);
+  });
+  return reinterpret_cast<Fn>(found);
+}
+
+}  // namespace
+
 bool TGbpEntries::Resolve(const TDeviceLibrary& library) {
-  Init = reinterpret_cast<gbp::InitGBPModeFn>(library.Symbol("InitGBPMode"));
-  End = reinterpret_cast<gbp::EndGBPModeFn>(library.Symbol("EndGBPMode"));
-  Read = reinterpret_cast<gbp::ReadNVMFileFn>(library.Symbol("ReadNVMFile"));
-  Write = reinterpret_cast<gbp::WriteNVMFileFn>(library.Symbol("WriteNVMFile"));
-  Clear = reinterpret_cast<gbp::ClearNVMFileFn>(library.Symbol("ClearNVMFile"));
-  Size = reinterpret_cast<gbp::GetNVMFileSizeFn>(library.Symbol("GetNVMFileSize"));
+  Init = Entry<gbp::InitGBPModeFn>(library, 0);
+  End = Entry<gbp::EndGBPModeFn>(library, 1);
+  Read = Entry<gbp::ReadNVMFileFn>(library, 2);
+  Write = Entry<gbp::WriteNVMFileFn>(library, 3);
+  Clear = Entry<gbp::ClearNVMFileFn>(library, 4);
+  Size = Entry<gbp::GetNVMFileSizeFn>(library, 5);
   return Init && End && Read && Write && Clear && Size;
 }
 
