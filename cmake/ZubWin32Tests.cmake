@@ -20,19 +20,20 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
            COMMAND bash ${PROJECT_SOURCE_DIR}/tests/win32/wine-prefix.sh ${ZUB_TEST_WINE_PREFIX}
                    ${ZUB_BIN_DIR}/gbp-host.exe)
   set_tests_properties(win32.wine-prefix PROPERTIES FIXTURES_SETUP zub_wine_prefix
-                       LABELS wine TIMEOUT 300)
+                       LABELS "win32;wine" TIMEOUT 300)
 endif()
 
-# Registers the test program `target` (a target of this build) with the label `label`.
+# Registers the test program `target` (a target of this build) with the labels `label` and
+# win32 (every test of this build has it: scripts/win32 runs them by it).
 function(zub_wine_test target label)
   if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
     add_test(NAME win32.${target} COMMAND bash -c "echo 'skipped: wine is not installed'; exit 77")
-    set_tests_properties(win32.${target} PROPERTIES SKIP_RETURN_CODE 77 LABELS "${label};wine")
+    set_tests_properties(win32.${target} PROPERTIES SKIP_RETURN_CODE 77 LABELS "${label};win32;wine")
     return()
   endif()
   add_test(NAME win32.${target} COMMAND ${target} WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
   set_tests_properties(win32.${target} PROPERTIES
-    LABELS "${label};wine"
+    LABELS "${label};win32;wine"
     FIXTURES_REQUIRED zub_wine_prefix
     TIMEOUT 900
     ENVIRONMENT "WINEPREFIX=${ZUB_TEST_WINE_PREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
