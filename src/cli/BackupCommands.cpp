@@ -7,6 +7,7 @@
 #include "Commands.h"
 #include "JsonOutput.h"
 #include "Progress.h"
+#include "base/FileIO.h"
 #include "commands/Restore.h"
 
 #ifndef ZUB_VERSION
@@ -129,7 +130,7 @@ TJson ComparedJson(const TComparison& c) {
 }
 
 TBackupSet OpenOrFail(const TCliArgs& args) {
-  TOpenedBackup opened = OpenBackup(args.Dir);
+  TOpenedBackup opened = OpenBackup(PathFromUtf8(args.Dir));
   if (opened.Failure)
     throw ECommandFailed(kExitFailed,
                          opened.Failure->Text + "; nothing was written to the telephone");
@@ -153,7 +154,7 @@ int RunBackup(const TCliArgs& args, TCliSession& session) {
   TProgress progress("backup", !args.Quiet, session.BarOnTerminal());
   TObserver observer(progress, args.Json);
   TBackupRequest request;
-  request.Dir = args.Dir;
+  request.Dir = PathFromUtf8(args.Dir);
   request.Scope = args.All ? TBackupScope::All : TBackupScope::Catalogue;
   request.Tool = std::string("zub ") + ZUB_VERSION;
   const TBackupResult r = zub::RunBackup(session.Core(), request, {&observer, &StopFlag()});

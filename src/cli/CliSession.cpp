@@ -8,13 +8,18 @@
 #include <iostream>
 
 #include "Progress.h"
+#include "base/FileIO.h"
 #include "base/InstallPaths.h"
 #include "commands/Messages.h"
 #include "device/DeviceLibrary.h"
 
 #if defined(_WIN32)
-#include <fcntl.h>
-#include <io.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// windows.h names its message box function through a macro; TCliUI has one of its own.
+#undef MessageBox
 #endif
 
 namespace zub::cli {
@@ -33,9 +38,6 @@ void PrintLine(const std::string& line) {
 }
 
 void PrintBytes(Bytes data) {
-#if defined(_WIN32)
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
   std::cout.write(reinterpret_cast<const char*>(data.data()),
                   static_cast<std::streamsize>(data.size()));
   CheckOutput();
@@ -85,7 +87,7 @@ void TCliSession::TCallObserver::OnLibraryCall(std::string_view entry,
 TCliSession::TCliSession(const TCliArgs& args) {
   namespace fs = std::filesystem;
   std::error_code ec;
-  const fs::path home = args.Home.empty() ? fs::path() : fs::absolute(args.Home, ec);
+  const fs::path home = args.Home.empty() ? fs::path() : fs::absolute(PathFromUtf8(args.Home), ec);
   if (!args.Home.empty() && (ec || !fs::is_directory(home, ec)))
     throw ECommandFailed(kExitUsage, "the home folder " + args.Home + " does not exist");
   const TInstallPaths paths = ResolvePaths(TPathQuery::ForProcess(ExecutablePath(), home));

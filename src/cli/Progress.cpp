@@ -9,7 +9,10 @@
 #include "commands/LinkSpeed.h"
 
 #if defined(_WIN32)
-#include <io.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #else
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -69,7 +72,9 @@ void TTransferNote::End() {
 
 bool StderrIsTerminal() {
 #if defined(_WIN32)
-  return _isatty(2) != 0;
+  // A console, and not just any character device (the C runtime's isatty says yes to NUL).
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 #else
   return isatty(2) != 0;
 #endif
@@ -84,7 +89,13 @@ bool AskingIsPossible() {
 }
 
 int TerminalColumns() {
-#if !defined(_WIN32)
+#if defined(_WIN32)
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) {
+    const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+    if (columns > 0) return columns;
+  }
+#else
   winsize size{};
   if (ioctl(2, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
 #endif

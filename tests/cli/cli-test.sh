@@ -4,13 +4,38 @@
 # telephone behind its back (the files in phone/, the faults in gbp-sim.ini) and checks what
 # zub reports, its exit status and what the telephone holds afterwards.
 #   cli-test.sh BIN DATA HOME CASE
+# With ZUB_CLI_WIN32=DIR, zub is DIR/zub.exe (the Windows build) run under Wine in the prefix
+# WINEPREFIX, and the home folder gets DIR's gbp.dll and cte_gbp.dll, the simulator built for
+# Windows, which zub.exe loads into its own process; BIN still provides the helpers
+# (zub-demo-phone, zub-ini) and, for the case same-as-linux, the Linux zub to compare with.
+# Exits 77 (skipped) when Wine or the Windows build is missing.
 set -euo pipefail
 bin="$1" data="$2" home="$3" case="$4"
 here="$(cd "$(dirname "$0")" && pwd)"
 
+lib="$bin"
+zub=("$bin/zub")
+if [ -n "${ZUB_CLI_WIN32:-}" ]; then
+  lib="$ZUB_CLI_WIN32"
+  for f in zub.exe gbp.dll cte_gbp.dll; do
+    [ -f "$lib/$f" ] || { echo "skipped: no $lib/$f (no MinGW-w64 cross compiler)"; exit 77; }
+  done
+  for f in zub-demo-phone zub-ini zub; do
+    [ -x "$bin/$f" ] || { echo "skipped: no $bin/$f (build the preset dev first)"; exit 77; }
+  done
+  command -v wine >/dev/null || { echo "skipped: wine is not installed"; exit 77; }
+  zub=(wine "$lib/zub.exe")
+fi
+# zub.exe names files the Windows way, this machine's root being drive Z: under Wine
+# (Z:\work\home\backup); the checks below read them back as this machine's paths.
+posix_paths() {
+  [ -n "${ZUB_CLI_WIN32:-}" ] || return 0
+  perl -pi -e 's{Z:((?:\\[^\\\s"]*)+)}{my $p = $1; $p =~ tr|\\|/|; $p}ge' "$@"
+}
+
 rm -rf "$home"
 mkdir -p "$home"
-cp "$bin/gbp.dll" "$bin/cte_gbp.dll" "$data/zubmanager.INI" "$data/SECTIONS.INI" "$home/"
+cp "$lib/gbp.dll" "$lib/cte_gbp.dll" "$data/zubmanager.INI" "$data/SECTIONS.INI" "$home/"
 "$bin/zub-demo-phone" "$home" >/dev/null
 phone="$home/phone" bk="$home/backup" out="$home/stdout.txt" err="$home/stderr.txt"
 
@@ -24,7 +49,9 @@ fail() {
 expect() {
   local want="$1" rc=0
   shift
-  "$bin/zub" --home "$home" "$@" >"$out" 2>"$err" || rc=$?
+  "${zub[@]}" --home "$home" "$@" >"$out" 2>"$err" || rc=$?
+  posix_paths "$err"
+  [ "${!#}" = - ] || posix_paths "$out"  # a section read to standard output stays as it is
   [ "$rc" = "$want" ] || fail "zub $* exited $rc, expected $want"
 }
 has() { grep -qF -- "$2" "$1" || fail "'$2' not in $(basename "$1")"; }
@@ -259,7 +286,7 @@ interrupt)
   poke "$phone/2-1.bin" X 3
   sim Link Baud 57600
   set +e
-  "$bin/zub" --home "$home" --log "$log" backup "$bk" >"$out" 2>"$err" &
+  "${zub[@]}" --home "$home" --log "$log" backup "$bk" >"$out" 2>"$err" &
   pid=$!
   for _ in $(seq 300); do grep -q '^backup 1/' "$err" && break; sleep 0.1; done
   kill -INT "$pid"
@@ -276,17 +303,17 @@ interrupt)
 output)
   # A result that cannot be written is a failure, and every result line is written as it comes.
   rc=0
-  "$bin/zub" --home "$home" list >/dev/full 2>"$err" || rc=$?
+  "${zub[@]}" --home "$home" list >/dev/full 2>"$err" || rc=$?
   [ "$rc" = 1 ] || fail "zub list > /dev/full exited $rc"
   has "$err" "zub: standard output could not be written"
   expect 0 backup "$bk" --quiet
   rc=0
-  "$bin/zub" --home "$home" verify "$bk" --quiet >/dev/full 2>"$err" || rc=$?
+  "${zub[@]}" --home "$home" verify "$bk" --quiet >/dev/full 2>"$err" || rc=$?
   [ "$rc" = 1 ] || fail "zub verify > /dev/full exited $rc"
   # A restore killed in the middle: the lines it printed are in the file.
   for s in 2-2 2-3 2-4 2-5 2-6 2-9; do poke "$phone/$s.bin" X 1; done
   sim Link Baud 19200
-  "$bin/zub" --home "$home" restore "$bk" --quiet --yes >"$out" 2>"$err" &
+  "${zub[@]}" --home "$home" restore "$bk" --quiet --yes >"$out" 2>"$err" &
   pid=$!
   for _ in $(seq 300); do grep -q '^2-1 same$' "$out" && break; sleep 0.1; done
   kill -0 "$pid" 2>/dev/null || fail "the restore ended before it could be killed"
@@ -322,15 +349,18 @@ hostile)
   # A link planted in the backup folder is never written through, and a folder that holds
   # anything but a backup is refused, as is a backup with nothing to back up.
   expect 0 backup "$bk" --quiet
-  echo "precious" >"$home/precious.txt"
-  rm "$bk/2-1.bin"
-  ln -s "$home/precious.txt" "$bk/2-1.bin"
-  expect 1 --log "$log" backup "$bk"
-  has "$err" "zub: $bk holds 2-1.bin, a link: a backup goes only into a new or empty folder, or over an earlier backup"
-  no_call
-  [ "$(cat "$home/precious.txt")" = precious ] || fail "the backup wrote through the link"
-  expect 1 verify "$bk"
-  has "$err" "2-1.bin cannot be read"
+  # Under Wine a link of this machine looks like the file it leads to: links are Linux's here.
+  if [ -z "${ZUB_CLI_WIN32:-}" ]; then
+    echo "precious" >"$home/precious.txt"
+    rm "$bk/2-1.bin"
+    ln -s "$home/precious.txt" "$bk/2-1.bin"
+    expect 1 --log "$log" backup "$bk"
+    has "$err" "zub: $bk holds 2-1.bin, a link: a backup goes only into a new or empty folder, or over an earlier backup"
+    no_call
+    [ "$(cat "$home/precious.txt")" = precious ] || fail "the backup wrote through the link"
+    expect 1 verify "$bk"
+    has "$err" "2-1.bin cannot be read"
+  fi
   mkdir "$home/notes" && echo mine >"$home/notes/todo.txt"
   expect 1 backup "$home/notes"
   has "$err" "holds files but no manifest.ini of a backup"
@@ -526,6 +556,67 @@ EOF
   python3 "$here/on-terminal.py" - "$bin/zub" --home "$home" read 2-4 "$home/r.bin" >"$out" ||
     fail "read on a terminal"
   has "$out" "reading 2-4: 30020 bytes, about 0:16 at 19200 bit/s"
+same-as-linux)
+  # The Windows zub and the Linux one, each on a home folder of its own made the same way, run
+  # the same commands: what they print, their exit statuses, the backups they make (but for
+  # the date) and the telephones they leave must be the same. Paths are given relative to the
+  # home folder, the same text for both; where zub names a file in full, the home folder is
+  # taken out.
+  [ -n "${ZUB_CLI_WIN32:-}" ] || { echo "skipped: compares the Windows zub with this one"; exit 77; }
+  twin="$home.linux"
+  rm -rf "$twin" && mkdir -p "$twin"
+  cp "$bin/gbp.dll" "$bin/cte_gbp.dll" "$data/zubmanager.INI" "$data/SECTIONS.INI" "$twin/"
+  "$bin/zub-demo-phone" "$twin" >/dev/null
+  n=0
+  both() {  # both ARGS...: zub ARGS on each home; the two results must agree
+    n=$((n + 1))
+    local rc1=0 rc2=0
+    (cd "$home" && "${zub[@]}" --home . "$@" >"$home/out.$n" 2>"$home/err.$n") || rc1=$?
+    (cd "$twin" && "$bin/zub" --home . "$@" >"$twin/out.$n" 2>"$twin/err.$n") || rc2=$?
+    [ "$rc1" = "$rc2" ] || fail "zub $* exited $rc1 on Windows, $rc2 on Linux"
+    # Both name their own home folder where they name a file: it reads HOME in either. The
+    # speed and the time left depend on the machine's load, not on the system.
+    posix_paths "$home/out.$n" "$home/err.$n"
+    for h in "$home" "$twin"; do
+      H="$h" perl -pi -e 's/\Q$ENV{H}\E/HOME/g; s/, [^,()]+\/s(, [^,()]+ left)?\)/)/' \
+        "$h/out.$n" "$h/err.$n"
+    done
+    cmp -s "$home/out.$n" "$twin/out.$n" ||
+      fail "zub $* printed otherwise: $(diff "$twin/out.$n" "$home/out.$n" | head -n 20)"
+    cmp -s "$home/err.$n" "$twin/err.$n" ||
+      fail "zub $* reported otherwise: $(diff "$twin/err.$n" "$home/err.$n" | head -n 20)"
+  }
+  change() {  # change the same sections of both telephones behind zub's back
+    for h in "$home" "$twin"; do
+      poke "$h/phone/2-1.bin" X 17
+      rm "$h/phone/2-5.bin"
+      cp "$h/phone/2-2.bin" "$h/phone/2-11.bin"
+    done
+  }
+  both list
+  both list --json
+  both read 2-3 chess.bin
+  both read 2-8 none.bin
+  both write 3-8 samples/tetris-v2.prg
+  both write 3-9 missing.bin
+  both erase 3-8 --yes
+  both backup backup
+  both backup backup --all
+  change
+  both verify backup
+  both restore backup --dry-run
+  both restore backup --only 2-5 --yes
+  both restore backup --yes
+  both verify backup
+  both backup backup-2 --quiet
+  both restore nowhere --yes
+  both read 2-256 x.bin
+  for h in "$home" "$twin"; do
+    sed -i '/^Date=/d' "$h"/backup/manifest.ini "$h"/backup-2/manifest.ini
+  done
+  for f in chess.bin none.bin backup backup-2 phone; do
+    diff -r "$home/$f" "$twin/$f" >/dev/null || fail "$f differs from the Linux zub's"
+  done
   ;;
 
 *)

@@ -8,6 +8,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -459,6 +463,10 @@ int Run(const TScript& script, const fs::path& homeArg, std::ostream& out) {
 
 int main(int argc, char** argv) {
   zub::EnsureStandardDescriptors();
+#if defined(_WIN32)
+  // The transcript is the same bytes on every system: lines end in LF alone.
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
   constexpr const char* kUsage =
       "usage: zub-drive [--home DIR] SCRIPT   (SCRIPT - reads standard input)\n";
   fs::path home = fs::current_path();

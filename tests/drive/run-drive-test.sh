@@ -15,10 +15,26 @@
 # serves it through the host under Wine, in the prefix ZUB_DRIVE_WINEPREFIX (shared by all such
 # runs; its first set-up is done under a lock). The transcript must be the same. Exits 77
 # (skipped) when Wine or the Windows build is missing.
+#
+# With ZUB_DRIVE_EXE_DIR=DIR the driver is DIR/zub-drive.exe, the Windows build, run under Wine
+# (prefix WINEPREFIX), loading DIR's gbp.dll and cte_gbp.dll into its own process; BIN still
+# provides the helpers that prepare the home folder. Exits 77 when either build is missing.
 set -euo pipefail
 bin="$1" data="$2" script="$3" expected="$4" home="$5"
 
 lib="$bin"
+drive=("$bin/zub-drive")
+if [ -n "${ZUB_DRIVE_EXE_DIR:-}" ]; then
+  lib="$ZUB_DRIVE_EXE_DIR"
+  for f in zub-drive.exe gbp.dll cte_gbp.dll; do
+    [ -f "$lib/$f" ] || { echo "skipped: no $lib/$f (no MinGW-w64 cross compiler)"; exit 77; }
+  done
+  for f in zub-demo-phone zub-ini; do
+    [ -x "$bin/$f" ] || { echo "skipped: no $bin/$f (build the preset dev first)"; exit 77; }
+  done
+  command -v wine >/dev/null || { echo "skipped: wine is not installed"; exit 77; }
+  drive=(wine "$lib/zub-drive.exe")
+fi
 if [ -n "${ZUB_DRIVE_WIN32:-}" ]; then
   lib="$ZUB_DRIVE_WIN32"
   for f in gbp.dll cte_gbp.dll gbp-host.exe; do
@@ -54,10 +70,14 @@ done <<<"$directives"
 
 actual="$home/transcript.out"
 set +e
-"$bin/zub-drive" --home "$home" "$script" >"$actual" 2>"$home/stderr.txt"
+"${drive[@]}" --home "$home" "$script" >"$actual" 2>"$home/stderr.txt"
 rc=$?
 set -e
 echo "exit: $rc" >>"$actual"
+# zub-drive.exe names a file in the home folder the Windows way (<home>\temp.gif).
+if [ -n "${ZUB_DRIVE_EXE_DIR:-}" ]; then
+  perl -pi -e 's{<home>((?:\\[^\\\s"]*)+)}{my $p = $1; $p =~ tr|\\|/|; "<home>$p"}ge' "$actual"
+fi
 
 if [ "${ZUB_UPDATE_EXPECTED:-0}" = 1 ]; then
   cp "$actual" "$expected"

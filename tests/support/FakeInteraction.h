@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,6 +19,10 @@ struct TBox {
   std::string Caption;
   std::string Text;
   bool operator==(const TBox&) const = default;
+  // How a failed expectation shows it.
+  friend void PrintTo(const TBox& box, std::ostream* out) {
+    *out << "{\"" << box.Caption << "\", \"" << box.Text << "\"}";
+  }
 };
 
 // One queued answer of ShowModal: optionally checks the form, may change its model first.

@@ -82,4 +82,19 @@ class InFolder {
   std::filesystem::path previous_;
 };
 
+// Whether this process can make symbolic links (Linux can; Windows only with the right to, and
+// Wine not at all): the tests of links run where they can be made. Asked once, in `dir`.
+inline bool LinksPossible(const std::filesystem::path& dir) {
+  static const bool possible = [&] {
+    std::error_code ec;
+    const auto link = dir / ".links-possible";
+    std::filesystem::remove(link, ec);
+    std::filesystem::create_symlink(dir, link, ec);
+    const bool made = !ec;
+    std::filesystem::remove(link, ec);
+    return made;
+  }();
+  return possible;
+}
+
 }  // namespace zub::test

@@ -69,7 +69,7 @@ struct TFileState {
 #ifdef _WIN32
 
 fs::path Native(const std::string& path) {
-  return fs::path(path);
+  return PathFromUtf8(path);
 }
 
 bool Inspect(const std::string& path, TFileState& state) {
@@ -272,7 +272,7 @@ constexpr std::size_t kTempRandomLength = 16;
 constexpr std::string_view kTempSuffix = ".tmp";
 
 std::string TempPrefix(const std::string& target) {
-  return "." + fs::path(target).filename().string() + ".";
+  return "." + PathFromUtf8(target).filename().string() + ".";
 }
 
 std::string DefaultTempName(const std::string& target) {
@@ -308,6 +308,10 @@ void RefuseLongText(const std::string& path, std::size_t size, std::size_t maxBy
 
 }  // namespace
 
+fs::path PathFromUtf8(std::string_view text) {
+  return fs::path(std::u8string_view(reinterpret_cast<const char8_t*>(text.data()), text.size()));
+}
+
 std::vector<std::uint8_t> ReadFileHead(const std::string& path, std::size_t maxBytes) {
   const std::string data = ReadUpTo(path, maxBytes);
   return std::vector<std::uint8_t>(data.begin(), data.end());
@@ -341,12 +345,12 @@ void WriteFileAtomic(const std::string& path, Bytes data,
     CreateFailed(path, errno);
   }
 
-  std::string folder = fs::path(target).parent_path().string();
+  std::string folder = PathFromUtf8(target).parent_path().string();
   if (folder.empty()) folder = ".";
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 64 && fd < 0; ++attempt) {
-    temp = (fs::path(folder) / tempName()).string();
+    temp = (PathFromUtf8(folder) / PathFromUtf8(tempName())).string();
     // An existing file keeps its bits (set below); a new one gets the user's defaults.
     fd = CreateExclusive(temp, state.Exists);
     if (fd < 0 && errno != EEXIST) CreateFailed(path, errno);
@@ -376,7 +380,7 @@ void WriteFileAtomic(const std::string& path, Bytes data,
 
 std::size_t RemoveLeftoverTempFiles(const std::string& path, std::chrono::seconds minAge) {
   // WriteFileAtomic puts them in the folder of the file a link leads to.
-  std::string folder = fs::path(Resolve(path)).parent_path().string();
+  fs::path folder = PathFromUtf8(Resolve(path)).parent_path();
   if (folder.empty()) folder = ".";
   const auto before = fs::file_time_type::clock::now() - minAge;
   std::size_t removed = 0;

@@ -11,13 +11,21 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/Bytes.h"
 
 namespace zub {
+
+// A file name held as text: the program's texts are UTF-8 on every platform, and so is what
+// std::filesystem::path::string() gives back. (A path made straight from a std::string takes
+// the bytes as the system's narrow code page on Windows, so a name beyond ASCII would not
+// come back as it went in.)
+std::filesystem::path PathFromUtf8(std::string_view text);
 
 // The longest text file the commands read (a PRG3 library text, a library list).
 constexpr std::size_t kMaxTextFileSize = std::size_t{1} << 20;

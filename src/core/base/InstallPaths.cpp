@@ -26,10 +26,12 @@ constexpr const char* kFolderName = "zubmanager3";
 constexpr const char* kSettingsName = "zubmanager.INI";
 constexpr const char* kCatalogueName = "SECTIONS.INI";
 
+#if !defined(_WIN32)
 std::string Env(const char* name) {
   const char* value = std::getenv(name);
   return value ? value : "";
 }
+#endif
 
 // An XDG variable counts only when it names an absolute folder; else $HOME/`fallback`.
 fs::path XdgFolder(const std::string& value, const std::string& userHome, const char* fallback) {
@@ -52,9 +54,12 @@ TPathQuery TPathQuery::ForProcess(fs::path executable, fs::path home) {
   TPathQuery query;
   query.Executable = std::move(executable);
   query.Home = std::move(home);
+#if !defined(_WIN32)
+  // Windows keeps everything in the program's folder: the user's folders are Linux's.
   query.XdgConfigHome = Env("XDG_CONFIG_HOME");
   query.XdgDataHome = Env("XDG_DATA_HOME");
   query.UserHome = Env("HOME");
+#endif
   return query;
 }
 

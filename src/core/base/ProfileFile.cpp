@@ -2,9 +2,17 @@
 // written back whole and atomically.
 #include "base/ProfileFile.h"
 
+#include <cstdint>
 #include <system_error>
 
 #include "base/FileIO.h"
+
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
 
 namespace zub {
 namespace {
@@ -14,6 +22,26 @@ namespace fs = std::filesystem;
 // Far beyond any settings file (a catalogue of 65,536 entries is about 1.5 MB), and a bound
 // for a path that names something else.
 constexpr std::size_t kMaxProfileSize = std::size_t{64} << 20;
+
+// When the file was last written, as finely as the system keeps it; only ever compared with an
+// earlier stamp of the same file. (On Windows the C++ library gives whole seconds, and a file
+// rewritten within one second at the same size would look unchanged: the system's own 100 ns
+// stamp is taken there.)
+fs::file_time_type WriteStamp(const fs::path& path, std::error_code& ec) {
+#if defined(_WIN32)
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+    ec = std::error_code(static_cast<int>(GetLastError()), std::system_category());
+    return {};
+  }
+  const std::uint64_t ticks = (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
+                              data.ftLastWriteTime.dwLowDateTime;
+  return fs::file_time_type(
+      fs::file_time_type::duration(static_cast<fs::file_time_type::rep>(ticks)));
+#else
+  return fs::last_write_time(path, ec);
+#endif
+}
 
 }  // namespace
 
@@ -38,7 +66,7 @@ void TProfileFile::Refresh() {
   fs::file_time_type stamp{};
   std::uintmax_t size = 0;
   if (exists) {
-    stamp = fs::last_write_time(path_, ec);
+    stamp = WriteStamp(path_, ec);
     size = fs::file_size(path_, ec);
   }
   if (impl_->loaded && exists == impl_->exists && stamp == impl_->stamp && size == impl_->size)

@@ -1,6 +1,9 @@
 #include "device/DeviceLibrary.h"
 
 #if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <dlfcn.h>
@@ -11,17 +14,37 @@
 
 namespace zub {
 
-TDeviceLibrary::~TDeviceLibrary() { Release(); }
+TDeviceLibrary::~TDeviceLibrary() {
+  Release();
+}
 
 #if defined(_WIN32)
 
 bool TDeviceLibrary::Load(const std::string& fileName, const std::filesystem::path& programDir) {
   Release();
+  // A library that cannot be loaded is answered here, never by a box of the system's.
+  const UINT quiet = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
+  DWORD before = 0;
+  const bool modeSet = SetThreadErrorMode(quiet, &before) != 0;
   if (!programDir.empty()) {
-    const auto local = (programDir / fileName).wstring();
-    handle_ = reinterpret_cast<void*>(LoadLibraryW(local.c_str()));
+    // The libraries it needs itself are looked for beside it first, as they ship with it.
+    const std::wstring local = (programDir / std::filesystem::path(fileName)).wstring();
+    handle_ = reinterpret_cast<void*>(
+        LoadLibraryExW(local.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
   }
-  if (!handle_) handle_ = reinterpret_cast<void*>(LoadLibraryA(fileName.c_str()));
+  // The platform's own libraries only, by their whole path: Windows' search for a bare name
+  // would also take a gbp.dll from the program's folder or the current one, or one loaded
+  // already from anywhere, none of which is the folder the user chose.
+  wchar_t system[MAX_PATH];
+  const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+  if (!handle_ && n > 0 && n < MAX_PATH) {
+    const std::wstring file =
+        (std::filesystem::path(std::wstring(system, n)) / std::filesystem::path(fileName))
+            .wstring();
+    handle_ = reinterpret_cast<void*>(
+        LoadLibraryExW(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+  }
+  if (modeSet) SetThreadErrorMode(before, nullptr);
   return handle_ != nullptr;
 }
 

@@ -1,5 +1,5 @@
-// A loaded shared library, released with its owner. The only platform-specific code of the
-// tool: dlopen/dlsym on POSIX systems, LoadLibrary/GetProcAddress on Windows.
+// A loaded shared library, released with its owner: dlopen/dlsym on POSIX systems,
+// LoadLibraryExW/GetProcAddress on Windows (paths through the wide API, so any file name).
 #pragma once
 
 #include <filesystem>
@@ -14,8 +14,9 @@ class TDeviceLibrary {
   TDeviceLibrary(const TDeviceLibrary&) = delete;
   TDeviceLibrary& operator=(const TDeviceLibrary&) = delete;
 
-  // Loads `fileName` (a bare name) from `programDir` first, then through the platform's own
-  // library search. Releases any library held before. Returns whether a library is held.
+  // Loads `fileName` (a bare name) from `programDir` first, then from the platform's own
+  // libraries (POSIX: the loader's search path; Windows: System32, never the program's or
+  // the current folder). Releases any library held before. Returns whether a library is held.
   bool Load(const std::string& fileName, const std::filesystem::path& programDir);
   void Release();
   bool Loaded() const { return handle_ != nullptr; }

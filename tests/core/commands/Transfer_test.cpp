@@ -5,7 +5,9 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#if !defined(_WIN32)
 #include <sys/resource.h>
+#endif
 
 #include <csignal>
 #include <filesystem>
@@ -245,6 +247,7 @@ TEST_F(Transfer, DownloadThatCannotBeSavedIsReportedAndKeepsTheOldFile) {
   EXPECT_FALSE(fs::exists(phone.Dir() / "no-such-folder"));
   ExpectClosed();
 
+#if !defined(_WIN32)
   // A write that fails halfway (the file size limit stands for a full disk) leaves the file
   // that was there before, and no stray file beside it.
   const fs::path folder = phone.Dir() / "saves";
@@ -267,6 +270,7 @@ TEST_F(Transfer, DownloadThatCannotBeSavedIsReportedAndKeepsTheOldFile) {
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
   EXPECT_NE(ui.LastStatus(), "Downloaded!");
   ExpectClosed();
+#endif
 }
 
 TEST_F(Transfer, ClearReportsWhatTheRescanFinds) {
@@ -350,7 +354,7 @@ TEST_F(Transfer, PlayGifWritesTempGifAndLaunchesTheViewer) {
   EXPECT_THAT(ui.Launched, ElementsAre("start temp.gif"));
   EXPECT_THAT(ui.Boxes,
               ElementsAre(TBox{"ERROR", "Can't open the picture: no program could be started for " +
-                                            fs::absolute(phone.Dir() / "temp.gif").string()}));
+                                            (fs::current_path() / "temp.gif").string()}));
   EXPECT_EQ(ui.LastStatus(), "Downloaded!");
 }
 

@@ -106,8 +106,14 @@ class DeviceContractTest : public ::testing::TestWithParam<std::string> {
       const auto dir = test::FreshTestDir();
       std::filesystem::copy_file(test::Win32File("gbp.dll"), dir / "gbp.dll");
       std::string error;
+#if defined(_WIN32)
+      // Windows starts the host directly, as a 64-bit build of the tool does.
+      const std::optional<THostCommand> command =
+          MakeDirectHostCommand(test::Win32File("gbp-host.exe"), dir / "gbp.dll");
+#else
       const auto command = MakeWineHostCommand(test::Win32File("gbp-host.exe"), dir / "gbp.dll",
                                                {std::getenv("WINEPREFIX"), {}}, error);
+#endif
       ASSERT_TRUE(command) << error;
       host_ = std::make_unique<THostChannel>();
       ASSERT_TRUE(host_->Start(*command, &error)) << error;

@@ -123,7 +123,8 @@ std::filesystem::path Win32File(const char* name);
 std::string Win32BuildMissing();
 // Points WINEPREFIX at the Wine prefix all device tests of this build tree share (or, with a
 // `suffix`, one beside it for the tests that restart Wine), and sets it up on first use under
-// a file lock. Returns why Wine tests must be skipped (empty: run them).
+// a file lock. Returns why Wine tests must be skipped (empty: run them). On Windows, where the
+// host is started directly, only the build is needed.
 std::string UseTestWinePrefix(const std::string& suffix = {});
 
 // Sets (or, with nullopt, removes) an environment variable for one scope.
@@ -138,6 +139,9 @@ class TScopedEnv {
   const char* name_;
   std::optional<std::string> old_;
 };
+
+// Whether the process `pid` has ended (and, on POSIX systems, been reaped).
+bool ProcessGone(long pid);
 
 // A pseudo-terminal of the test's own: its other end (/dev/pts/N) is a character device that
 // stands in for a serial device.

@@ -8,8 +8,12 @@
 
 #include "core/device/DeviceTestSupport.h"
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <process.h>
+#include <windows.h>
+#else
 #include <fcntl.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 #endif
@@ -18,13 +22,27 @@ namespace zub::test {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The entry point under any of its export names (the fakes built for Windows carry MinGW's).
+template <typename Fn>
+Fn Entry(const TDeviceLibrary& library, int index) {
+  void* found = nullptr;
+  gbp::kEntryNames[index].ForEach([&](const char* name) {
+    if (!found) found = library.Symbol(name);
+  });
+  return reinterpret_cast<Fn>(found);
+}
+
+}  // namespace
+
 bool TGbpEntries::Resolve(const TDeviceLibrary& library) {
-  Init = reinterpret_cast<gbp::InitGBPModeFn>(library.Symbol("InitGBPMode"));
-  End = reinterpret_cast<gbp::EndGBPModeFn>(library.Symbol("EndGBPMode"));
-  Read = reinterpret_cast<gbp::ReadNVMFileFn>(library.Symbol("ReadNVMFile"));
-  Write = reinterpret_cast<gbp::WriteNVMFileFn>(library.Symbol("WriteNVMFile"));
-  Clear = reinterpret_cast<gbp::ClearNVMFileFn>(library.Symbol("ClearNVMFile"));
-  Size = reinterpret_cast<gbp::GetNVMFileSizeFn>(library.Symbol("GetNVMFileSize"));
+  Init = Entry<gbp::InitGBPModeFn>(library, 0);
+  End = Entry<gbp::EndGBPModeFn>(library, 1);
+  Read = Entry<gbp::ReadNVMFileFn>(library, 2);
+  Write = Entry<gbp::WriteNVMFileFn>(library, 3);
+  Clear = Entry<gbp::ClearNVMFileFn>(library, 4);
+  Size = Entry<gbp::GetNVMFileSizeFn>(library, 5);
   return Init && End && Read && Write && Clear && Size;
 }
 
@@ -141,21 +159,44 @@ std::vector<std::string> TSimPhone::FolderEntries(const std::string& folder) con
   return names;
 }
 
-TScopedEnv::TScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-  if (const char* old = std::getenv(name)) old_ = old;
+namespace {
+
+void SetEnv(const char* name, const std::optional<std::string>& value) {
+#if defined(_WIN32)
+  // An empty value removes the variable.
+  ::_putenv_s(name, value ? value->c_str() : "");
+#else
   if (value)
     ::setenv(name, value->c_str(), 1);
   else
     ::unsetenv(name);
+#endif
+}
+
+}  // namespace
+
+TScopedEnv::TScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
+  if (const char* old = std::getenv(name)) old_ = old;
+  SetEnv(name, value);
 }
 
 TScopedEnv::~TScopedEnv() {
-  if (old_)
-    ::setenv(name_, old_->c_str(), 1);
-  else
-    ::unsetenv(name_);
+  SetEnv(name_, old_);
 }
 
+bool ProcessGone(long pid) {
+#if defined(_WIN32)
+  const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+  if (!process) return true;
+  const bool ended = ::WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+  ::CloseHandle(process);
+  return ended;
+#else
+  return ::kill(static_cast<pid_t>(pid), 0) != 0;
+#endif
+}
+
+#if !defined(_WIN32)
 TPty::TPty() {
   master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0)
@@ -165,6 +206,7 @@ TPty::TPty() {
 TPty::~TPty() {
   if (master_ >= 0) ::close(master_);
 }
+#endif
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
   const auto until = std::chrono::steady_clock::now() + limit;

@@ -1,7 +1,14 @@
 // A library that claims to have read far more than the buffer it was given (2^31 - 1 bytes
 // into 65,536) must not make any command use or allocate more than its buffer.
 #include <gtest/gtest.h>
+
+#if defined(_WIN32)
+#include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
+#else
 #include <sys/resource.h>
+#endif
 
 #include <climits>
 #include <filesystem>
@@ -17,9 +24,15 @@ namespace zub::test {
 namespace {
 
 long PeakKiB() {
+#if defined(_WIN32)
+  PROCESS_MEMORY_COUNTERS counters{};
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+  return static_cast<long>(counters.PeakWorkingSetSize / 1024);
+#else
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return usage.ru_maxrss;
+#endif
 }
 
 TEST(ReadClamp, ACountBeyondTheBufferIsClampedByEveryCommand) {

@@ -346,6 +346,11 @@ TEST_F(SimulatorTest, WorksBehindTheComponent) {
 // FailCall: the K-th call of the library's process plays its fault. Each row has a library of
 // its own (a fresh copy, loaded anew), so its count starts at 1; the telephone holds 2-5.
 TEST(SimulatorFailCallTest, TheKthCallPlaysItsFault) {
+#if defined(_WIN32)
+  // Built for Windows, the simulator exports the six entry points only, and its "die" ends
+  // the process it is in (the host's, under test on Linux).
+  GTEST_SKIP() << "the simulator lives through a \"die\" only where it is built for Linux";
+#endif
   struct Call {
     char entry;  // I(nit), E(nd), S(ize), R(ead 64 bytes), W(rite 10 bytes), C(lear)
     int ss;      // sub-section of section 2

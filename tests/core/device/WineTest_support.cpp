@@ -29,7 +29,9 @@ std::string Win32BuildMissing() {
 
 std::string UseTestWinePrefix(const std::string& suffix) {
 #if defined(_WIN32)
-  return "runs gbp-host.exe through Wine, on Linux only";
+  // Windows starts the host itself: only the build is needed.
+  (void)suffix;
+  return Win32BuildMissing();
 #else
   if (std::string missing = Win32BuildMissing(); !missing.empty()) return missing;
   if (!FindOnPath("wine")) return "wine is not installed";

@@ -21,15 +21,26 @@ TEST(HostLog, LivesInTheUsersStateFolder) {
     std::optional<std::string> xdg, home;
     fs::path log;
   };
+#if defined(_WIN32)
+  // Windows: the user's local application data; xdg stands for LOCALAPPDATA.
+  const char* const kStateVariable = "LOCALAPPDATA";
+  const TRow rows[] = {
+      {"C:\\Users\\me\\AppData\\Local", {}, "C:/Users/me/AppData/Local/zubmanager3/host.log"},
+      {"relative\\is\\ignored", {}, ""},
+      {std::nullopt, {}, ""},
+  };
+#else
+  const char* const kStateVariable = "XDG_STATE_HOME";
   const TRow rows[] = {
       {"/state/me", "/home/me", "/state/me/zubmanager3/host.log"},
       {"relative/is/ignored", "/home/me", "/home/me/.local/state/zubmanager3/host.log"},
       {std::nullopt, "/home/me", "/home/me/.local/state/zubmanager3/host.log"},
       {std::nullopt, std::nullopt, ""},
   };
+#endif
   for (const TRow& row : rows) {
     SCOPED_TRACE(row.log.string());
-    const test::TScopedEnv xdg("XDG_STATE_HOME", row.xdg), home("HOME", row.home);
+    const test::TScopedEnv state(kStateVariable, row.xdg), home("HOME", row.home);
     EXPECT_EQ(HostLogPath(), row.log);
   }
 }
