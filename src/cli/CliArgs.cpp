@@ -13,6 +13,8 @@ enum TCommandOption : unsigned {
   kAll = 1u << 2,
   kDryRun = 1u << 3,
   kOnly = 1u << 4,
+  kRestore = 1u << 5,
+  kPrune = 1u << 6,
 };
 
 struct TCommandRow {
@@ -65,6 +67,12 @@ constexpr TCommandRow kCommands[] = {
      "refused before anything is written.\n"
      "  --only S-SS,...   only these sections (each must be in the manifest)\n"
      "  --dry-run         print what would be done; reads only\n"},
+    {TCliCommand::History, "history", "S-SS", 1, kRestore | kPrune, "S-SS [--restore N] | --prune",
+     "list a section's earlier contents, or write one back",
+     "Lists the versions of the section that the tool has kept, newest first: number, time\n"
+     "(UTC), read or written, size, command, what the content is, cable and port.\n"
+     "  --restore N   write version N back into the section and read it back to compare\n"
+     "  --prune       apply the limits of [History] to the whole history now (no S-SS)\n"},
 };
 
 const TCommandRow* FindCommand(std::string_view name) {
@@ -84,8 +92,8 @@ struct TOptionName {
   TCommandOption Bit;
 };
 constexpr TOptionName kCommandOptions[] = {
-    {"--json", kJson},      {"--no-verify", kNoVerify}, {"--all", kAll},
-    {"--dry-run", kDryRun}, {"--only", kOnly},
+    {"--json", kJson}, {"--no-verify", kNoVerify}, {"--all", kAll},     {"--dry-run", kDryRun},
+    {"--only", kOnly}, {"--restore", kRestore},    {"--prune", kPrune},
 };
 
 std::optional<int> ParseNumber(std::string_view text, int lo, int hi) {
@@ -144,7 +152,8 @@ TParseResult ParseCliArgs(const std::vector<std::string>& argv) {
       if (i + 1 < argv.size()) return argv[++i];
       return std::nullopt;
     };
-    const bool takesValue = name == "--home" || name == "--port" || name == "--only";
+    const bool takesValue =
+        name == "--home" || name == "--port" || name == "--only" || name == "--restore";
     if (!takesValue && inlineValue) return Fail("option " + name + " takes no value");
 
     if (name == "--help" || name == "-h") {
@@ -175,6 +184,11 @@ TParseResult ParseCliArgs(const std::vector<std::string>& argv) {
         if (!v || v->empty()) return Fail("option --only needs a list of sections S-SS,...");
         onlyText = onlyText.empty() ? *v : onlyText + "," + *v;
       }
+      if (option->Bit == kRestore) {
+        const auto v = value();
+        args.RestoreVersion = v ? ParseNumber(*v, 1, 1 << 30) : std::nullopt;
+        if (!args.RestoreVersion) return Fail("option --restore needs a version number");
+      }
     }
   }
 
@@ -183,9 +197,13 @@ TParseResult ParseCliArgs(const std::vector<std::string>& argv) {
   for (const auto& o : kCommandOptions)
     if ((given & o.Bit) && !(command->Options & o.Bit))
       return Fail(std::string("option ") + o.Name + " does not apply to '" + command->Name + "'");
-  if (static_cast<int>(operands.size()) != command->OperandCount) {
-    if (command->OperandCount == 0)
-      return Fail(std::string("'") + command->Name + "' takes no operands");
+  if ((given & kPrune) && (given & kRestore))
+    return Fail("--prune and --restore exclude each other");
+  // "history --prune" works on every section: it takes none.
+  const int operandCount = (given & kPrune) ? 0 : command->OperandCount;
+  args.Prune = given & kPrune;
+  if (static_cast<int>(operands.size()) != operandCount) {
+    if (operandCount == 0) return Fail(std::string("'") + command->Name + "' takes no operands");
     return Fail(std::string("'") + command->Name + "' needs " + command->Operands);
   }
 
@@ -197,6 +215,8 @@ TParseResult ParseCliArgs(const std::vector<std::string>& argv) {
     case TCliCommand::Read:
     case TCliCommand::Write:
     case TCliCommand::Erase:
+    case TCliCommand::History:
+      if (operands.empty()) break;
       args.Address = ParseSectionAddress(operands[0]);
       if (!args.Address)
         return Fail("'" + operands[0] + "' is not a section address S-SS (0-0 to 255-255)");

@@ -106,6 +106,7 @@ TCliSession::TCliSession(const TCliArgs& args) {
   TManagerOptions options;
   options.HomeDir = paths.HomeDir;
   options.SettingsPath = paths.SettingsPath;
+  options.HistoryDir = paths.HistoryDir;
   options.LibraryDirs = paths.LibraryDirs;
   options.DeviceMessagesAsBoxes = false;
   if (std::getenv("ZUB_BENCH")) {

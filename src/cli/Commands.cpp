@@ -7,6 +7,7 @@ namespace zub::cli {
 int RunCommand(const TCliArgs& args) {
   try {
     TCliSession session(args);
+    session.Core().History.SetCommand(std::string("zub ") + CommandName(args.Command));
     switch (args.Command) {
       case TCliCommand::List:
         return RunList(args, session);
@@ -22,6 +23,8 @@ int RunCommand(const TCliArgs& args) {
         return RunVerify(args, session);
       case TCliCommand::Restore:
         return RunRestore(args, session);
+      case TCliCommand::History:
+        return RunHistory(args, session);
       case TCliCommand::None:
         break;
     }

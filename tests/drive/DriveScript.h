@@ -16,7 +16,7 @@ namespace zub::drive {
 enum class TVerb { Row, Menu, Action, Click, Set, Answer, Close, Rows, Form, Cells };
 
 struct TAnswer {
-  // open, save, confirm, convert, icon, slots, options, prefs, about, launch
+  // open, save, confirm, convert, icon, slots, options, prefs, about, launch, history
   std::string Kind;
   std::vector<std::string> Words;   // the plain words after the kind
   std::vector<std::pair<std::string, std::string>> Settings;  // KEY=VALUE words, in order

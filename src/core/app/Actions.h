@@ -30,7 +30,8 @@ enum class TActionId {
   DownloadSaveAction,
   UploadSaveAction,
   EraseSaveAction,
-  Count_,  // not an action: the number of actions
+  HistoryAction,  // the tool's own: the section's earlier contents
+  Count_,         // not an action: the number of actions
 };
 inline constexpr int kActionCount = static_cast<int>(TActionId::Count_);
 inline constexpr int kMenuItemCount = 10;
@@ -38,6 +39,8 @@ inline constexpr int kMenuItemCount = 10;
 // Every action in ActionList1's order, and PopupMenu1's items top to bottom.
 extern const std::array<TActionId, kActionCount> kAllActions;
 extern const std::array<TActionId, kMenuItemCount> kMenuOrder;
+// The items the tool adds below PopupMenu1's, after a separator; enabled for every row.
+inline constexpr std::array<TActionId, 1> kToolMenuItems = {TActionId::HistoryAction};
 
 std::string_view ActionName(TActionId id);     // "UploadAction"
 std::string_view ActionCaption(TActionId id);  // "Upload"

@@ -22,6 +22,8 @@ const char* FormName(TFormId form) {
       return "IconForm";
     case TFormId::SaveSlotForm:
       return "SaveSlotForm";
+    case TFormId::HistoryForm:
+      return "HistoryForm";
   }
   return "";
 }
@@ -46,6 +48,8 @@ const char* FormCaption(TFormId form) {
       return "Icon";
     case TFormId::SaveSlotForm:
       return "Save Slot";
+    case TFormId::HistoryForm:
+      return "History";
   }
   return "";
 }

@@ -35,6 +35,7 @@ TForm1Options TForm1Options::ForExecutable() {
   TForm1Options options;
   options.HomeDir = paths.HomeDir;
   options.SettingsPath = paths.SettingsPath;
+  options.HistoryDir = paths.HistoryDir;
   options.LibraryDirs = paths.LibraryDirs;
   return options;
 }
@@ -58,6 +59,7 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
   core.HomeDir = options.HomeDir;
   core.SettingsPath = options.SettingsPath;
   core.LibraryDirs = options.LibraryDirs;
+  core.HistoryDir = options.HistoryDir;
   FCore = std::make_unique<TManager>(*this, std::move(core));
   FDeviceThread = std::make_unique<TDeviceThread>();
   FCore->NVM->SetCallRunner(FDeviceThread.get());
@@ -120,8 +122,7 @@ void TForm1::CreateActions() {
   for (TActionId id : kAllActions) {
     const std::string_view name = ActionName(id);
     const std::string_view caption = ActionCaption(id);
-    auto* action = new QAction(
-        QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())), FActionList1);
+    auto* action = new QAction(FromCore(caption), FActionList1);
     action->setObjectName(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
     connect(action, &QAction::triggered, this,
             [this, id] { RunCommand([this, id] { ExecuteAction(*FCore, id); }); });
@@ -130,6 +131,8 @@ void TForm1::CreateActions() {
   FPopupMenu1 = new QMenu(this);
   FPopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
   for (TActionId id : kMenuOrder) FPopupMenu1->addAction(Action(id));
+  FPopupMenu1->addSeparator();
+  for (TActionId id : kToolMenuItems) FPopupMenu1->addAction(Action(id));
 }
 
 void TForm1::ConnectControls() {
@@ -197,6 +200,7 @@ void TForm1::DrawGrid1Click(int row) {
 void TForm1::DrawGrid1MouseUp(const QPoint& globalPos) {
   RunCommand([this] { FCore->DrawGrid1MouseUpRight(); });
   for (TActionId id : kMenuOrder) Action(id)->setEnabled(Has(FCore->ActionEnabled, id));
+  for (TActionId id : kToolMenuItems) Action(id)->setEnabled(FCore->CurrentSection() != nullptr);
   FPopupMenu1->popup(globalPos);
 }
 
