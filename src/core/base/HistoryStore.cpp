@@ -1,14 +1,24 @@
 #include "base/HistoryStore.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
 
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
+#endif
+
+#include "base/Convert.h"
 #include "base/FileIO.h"
 #include "base/Sha256.h"
 
@@ -53,6 +63,31 @@ bool IsIndexTime(const std::string& t) {
 bool IsLowerHash(const std::string& h) {
   return IsSha256Hex(h) &&
          std::none_of(h.begin(), h.end(), [](char c) { return c >= 'A' && c <= 'F'; });
+}
+
+// Replaces the file whole through a new file beside it and a rename, without waiting for the
+// disk: a version lost to a power cut costs less than a wait in every command, and a content
+// file cut short no longer hashes to its name, so it is found out when it is read.
+void Replace(const fs::path& path, Bytes data) {
+  static std::atomic<unsigned> serial{0};
+  const fs::path temp = path.string() + ".new-" + std::to_string(static_cast<long>(::getpid())) +
+                        "-" + std::to_string(serial++);
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data.data()),
+              static_cast<std::streamsize>(data.size()));
+    if (!out.flush()) {
+      std::error_code ignored;
+      fs::remove(temp, ignored);
+      throw EFileError("Cannot write file \"" + path.string() + "\"");
+    }
+  }
+  std::error_code ec;
+  fs::rename(temp, path, ec);
+  if (ec) {
+    fs::remove(temp, ec);
+    throw EFileError("Cannot write file \"" + path.string() + "\"");
+  }
 }
 
 void Note(std::vector<std::string>& problems, const std::string& sentence) {
@@ -146,8 +181,8 @@ void THistoryStore::Save(const TIndex& index, std::vector<std::string>& problems
   std::string text;
   for (const TLine& l : index.Lines) text += (l.Entry ? HistoryIndexLine(*l.Entry) : l.Raw) + "\n";
   try {
-    WriteFileAtomic(IndexPath(index.Address).string(),
-                    Bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    Replace(IndexPath(index.Address),
+            Bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
   } catch (const std::exception& e) {
     Note(problems, std::string("The history index cannot be written: ") + e.what());
   }
@@ -274,18 +309,20 @@ std::string THistoryStore::Add(TSectionAddress a, THistoryEntry e, Bytes data,
   const bool added = !fs::exists(object, ec);
   if (added) {
     try {
-      WriteFileAtomic(object.string(), data);
+      Replace(object, data);
     } catch (const std::exception& x) {
       Note(problems, std::string("A version cannot be kept in the history: ") + x.what());
       return e.Hash;
     }
   }
   index.Lines.push_back({e, HistoryIndexLine(e)});
-  std::size_t count = 0;
-  for (const TLine& l : index.Lines) count += l.Entry ? 1 : 0;
-  // The first version of a run counts what the folder holds; later ones only add to it.
+  // The first version of a run counts what the folder holds; later ones only add to it. A
+  // section past its own limit drops its oldest versions here; their content files, which
+  // another section may share, go at the next full pass (the size limit, a prune, the first
+  // version of the next run), which reads every index.
   if (total_ && added) *total_ += data.size();
-  if (total_ && count <= limits.Versions && *total_ <= limits.MaxBytes) {
+  if (total_ && *total_ <= limits.MaxBytes) {
+    KeepNewest(index, limits.Versions);
     Save(index, problems);
     return e.Hash;
   }

@@ -4,7 +4,7 @@
 //
 //   TIME<TAB>COMMAND<TAB>read|written<TAB>SIZE<TAB>HASH<TAB>CABLE<TAB>PORT
 //
-// TIME is UTC ("2026-12-09T04:37:00.123Z"). Files are replaced whole (FileIO.h), so a
+// TIME is UTC ("2026-12-09T04:37:00.123Z"). Files are replaced whole, by a rename, so a
 // stopped write never leaves half an index. A line that does not parse is reported and kept
 // as it is; a content file that is missing or does not hash to its name is reported and its
 // version cannot be written back. Nothing here is fatal: every failure becomes a sentence in

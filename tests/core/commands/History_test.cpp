@@ -119,9 +119,10 @@ TEST_F(HistoryTest, KeepsVersionsWithinTheLimitsAndReportsDamageWithoutFailing) 
          t.Write(kA, Content('B'));
        },
        "BA", "", ""},
-      {"Versions=3 keeps the newest three", "Versions=3\n",
+      {"Versions=3 keeps the newest three, a prune their files only", "Versions=3\n",
        [](HistoryTest& t) {
          for (char c : std::string("ABCDE")) t.Write(kA, Content(c));
+         EXPECT_TRUE(PruneHistory(*t.m).empty());
          EXPECT_FALSE(fs::exists(t.Object('A')));
          EXPECT_FALSE(fs::exists(t.Object('B')));
        },
