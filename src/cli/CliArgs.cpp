@@ -15,6 +15,8 @@ enum TCommandOption : unsigned {
   kOnly = 1u << 4,
   kForce = 1u << 5,
   kYes = 1u << 6,
+  kRestore = 1u << 7,
+  kPrune = 1u << 8,
 };
 
 struct TCommandRow {
@@ -108,6 +110,16 @@ constexpr TCommandRow kCommands[] = {
      "\n"
      "Example:\n"
      "  zub restore ~/zub-backup --only 2-1,17-4\n"},
+    {TCliCommand::History, "history", "S-SS", 1, kRestore | kPrune, "S-SS [--restore N] | --prune",
+     "list a section's earlier contents, or write one back",
+     "Lists the versions of the section that the tool has kept, newest first: number,\n"
+     "time (UTC), read or written, size, command, what the content is, cable and port.\n"
+     "  --restore N   write version N back into the section and read it back to\n"
+     "                compare\n"
+     "  --prune       apply the limits of [History] to the whole history now (no S-SS)\n"
+     "\n"
+     "Example:\n"
+     "  zub history 2-3 --restore 2\n"},
 };
 
 const TCommandRow* FindCommand(std::string_view name) {
@@ -127,8 +139,9 @@ struct TOptionName {
   TCommandOption Bit;
 };
 constexpr TOptionName kCommandOptions[] = {
-    {"--json", kJson}, {"--no-verify", kNoVerify}, {"--all", kAll}, {"--dry-run", kDryRun},
-    {"--only", kOnly}, {"--force", kForce},        {"--yes", kYes},
+    {"--json", kJson}, {"--no-verify", kNoVerify}, {"--all", kAll},     {"--dry-run", kDryRun},
+    {"--only", kOnly}, {"--force", kForce},        {"--yes", kYes},     {"--restore", kRestore},
+    {"--prune", kPrune},
 };
 
 std::optional<int> ParseNumber(std::string_view text, int lo, int hi) {
@@ -188,7 +201,8 @@ TParseResult ParseCliArgs(const std::vector<std::string>& argv) {
       return std::nullopt;
     };
     const bool takesValue =
-        name == "--home" || name == "--port" || name == "--only" || name == "--log";
+        name == "--home" || name == "--port" || name == "--only" || name == "--log" ||
+        name == "--restore";
     if (!takesValue && inlineValue) return Fail("option " + name + " takes no value");
 
     if (name == "--help" || name == "-h") {
@@ -225,6 +239,11 @@ TParseResult ParseCliArgs(const std::vector<std::string>& argv) {
         if (!v || v->empty()) return Fail("option --only needs a list of sections S-SS,...");
         onlyText = onlyText.empty() ? *v : onlyText + "," + *v;
       }
+      if (option->Bit == kRestore) {
+        const auto v = value();
+        args.RestoreVersion = v ? ParseNumber(*v, 1, 1 << 30) : std::nullopt;
+        if (!args.RestoreVersion) return Fail("option --restore needs a version number");
+      }
     }
   }
 
@@ -233,9 +252,13 @@ TParseResult ParseCliArgs(const std::vector<std::string>& argv) {
   for (const auto& o : kCommandOptions)
     if ((given & o.Bit) && !(command->Options & o.Bit))
       return Fail(std::string("option ") + o.Name + " does not apply to '" + command->Name + "'");
-  if (static_cast<int>(operands.size()) != command->OperandCount) {
-    if (command->OperandCount == 0)
-      return Fail(std::string("'") + command->Name + "' takes no operands");
+  if ((given & kPrune) && (given & kRestore))
+    return Fail("--prune and --restore exclude each other");
+  // "history --prune" works on every section: it takes none.
+  const int operandCount = (given & kPrune) ? 0 : command->OperandCount;
+  args.Prune = given & kPrune;
+  if (static_cast<int>(operands.size()) != operandCount) {
+    if (operandCount == 0) return Fail(std::string("'") + command->Name + "' takes no operands");
     return Fail(std::string("'") + command->Name + "' needs " + command->Operands);
   }
 
@@ -249,6 +272,8 @@ TParseResult ParseCliArgs(const std::vector<std::string>& argv) {
     case TCliCommand::Read:
     case TCliCommand::Write:
     case TCliCommand::Erase:
+    case TCliCommand::History:
+      if (operands.empty()) break;
       args.Address = ParseSectionAddress(operands[0]);
       if (!args.Address)
         return Fail("'" + operands[0] + "' is not a section address S-SS (0-0 to 255-255)");

@@ -13,7 +13,7 @@
 
 namespace zub::cli {
 
-enum class TCliCommand { None, List, Read, Write, Erase, Backup, Verify, Restore };
+enum class TCliCommand { None, List, Read, Write, Erase, Backup, Verify, Restore, History };
 
 struct TCliArgs {
   TCliCommand Command = TCliCommand::None;
@@ -36,7 +36,9 @@ struct TCliArgs {
   bool All = false;                        // backup
   bool DryRun = false;                     // restore
   std::vector<TSectionAddress> Only;       // restore --only
-  std::optional<TSectionAddress> Address;  // read, write, erase
+  std::optional<TSectionAddress> Address;  // read, write, erase, history
+  std::optional<int> RestoreVersion;       // history --restore N
+  bool Prune = false;                      // history --prune
   std::string File;                        // read (may be "-"), write
   std::string Dir;                         // backup, verify, restore
 };

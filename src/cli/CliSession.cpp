@@ -96,6 +96,7 @@ TCliSession::TCliSession(const TCliArgs& args) {
   TManagerOptions options;
   options.HomeDir = paths.HomeDir;
   options.SettingsPath = paths.SettingsPath;
+  options.HistoryDir = paths.HistoryDir;
   options.LibraryDirs = paths.LibraryDirs;
   options.DeviceMessagesAsBoxes = false;
   if (!args.Log.empty()) {

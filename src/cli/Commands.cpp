@@ -53,6 +53,7 @@ int RunCommand(const TCliArgs& args) {
   try {
     RefuseUnasked(args);
     TCliSession session(args);
+    session.Core().History.SetCommand(std::string("zub ") + CommandName(args.Command));
     switch (args.Command) {
       case TCliCommand::List:
         return RunList(args, session);
@@ -68,6 +69,8 @@ int RunCommand(const TCliArgs& args) {
         return RunVerify(args, session);
       case TCliCommand::Restore:
         return RunRestore(args, session);
+      case TCliCommand::History:
+        return RunHistory(args, session);
       case TCliCommand::None:
         break;
     }

@@ -23,6 +23,7 @@ int RunErase(const TCliArgs& args, TCliSession& session);
 int RunBackup(const TCliArgs& args, TCliSession& session);
 int RunVerify(const TCliArgs& args, TCliSession& session);
 int RunRestore(const TCliArgs& args, TCliSession& session);
+int RunHistory(const TCliArgs& args, TCliSession& session);
 
 // The list's two output formats, one line (or object) per row.
 std::string ListText(const std::vector<TListRow>& rows);

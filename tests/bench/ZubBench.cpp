@@ -47,6 +47,8 @@ int main(int argc, char** argv) {
                  TClock::Cpu, 1.0, "<= 1 s"),
       TimeAtMost("DrawCell, the three columns of one row", "BM_DrawCellRow", TClock::Cpu, 1e-6,
                  "<= 1 us"),
+      TimeAtMost("history: keep one 64 KiB section (hash, file, index, limits) [wall]",
+                 "BM_HistoryKeep64K", TClock::Wall, 5e-3, "<= 5 ms"),
       CounterAtMost("full refresh, demo telephone, 115200 bit/s: time / link model [wall]",
                     "BM_LinkFullRefresh", "ratio", 1.02, "<= 1.02", 3),
       TimeInfo("the same refresh without link delay: the tool and the simulator alone",

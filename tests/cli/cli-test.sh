@@ -35,6 +35,9 @@ posix_paths() {
 
 rm -rf "$home"
 mkdir -p "$home"
+# The history of section contents stays in the home folder; a user data folder of the test's
+# own catches anything that would go to the real one.
+export XDG_DATA_HOME="$home/xdg-data"
 cp "$lib/gbp.dll" "$lib/cte_gbp.dll" "$data/zubmanager.INI" "$data/SECTIONS.INI" "$home/"
 "$bin/zub-demo-phone" "$home" >/dev/null
 phone="$home/phone" bk="$home/backup" out="$home/stdout.txt" err="$home/stderr.txt"
@@ -617,6 +620,49 @@ same-as-linux)
   for f in chess.bin none.bin backup backup-2 phone; do
     diff -r "$home/$f" "$twin/$f" >/dev/null || fail "$f differs from the Linux zub's"
   done
+  ;;
+
+history)
+  # Downloaded, then the wrong file uploaded over it: the previous content comes back in one
+  # command, verified, and the telephone holds its bytes again.
+  cp "$phone/2-9.bin" "$home/old.bin"
+  expect 0 read 2-9 "$home/saved.bin"
+  expect 0 write 2-9 "$phone/2-3.bin"
+  expect 0 history 2-9
+  [ "$(wc -l <"$out")" = 2 ] || fail "not two versions"
+  grep -Eq '^1  [0-9T:.-]+Z  written  8632 bytes  zub write  program "Chess" UFIF 2\.1' "$out" ||
+    fail "version 1 is not the write"
+  grep -Eq '^2  [0-9T:.-]+Z  read     30020 bytes  zub read  program "BigGame"' "$out" ||
+    fail "version 2 is not the read"
+  expect 0 history 2-9 --restore 2
+  has "$out" "2-9: version 2 written back and verified"
+  cmp -s "$phone/2-9.bin" "$home/old.bin" || fail "2-9 does not hold its old bytes"
+  expect 0 history 2-9
+  grep -Eq '^1  .*zub history --restore  program "BigGame"' "$out" || fail "the write-back not kept"
+  # A damaged index line and a missing content file are reported; the rest is listed.
+  echo "damaged" >>"$home/history/2-9.index"
+  rm "$home/history/objects/$(sha256sum "$phone/2-3.bin" | cut -c1-64)"
+  expect 0 history 2-9
+  has "$err" "zub: warning: Line 4 of the history index"
+  has "$err" "is missing"
+  has "$out" "content missing or damaged"
+  expect 1 history 2-9 --restore 2
+  has "$err" "zub: cannot write version 2 back into section 2-9: The history file"
+  expect 1 history 2-9 --restore 9
+  has "$err" "section 2-9 has no version 9 in the history"
+  # The limits, applied now: one version a section, the telephone's content as last seen.
+  "$bin/zub-ini" "$home/zubmanager.INI" History Versions 1
+  expect 0 history --prune
+  expect 0 history 2-9
+  [ "$(wc -l <"$out")" = 1 ] && has "$out" "zub history --restore"
+  [ "$(ls "$home/history/objects" | wc -l)" = 1 ] || fail "content files outlive their versions"
+  expect 2 history
+  expect 2 history 2-9 --prune
+  expect 2 history --prune --restore 1
+  "$bin/zub-ini" "$home/zubmanager.INI" History Enabled 0
+  expect 1 history 2-9
+  has "$err" "the history is turned off"
+  [ ! -e "$XDG_DATA_HOME" ] || fail "something was written into the user data folder"
   ;;
 
 *)

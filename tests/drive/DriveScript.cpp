@@ -74,6 +74,9 @@ bool AnswerWordsValid(const TAnswer& a) {
   if (a.Kind == "prefs") return first({"Update", "Cancel"});
   if (a.Kind == "about") return first({"OK"});
   if (a.Kind == "launch") return first({"ok", "fail"});
+  if (a.Kind == "history")
+    return (a.Words.size() == 2 && a.Words[0] == "write" && IsNumber(a.Words[1])) ||
+           (a.Words.size() == 1 && a.Words[0] == "close");
   return false;
 }
 

@@ -53,7 +53,7 @@ enum class TVerb {
 
 struct TAnswer {
   // open, save, confirm, convert, icon, slots, options, prefs, about, launch, folder,
-  // progress, report
+  // progress, report, history
   std::string Kind;
   std::vector<std::string> Words;                             // the plain words after the kind
   std::vector<std::pair<std::string, std::string>> Settings;  // KEY=VALUE words, in order

@@ -140,6 +140,7 @@ class TScriptedUser : public IInteraction, public INVMObserver {
   int AnswerIcon();
   int AnswerSlots();
   int AnswerPrefs();
+  int AnswerHistory();
 
   std::ostream& out_;
 };
@@ -219,6 +220,8 @@ int TScriptedUser::ShowModal(TFormId form) {
       auto a = Take("about");
       return a ? mrOk : mrCancel;
     }
+    case TFormId::HistoryForm:
+      return AnswerHistory();
     default:
       return mrCancel;
   }
@@ -230,6 +233,7 @@ int TScriptedUser::AnswerOptions() {
   for (const auto& [key, value] : a->Settings) {
     if (key == "CTECB") Core->SetCTECB(value == "1");
     if (key == "FWComboBox") Core->SetFWIndex(StrToInt(value));
+    if (key == "HistoryCB") Core->Experts.HistoryReadBeforeChange = value == "1";
   }
   return a->Words.at(0) == "OK" ? mrOk : mrCancel;
 }
@@ -270,6 +274,23 @@ int TScriptedUser::AnswerPrefs() {
   if (!a) return mrCancel;
   for (const auto& [key, value] : a->Settings) ApplyPrefSetting(*Core, key, value);
   return a->Words.at(0) == "Update" ? mrOk : mrCancel;
+}
+
+// The versions without their times, which differ from run to run; the hash's first 12 digits
+// show which versions hold the same bytes.
+int TScriptedUser::AnswerHistory() {
+  const THistoryModel& h = Core->HistoryForm;
+  out_ << "  caption: " << h.Caption << "\n";
+  for (const std::string& p : h.Problems) out_ << "  problem: " << WithoutHome(p) << "\n";
+  for (std::size_t i = 0; i < h.Rows.size(); ++i) {
+    const THistoryRow& r = h.Rows[i];
+    out_ << "  version " << i + 1 << ": " << r.Command << " | " << r.Direction << " | " << r.Size
+         << " | " << r.What << " | " << r.Hash.substr(0, 12) << "\n";
+  }
+  auto a = Take("history");
+  if (!a || a->Words.at(0) == "close") return mrCancel;
+  Core->HistoryForm.Selected = StrToInt(a->Words.at(1)) - 1;
+  return mrOk;
 }
 
 void PrintRows(TManager& m, std::ostream& out) {
@@ -386,6 +407,7 @@ int Run(const TScript& script, const fs::path& homeArg, std::ostream& out) {
   TManagerOptions options;
   options.HomeDir = paths.HomeDir;
   options.SettingsPath = paths.SettingsPath;
+  options.HistoryDir = paths.HistoryDir;
   options.LibraryDirs = paths.LibraryDirs;
   options.Observer = &user;
   TManager m(user, options);

@@ -51,6 +51,9 @@ fi
 
 rm -rf "$home"
 mkdir -p "$home"
+# The history of section contents stays in the home folder; a user data folder of the run's
+# own catches anything that would go to the real one.
+export XDG_DATA_HOME="$home/xdg-data"
 directives="$(grep -aE '^#!' "$script" | sed -e 's/^#! *//' || true)"
 has() { grep -qx "$1" <<<"$directives"; }
 

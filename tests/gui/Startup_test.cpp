@@ -19,7 +19,7 @@
 namespace zub::test {
 namespace {
 
-TEST(Startup, CreatesTheNineFormsInOrderWithTheirCaptions) {
+TEST(Startup, CreatesTheTenFormsInOrderWithTheirCaptions) {
   TTempHome home;
   TBoxRecorder boxes;
   TZubApp app(home.Options(boxes));
@@ -28,7 +28,7 @@ TEST(Startup, CreatesTheNineFormsInOrderWithTheirCaptions) {
       {"PrefForm", "ZUB Mod Parameters"}, {"ExpertsForm", "Manager options"},
       {"StatusForm", "Status"},           {"OKBottomDlg", "Dialog"},
       {"BadAddrForm", "BadAddrForm"},     {"IconForm", "Icon"},
-      {"SaveSlotForm", "Save Slot"},
+      {"SaveSlotForm", "Save Slot"},     {"HistoryForm", "History"},
   };
   ASSERT_EQ(app.Forms().size(), std::size(expected));
   for (std::size_t i = 0; i < std::size(expected); ++i) {

@@ -4,6 +4,7 @@
 
 #include "app/Manager.h"
 #include "commands/Conversion.h"
+#include "commands/History.h"
 #include "commands/LibraryUpload.h"
 #include "commands/LzoUpload.h"
 #include "commands/Maintenance.h"
@@ -72,6 +73,8 @@ constexpr TActionRow kActions[] = {
      [](TManager& m) { VerifyActionExecute(m); }, -1, kNoKind, false, 1},
     {TActionId::RestoreAction, "RestoreAction", "Restore From Backup\xE2\x80\xA6",
      [](TManager& m) { RestoreActionExecute(m); }, -1, kNoKind, false, 2},
+    {TActionId::HistoryAction, "HistoryAction", "History\u2026",
+     [](TManager& m) { HistoryActionExecute(m); }, -1, kNoKind},
 };
 
 // Every place of a menu of `count` items, 0..count-1, is taken exactly once.
@@ -129,20 +132,21 @@ constexpr const TActionRow& Row(TActionId id) {
 struct TButtonRow {
   std::string_view Name;
   THandler Handler;
+  std::string_view Caption;  // names the versions it keeps in the history
 };
 
 // The main window's buttons; those that only open a dialog show it here too.
 constexpr TButtonRow kButtons[] = {
-    {"Button1", [](TManager& m) { Button1Click(m); }},  // "Full Refresh"
-    {"Button2", [](TManager& m) { m.UI.ShowModal(TFormId::AboutBox); }},
-    {"Button3", [](TManager& m) { Button3Click(m); }},   // "ZUBx Preferences"
-    {"Button4", [](TManager& m) { Button4Click(m); }},   // hidden "SummSize 18"
-    {"Button5", [](TManager& m) { Button5Click(m); }},   // "UFIF2 library upload"
-    {"Button6", [](TManager& m) { Button6Click(m); }},   // "PRG3 library upload"
-    {"Button7", [](TManager& m) { m.Button7Click(); }},  // "Options"
-    {"Button8", [](TManager& m) { Button8Click(m); }},   // hidden "Button8"
-    {"Button9", [](TManager& m) { Button9Click(m); }},   // hidden "U"
-    {"Button10", [](TManager& m) { ButtonCli(m); }},     // hidden "C"
+    {"Button1", [](TManager& m) { Button1Click(m); }, "Full Refresh"},
+    {"Button2", [](TManager& m) { m.UI.ShowModal(TFormId::AboutBox); }, "About"},
+    {"Button3", [](TManager& m) { Button3Click(m); }, "ZUBx Preferences"},
+    {"Button4", [](TManager& m) { Button4Click(m); }, "SummSize 18"},  // hidden
+    {"Button5", [](TManager& m) { Button5Click(m); }, "UFIF2 library upload"},
+    {"Button6", [](TManager& m) { Button6Click(m); }, "PRG3 library upload"},
+    {"Button7", [](TManager& m) { m.Button7Click(); }, "Options"},
+    {"Button8", [](TManager& m) { Button8Click(m); }, "Button8"},  // hidden
+    {"Button9", [](TManager& m) { Button9Click(m); }, "U"},        // hidden
+    {"Button10", [](TManager& m) { ButtonCli(m); }, "C"},          // hidden
 };
 
 }  // namespace
@@ -178,12 +182,14 @@ TActionSet MenuActionsFor(TSectKind kind, std::uint32_t format) {
 
 void ExecuteAction(TManager& m, TActionId id) {
   if (static_cast<int>(id) < 0 || static_cast<int>(id) >= kActionCount) return;
+  m.History.SetCommand(std::string(Row(id).Caption));
   Row(id).Handler(m);
 }
 
 bool ClickButton(TManager& m, std::string_view name) {
   for (const TButtonRow& button : kButtons)
     if (button.Name == name) {
+      m.History.SetCommand(std::string(button.Caption));
       button.Handler(m);
       return true;
     }

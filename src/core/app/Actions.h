@@ -35,7 +35,8 @@ enum class TActionId {
   BackupAction,
   VerifyAction,
   RestoreAction,
-  Count_,  // not an action: the number of actions
+  HistoryAction,  // the tool's own: the section's earlier contents
+  Count_,         // not an action: the number of actions
 };
 inline constexpr int kActionCount = static_cast<int>(TActionId::Count_);
 inline constexpr int kMenuItemCount = 10;
@@ -46,6 +47,8 @@ inline constexpr int kTelephoneMenuCount = 3;
 extern const std::array<TActionId, kActionCount> kAllActions;
 extern const std::array<TActionId, kMenuItemCount> kMenuOrder;
 extern const std::array<TActionId, kTelephoneMenuCount> kTelephoneMenuOrder;
+// The items the tool adds below PopupMenu1's, after a separator; enabled for every row.
+inline constexpr std::array<TActionId, 1> kToolMenuItems = {TActionId::HistoryAction};
 
 std::string_view ActionName(TActionId id);     // "UploadAction"
 std::string_view ActionCaption(TActionId id);  // "Upload" (UTF-8)

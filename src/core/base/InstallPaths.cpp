@@ -77,6 +77,7 @@ TInstallPaths ResolvePaths(const TPathQuery& query) {
     if (ec) paths.HomeDir = query.Home;
     paths.SettingsPath = paths.HomeDir / kSettingsName;
     paths.LibraryDirs = {paths.HomeDir, installedLibs};
+    paths.HistoryDir = paths.HomeDir / "history";
     return paths;
   }
   const fs::path config = XdgFolder(query.XdgConfigHome, query.UserHome, ".config");
@@ -86,6 +87,7 @@ TInstallPaths ResolvePaths(const TPathQuery& query) {
     paths.HomeDir = programDir;
     paths.SettingsPath = programDir / query.SettingsName;
     paths.LibraryDirs = {programDir, installedLibs};
+    paths.HistoryDir = programDir / "history";
     return paths;
   }
   paths.Mode = TPathMode::User;
@@ -93,8 +95,10 @@ TInstallPaths ResolvePaths(const TPathQuery& query) {
   paths.SettingsPath = config / kSettingsName;
   paths.LibraryDirs = {config};
   if (const fs::path data = XdgFolder(query.XdgDataHome, query.UserHome, ".local/share");
-      !data.empty())
+      !data.empty()) {
     paths.LibraryDirs.push_back(data);
+    paths.HistoryDir = data / "history";
+  }
   paths.LibraryDirs.push_back(programDir);
   paths.LibraryDirs.push_back(installedLibs);
   paths.DefaultsDir = prefix / kDataDir;

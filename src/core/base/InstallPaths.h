@@ -5,7 +5,8 @@
 // keeps them: the settings file and the catalogue in $XDG_CONFIG_HOME/zubmanager3 (copied
 // there from the installed defaults, <prefix>/share/zubmanager3, at the first start), and the
 // device library looked for there, in $XDG_DATA_HOME/zubmanager3, beside the program and in
-// <prefix>/lib/zubmanager3, where the program is <prefix>/bin/NAME. A home folder named on the
+// <prefix>/lib/zubmanager3, where the program is <prefix>/bin/NAME; the history of section
+// contents kept in $XDG_DATA_HOME/zubmanager3/history. A home folder named on the
 // command line stands for the program's folder and wins over both.
 #pragma once
 
@@ -46,6 +47,9 @@ struct TInstallPaths {
   // Where gbp.dll, cte_gbp.dll and gbp-host.exe are looked for; the first folder that holds
   // the file wins.
   std::vector<std::filesystem::path> LibraryDirs;
+  // The history of section contents: $XDG_DATA_HOME/zubmanager3/history in user mode (empty
+  // when neither it nor $HOME is set), HomeDir/history otherwise.
+  std::filesystem::path HistoryDir;
   // User mode: the installed defaults that the first start copies into HomeDir.
   std::filesystem::path DefaultsDir;
 };

@@ -56,6 +56,7 @@ TCoreState::TCoreState(IInteraction& ui, TManagerOptions options)
       Options.Observer);
   // The form layout stores the component with COM2; the settings override it on first show.
   NVM->SetCOMPort(TNVMCOMPortName::cpnCOM2);
+  NVM->SetContentObserver(&History);
   FSettings = std::make_unique<TProfileFile>(Options.SettingsPath);
 }
 
@@ -101,6 +102,9 @@ void TCoreState::SettingsLoad() {
   SetCTECB(ini.ReadBool(kManager, kCteModeKey, false));
   NVM->SetCTEMode(Experts.CTECB);
 
+  History.Configure(ReadHistorySettings(ini, Options.HistoryDir));
+  Experts.HistoryReadBeforeChange = History.Settings().ReadBeforeChange;
+
   RebuildCatalogue();
   UI.ControlsChanged();
   UI.RepaintGrid();
@@ -116,6 +120,9 @@ void TCoreState::SettingsSave() {
     edit.WriteInteger(kManager, kComPortKey, ComboBox1Index);
     edit.WriteInteger(kManager, kUfifFwKey, Experts.FWIndex);
     edit.WriteBool(kManager, kCteModeKey, Experts.CTECB);
+    // Written only once it differs, so that a file without the key keeps its bytes.
+    if (Experts.HistoryReadBeforeChange != History.Settings().ReadBeforeChange)
+      edit.WriteBool(kHistorySection, kReadBeforeChangeKey, Experts.HistoryReadBeforeChange);
     edit.Commit();
   } catch (const EProfileNotText&) {
     if (!FNotTextTold)

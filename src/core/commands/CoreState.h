@@ -16,6 +16,7 @@
 #include "base/FileIO.h"
 #include "base/ProfileFile.h"
 #include "commands/Forms.h"
+#include "commands/HistoryRecorder.h"
 #include "commands/Interaction.h"
 #include "device/NVMSection.h"
 #include "formats/SaveSlot.h"
@@ -47,6 +48,9 @@ struct TManagerOptions {
   std::function<std::chrono::steady_clock::time_point()> Clock;
   // Where the device library is looked for, in order; empty: HomeDir alone.
   std::vector<std::filesystem::path> LibraryDirs;
+  // Where the history of section contents is kept unless [History] Folder= says otherwise;
+  // empty: no history without that key.
+  std::filesystem::path HistoryDir;
 };
 
 class TCoreState : private INVMOwner {
@@ -80,6 +84,10 @@ class TCoreState : private INVMOwner {
   TSaveSlotModel SaveSlotForm;
   TIconModel IconForm;
   TBadAddrModel BadAddr;
+  THistoryModel HistoryForm;
+
+  // Every whole section that the commands read or write is kept here (commands/History.h).
+  TSectionHistory History;
 
   // The program settings file object, open for the window's lifetime (reads).
   TProfileFile& Settings() { return *FSettings; }

@@ -21,6 +21,7 @@ struct TExpertsModel {
   std::string FWText;       // what the editable combo box shows (an item, or typed text)
   bool CTECB = false;       // "Use Service cable (CTE Mode)"
   bool FWBorrowed = false;  // FWComboBox currently sits in the conversion prompt
+  bool HistoryReadBeforeChange = false;  // "Read a section before changing it"
 };
 
 // PrefForm, "ZUB Mod Parameters".
@@ -60,6 +61,17 @@ struct TIconModel {
 // BadAddrForm: the conversion's report of addresses it did not relocate.
 struct TBadAddrModel {
   std::vector<std::string> Memo1 = {"Memo1"};
+};
+
+// HistoryForm, "History": the versions of one section, newest first.
+struct THistoryRow {
+  std::string Time, Command, Direction, Size, What, Hash;
+};
+struct THistoryModel {
+  std::string Caption;
+  std::vector<THistoryRow> Rows;
+  std::vector<std::string> Problems;  // damaged index lines, missing files
+  int Selected = -1;                  // the version "Write this version back" writes
 };
 
 }  // namespace zub

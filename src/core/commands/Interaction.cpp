@@ -44,6 +44,8 @@ const char* FormName(TFormId form) {
       return "IconForm";
     case TFormId::SaveSlotForm:
       return "SaveSlotForm";
+    case TFormId::HistoryForm:
+      return "HistoryForm";
   }
   return "";
 }
@@ -68,6 +70,8 @@ const char* FormCaption(TFormId form) {
       return "Icon";
     case TFormId::SaveSlotForm:
       return "Save Slot";
+    case TFormId::HistoryForm:
+      return "History";
   }
   return "";
 }

@@ -23,12 +23,13 @@ enum class TFormId {
   BadAddrForm,
   IconForm,
   SaveSlotForm,
+  HistoryForm,
 };
 
 inline constexpr TFormId kAllForms[] = {
-    TFormId::Form1,       TFormId::AboutBox,   TFormId::PrefForm,
-    TFormId::ExpertsForm, TFormId::StatusForm, TFormId::OKBottomDlg,
-    TFormId::BadAddrForm, TFormId::IconForm,   TFormId::SaveSlotForm,
+    TFormId::Form1,        TFormId::AboutBox,    TFormId::PrefForm,    TFormId::ExpertsForm,
+    TFormId::StatusForm,   TFormId::OKBottomDlg, TFormId::BadAddrForm, TFormId::IconForm,
+    TFormId::SaveSlotForm, TFormId::HistoryForm,
 };
 
 const char* FormName(TFormId form);     // "Form1", "AboutBox", ...

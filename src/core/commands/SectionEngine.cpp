@@ -17,6 +17,20 @@ TStepError Answered(std::int32_t code, const char* what) {
           "the device library answered " + std::to_string(code) + " to " + what, code};
 }
 
+// The history hears of every whole section that passes here (device/SectionContentObserver.h).
+void Tell(TNVMSection& nvm, TSectionAddress a, TContentEvent event, Bytes data, bool done) {
+  ISectionContentObserver* o = nvm.ContentObserver();
+  if (!o) return;
+  if (done)
+    o->OnContent(nvm, a, event, data);
+  else
+    o->OnChangeFailed(a);
+}
+
+void BeforeChange(TNVMSection& nvm, TSectionAddress a) {
+  if (ISectionContentObserver* o = nvm.ContentObserver()) o->BeforeChange(nvm, a);
+}
+
 std::string MiB(std::size_t bytes) {
   return std::to_string(bytes >> 20) + " MiB";
 }
@@ -110,20 +124,29 @@ TSectionRead ReadSized(TNVMSection& nvm, TSectionAddress a, std::int32_t size) {
                                               " of its " + std::to_string(expected) + " bytes",
                    n};
   }
-  if (r.Error) r.Bytes.clear();
+  if (r.Error)
+    r.Bytes.clear();
+  else
+    Tell(nvm, a, TContentEvent::Read, r.Bytes, true);
   return r;
 }
 
 std::int32_t WriteSection(TNVMSection& nvm, TSectionAddress a, Bytes data) {
+  BeforeChange(nvm, a);
   Select(nvm, a);
   const TDeviceActivityScope writing(TDeviceActivity::Writing, a);
-  return nvm.Write(data.data(), static_cast<std::uint32_t>(data.size()));
+  const std::int32_t w = nvm.Write(data.data(), static_cast<std::uint32_t>(data.size()));
+  Tell(nvm, a, TContentEvent::Written, data, w >= 0 && !nvm.LinkLost());
+  return w;
 }
 
 std::int32_t ClearSection(TNVMSection& nvm, TSectionAddress a) {
+  BeforeChange(nvm, a);
   Select(nvm, a);
   const TDeviceActivityScope erasing(TDeviceActivity::Erasing, a);
-  return nvm.Clear();
+  const std::int32_t c = nvm.Clear();
+  Tell(nvm, a, TContentEvent::Erased, {}, !nvm.LinkLost());
+  return c;
 }
 
 std::optional<std::size_t> FirstDifference(Bytes a, Bytes b) {

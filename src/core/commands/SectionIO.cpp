@@ -58,6 +58,13 @@ std::optional<TSectionContent> LoadSection(TCoreState& m, TSectionAddress a,
     // Without the size, a full buffer may hold only the head of a longer section.
     if (options.SizeFirst && n >= 0 && static_cast<std::size_t>(n) >= options.Capacity)
       failed = true;
+    // Less than the buffer, or a full one that the size shows is all, is the whole section:
+    // the history keeps it as the engine's reads are kept.
+    const bool whole = n >= 0 && !failed &&
+                       (static_cast<std::size_t>(n) < options.Capacity ||
+                        (options.DetectLonger && !content.Longer));
+    if (ISectionContentObserver* o = m.NVM->ContentObserver(); o && whole && !m.NVM->LinkLost())
+      o->OnContent(*m.NVM, a, TContentEvent::Read, content.Data);
   }
   session.Close();
   if (lost) {

@@ -27,6 +27,7 @@
 #include "device/DeviceCallRunner.h"
 #include "device/GbpLibrary.h"
 #include "device/PortLock.h"
+#include "device/SectionContentObserver.h"
 #include "device/host/HostContext.h"
 
 namespace zub {
@@ -126,6 +127,9 @@ class TNVMSection {
   // be cut short; it runs until the library returns.
   static void AbortCall() noexcept;
   void SetObserver(INVMObserver* observer) { FObserver = observer; }
+  // Who keeps the sections' contents (the history); nullptr: nobody.
+  void SetContentObserver(ISectionContentObserver* o) { FContentObserver = o; }
+  ISectionContentObserver* ContentObserver() const { return FContentObserver; }
   std::string LibraryFileName() const { return FCTEMode ? "cte_gbp.dll" : "gbp.dll"; }
 
   // Every call into the library or its host (the host's start and stop included) goes through
@@ -179,6 +183,7 @@ class TNVMSection {
   INVMOwner& FOwner;
   std::vector<std::filesystem::path> FLibraryDirs;
   INVMObserver* FObserver;
+  ISectionContentObserver* FContentObserver = nullptr;
 
   // The loaded library, in-process or through its host; null when loading failed.
   std::unique_ptr<IGbpLibrary> FLibrary;

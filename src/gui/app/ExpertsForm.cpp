@@ -33,6 +33,9 @@ TExpertsForm::TExpertsForm(TManager& core, QWidget* parent)
     FCore.Run([&] { FCore.ExpertsButton3Click(); });
     LoadCTECB();
   });
+  // Kept by the "Options" button's save on OK, like the rest of the dialog.
+  connect(ui->HistoryCB, &QCheckBox::toggled, this,
+          [this](bool ticked) { FCore.Experts.HistoryReadBeforeChange = ticked; });
   connect(ui->Button1, &QPushButton::clicked, this, [this] { done(mrOk); });
   connect(ui->Button2, &QPushButton::clicked, this, [this] { done(mrCancel); });
   InitForm();
@@ -59,6 +62,8 @@ void TExpertsForm::LoadFW() {
 void TExpertsForm::LoadCTECB() {
   const QSignalBlocker block(ui->CTECB);
   ui->CTECB->setChecked(FCore.Experts.CTECB);
+  const QSignalBlocker blockHistory(ui->HistoryCB);
+  ui->HistoryCB->setChecked(FCore.Experts.HistoryReadBeforeChange);
 }
 
 }  // namespace zub

@@ -60,6 +60,7 @@ TForm1Options TForm1Options::ForExecutable() {
   TForm1Options options;
   options.HomeDir = paths.HomeDir;
   options.SettingsPath = paths.SettingsPath;
+  options.HistoryDir = paths.HistoryDir;
   options.LibraryDirs = paths.LibraryDirs;
   return options;
 }
@@ -83,6 +84,7 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
   core.HomeDir = options.HomeDir;
   core.SettingsPath = options.SettingsPath;
   core.LibraryDirs = options.LibraryDirs;
+  core.HistoryDir = options.HistoryDir;
   FCore = std::make_unique<TManager>(*this, std::move(core));
   FDeviceThread = std::make_unique<TDeviceThread>();
   FCore->NVM->SetCallRunner(FDeviceThread.get());
@@ -153,6 +155,8 @@ void TForm1::CreateActions() {
   FPopupMenu1 = new QMenu(this);
   FPopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
   for (TActionId id : kMenuOrder) FPopupMenu1->addAction(Action(id));
+  FPopupMenu1->addSeparator();
+  for (TActionId id : kToolMenuItems) FPopupMenu1->addAction(Action(id));
   // Above Panel1: the panel's controls keep their places.
   menuBar()->setObjectName(QStringLiteral("MenuBar"));
   FTelephoneMenu = menuBar()->addMenu(QStringLiteral("&Telephone"));
@@ -225,6 +229,7 @@ void TForm1::DrawGrid1Click(int row) {
 void TForm1::DrawGrid1MouseUp(const QPoint& globalPos) {
   RunCommand([this] { FCore->DrawGrid1MouseUpRight(); });
   for (TActionId id : kMenuOrder) Action(id)->setEnabled(Has(FCore->ActionEnabled, id));
+  for (TActionId id : kToolMenuItems) Action(id)->setEnabled(FCore->CurrentSection() != nullptr);
   FPopupMenu1->popup(globalPos);
 }
 

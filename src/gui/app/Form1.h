@@ -38,6 +38,8 @@ struct TForm1Options {
   std::filesystem::path SettingsPath;
   // Where the device library is looked for, in order; empty: HomeDir alone.
   std::vector<std::filesystem::path> LibraryDirs;
+  // The history of section contents; empty: none unless the settings name a folder.
+  std::filesystem::path HistoryDir;
   // Answers the blocking questions; nullptr: real Qt dialogs.
   IModalPrompts* Prompts = nullptr;
 

@@ -4,6 +4,7 @@
 
 #include "gui/app/ExpertsForm.h"
 #include "gui/app/StatusForm.h"
+#include "gui/browser/HistoryForm.h"
 #include "gui/browser/IconForm.h"
 #include "gui/formats/BadAddrForm.h"
 #include "gui/formats/OKBottomDlg.h"
@@ -43,6 +44,8 @@ TZubApp::TZubApp(TForm1Options options) {
   Register(FIconForm);
   FSaveSlotForm = std::make_unique<TSaveSlotForm>(core, owner);
   Register(FSaveSlotForm);
+  FHistoryForm = std::make_unique<THistoryForm>(core, owner);
+  Register(FHistoryForm);
 }
 
 TZubApp::~TZubApp() = default;

@@ -1,5 +1,5 @@
 // The application's forms, created at start-up in their fixed order and kept until the end:
-// Form1 (which creates the core and loads the device library), then the eight dialogs.
+// Form1 (which creates the core and loads the device library), then the nine dialogs.
 #pragma once
 
 #include <QWidget>
@@ -18,6 +18,7 @@ class TOKBottomDlg;
 class TBadAddrForm;
 class TIconForm;
 class TSaveSlotForm;
+class THistoryForm;
 
 class TZubApp {
  public:
@@ -35,8 +36,9 @@ class TZubApp {
   TBadAddrForm& BadAddrForm() const { return *FBadAddrForm; }
   TIconForm& IconForm() const { return *FIconForm; }
   TSaveSlotForm& SaveSlotForm() const { return *FSaveSlotForm; }
+  THistoryForm& HistoryForm() const { return *FHistoryForm; }
 
-  // The nine forms in the order they were created.
+  // The ten forms in the order they were created.
   const std::vector<QWidget*>& Forms() const { return FForms; }
 
  private:
@@ -54,6 +56,7 @@ class TZubApp {
   std::unique_ptr<TBadAddrForm> FBadAddrForm;
   std::unique_ptr<TIconForm> FIconForm;
   std::unique_ptr<TSaveSlotForm> FSaveSlotForm;
+  std::unique_ptr<THistoryForm> FHistoryForm;
   std::vector<QWidget*> FForms;
 };
 
