@@ -121,6 +121,9 @@ TCliSession::TCliSession(const TCliArgs& args) {
   // run's choice, which the settings never see.
   core_->SettingsLoad();
   core_->SelectLink(args.Port.value_or(Port()), args.ServiceCable || ServiceCable());
+  // Listing or pruning the history reads only this machine's files: no library needed.
+  const bool needsDevice = args.Command != TCliCommand::History || args.RestoreVersion;
+  if (!needsDevice) return;
   if (!core_->NVM->Loaded()) {
     std::string folders;
     for (const auto& dir : paths.LibraryDirs)

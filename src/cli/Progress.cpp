@@ -82,7 +82,10 @@ bool StderrIsTerminal() {
 
 bool AskingIsPossible() {
 #if defined(_WIN32)
-  return _isatty(0) != 0 && _isatty(2) != 0;
+  // Consoles both, as above: NUL is a character device too.
+  DWORD in = 0, err = 0;
+  return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &in) != 0 &&
+         GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &err) != 0;
 #else
   return isatty(0) != 0 && isatty(2) != 0;
 #endif

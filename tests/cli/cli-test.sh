@@ -559,6 +559,8 @@ EOF
   python3 "$here/on-terminal.py" - "$bin/zub" --home "$home" read 2-4 "$home/r.bin" >"$out" ||
     fail "read on a terminal"
   has "$out" "reading 2-4: 30020 bytes, about 0:16 at 19200 bit/s"
+  ;;
+
 same-as-linux)
   # The Windows zub and the Linux one, each on a home folder of its own made the same way, run
   # the same commands: what they print, their exit statuses, the backups they make (but for
@@ -650,6 +652,11 @@ history)
   has "$err" "zub: cannot write version 2 back into section 2-9: The history file"
   expect 1 history 2-9 --restore 9
   has "$err" "section 2-9 has no version 9 in the history"
+  # The list needs no telephone, nor its library.
+  mv "$home/gbp.dll" "$home/gbp.dll.away"
+  expect 0 history 2-9
+  has "$out" "content missing or damaged"
+  mv "$home/gbp.dll.away" "$home/gbp.dll"
   # The limits, applied now: one version a section, the telephone's content as last seen.
   "$bin/zub-ini" "$home/zubmanager.INI" History Versions 1
   expect 0 history --prune

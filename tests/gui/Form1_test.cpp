@@ -122,6 +122,7 @@ TEST_F(Form1Test, ActionsCarryTheirCaptionsAndTheMenuItsOrder) {
       {"BackupAction", "Back Up Telephone\u2026"},
       {"VerifyAction", "Verify Against Backup\u2026"},
       {"RestoreAction", "Restore From Backup\u2026"},
+      {"HistoryAction", "History\u2026"},
   };
   auto* list = form().findChild<QObject*>("ActionList1");
   ASSERT_NE(list, nullptr);
@@ -141,15 +142,17 @@ TEST_F(Form1Test, ActionsCarryTheirCaptionsAndTheMenuItsOrder) {
                         "Convert to UFIF2.1",
                         "Upload Save Slot",
                         "Download Save Slot",
-                        "Erase Save Slot"};
+                        "Erase Save Slot",
+                        "",  // a separator, then the tool's own items
+                        "History\u2026"};
   auto* popup = form().findChild<QMenu*>("PopupMenu1");
   ASSERT_NE(popup, nullptr);
   ASSERT_EQ(popup->actions().size(), static_cast<qsizetype>(std::size(menu)));
   for (std::size_t i = 0; i < std::size(menu); ++i)
-    EXPECT_EQ(popup->actions()[static_cast<qsizetype>(i)]->text(), menu[i]);
+    EXPECT_EQ(popup->actions()[static_cast<qsizetype>(i)]->text(), QString::fromUtf8(menu[i]));
   EXPECT_EQ(grid().viewport()->contextMenuPolicy(), Qt::PreventContextMenu);
 
-  // The safety net: the menu bar's one menu, Telephone, holds the last three actions.
+  // The safety net: the menu bar's one menu, Telephone, holds the three actions before History.
   const auto menus = form().menuBar()->actions();
   ASSERT_EQ(menus.size(), 1);
   EXPECT_EQ(menus[0]->text(), "&Telephone");
@@ -158,7 +161,7 @@ TEST_F(Form1Test, ActionsCarryTheirCaptionsAndTheMenuItsOrder) {
   EXPECT_EQ(menus[0]->menu(), telephone);
   ASSERT_EQ(telephone->actions().size(), 3);
   for (qsizetype i = 0; i < 3; ++i)
-    EXPECT_EQ(telephone->actions()[i], listed[listed.size() - 3 + i]);
+    EXPECT_EQ(telephone->actions()[i], listed[listed.size() - 4 + i]);
 }
 
 TEST_F(Form1Test, UploadOpensTheFileDialogWithTheFilterFirstEntrySelected) {
@@ -258,7 +261,10 @@ TEST_F(Form1Test, RightClickSelectsTheRowUnderThePointerAndEnablesItsActions) {
     EXPECT_EQ(form().StatusText(), c.status);
     EXPECT_TRUE(form().PopupMenu1().isVisible());
     for (QAction* a : form().PopupMenu1().actions()) {
-      const bool expected = std::find_if(c.enabled.begin(), c.enabled.end(), [&](A id) {
+      if (a->isSeparator()) continue;
+      // The tool's own items below the separator serve every row.
+      const bool expected = a == form().Action(A::HistoryAction) ||
+                            std::find_if(c.enabled.begin(), c.enabled.end(), [&](A id) {
                               return form().Action(id) == a;
                             }) != c.enabled.end();
       EXPECT_EQ(a->isEnabled(), expected) << a->text().toStdString();

@@ -175,6 +175,8 @@ TTree Snapshot(const fs::path& home) {
     }
     if (!e.is_regular_file()) continue;
     const std::string rel = fs::relative(e.path(), home).string();
+    // The history grows with every run by design; only its half-made files count (Leftovers).
+    if (rel.starts_with("history/")) continue;
     const std::string name = e.path().filename().string();
     if (name.ends_with(".dll") || name.ends_with(".exe") || name == "gbp-sim.ini") continue;
     std::string content = ReadAll(e.path());
@@ -212,7 +214,9 @@ std::vector<std::string> Paths(std::initializer_list<const TTree*> trees) {
 std::vector<std::string> Leftovers(const fs::path& home) {
   std::vector<std::string> out;
   for (const auto& e : fs::recursive_directory_iterator(home))
-    if (e.path().filename().string().starts_with(".")) out.push_back(e.path().string());
+    if (const std::string name = e.path().filename().string();
+        name.starts_with(".") || name.find(".new-") != std::string::npos)
+      out.push_back(e.path().string());
   return out;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include <process.h>
 #define getpid _getpid
 #else
+#include <signal.h>
 #include <unistd.h>
 #endif
 
@@ -87,6 +89,34 @@ void Replace(const fs::path& path, Bytes data) {
   if (ec) {
     fs::remove(temp, ec);
     throw EFileError("Cannot write file \"" + path.string() + "\"");
+  }
+}
+
+// A new file of Replace's whose writer is gone (a program killed between the write and the
+// rename): "NAME.new-PID-N" of a process that no longer runs, or an hour old where the
+// system cannot tell.
+bool Abandoned(const fs::directory_entry& e) {
+  const std::string name = e.path().filename().string();
+  const auto at = name.find(".new-");
+  if (at == std::string::npos) return false;
+#ifndef _WIN32
+  long pid = 0;
+  const char* first = name.data() + at + 5;
+  const auto [end, error] = std::from_chars(first, name.data() + name.size(), pid);
+  if (error == std::errc() && end != first && pid > 0)
+    return pid != static_cast<long>(::getpid()) && ::kill(static_cast<pid_t>(pid), 0) != 0 &&
+           errno == ESRCH;
+#endif
+  std::error_code ec;
+  const auto written = fs::last_write_time(e.path(), ec);
+  return !ec && fs::file_time_type::clock::now() - written > std::chrono::hours(1);
+}
+
+void RemoveAbandoned(const fs::path& folder) {
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code ignored;
+    if (Abandoned(*it)) fs::remove(it->path(), ignored);
   }
 }
 
@@ -227,6 +257,8 @@ std::vector<THistoryStore::TIndex> THistoryStore::LoadAll(
 void THistoryStore::Enforce(std::vector<TIndex>& all, const THistoryLimits& limits,
                             std::vector<std::string>& problems) {
   for (TIndex& index : all) KeepNewest(index, limits.Versions);
+  RemoveAbandoned(folder_);
+  RemoveAbandoned(folder_ / "objects");
 
   // What every content file weighs, and how many versions name it.
   std::map<std::string, std::uint64_t> sizes;
