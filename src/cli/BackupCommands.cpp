@@ -9,6 +9,7 @@
 #include "Progress.h"
 #include "base/FileIO.h"
 #include "commands/Restore.h"
+#include "commands/SafetyNet.h"
 
 #ifndef ZUB_VERSION
 #define ZUB_VERSION "3"
@@ -19,18 +20,6 @@ namespace {
 
 std::string Plural(std::size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
-std::string Summary(const char* verb, std::size_t total,
-                    const std::vector<std::pair<std::size_t, std::string>>& counts) {
-  std::string out = std::string(verb) + ": " + Plural(total, "section", "sections");
-  bool first = true;
-  for (const auto& [n, word] : counts) {
-    if (n == 0 && !first) continue;
-    out += (first ? ": " : ", ") + std::to_string(n) + " " + word;
-    first = false;
-  }
-  return out;
 }
 
 // The run's phases and progress on the bar, and the bytes moved over the link in all its
@@ -186,12 +175,7 @@ int RunBackup(const TCliArgs& args, TCliSession& session) {
     PrintJson(out);
     return status;
   }
-  PrintLine(Summary("backup", r.Manifest.Entries.size(),
-                    {{r.Present, "with data (" + std::to_string(r.Bytes) + " bytes)"},
-                     {r.Empty, "empty"},
-                     {r.Absent, "absent"},
-                     {r.Unreadable, "unreadable"}}) +
-            " -> " + r.Dir.string() + observer.Took());
+  PrintLine(BackupSummary(r) + observer.Took());
   return status;
 }
 
@@ -221,13 +205,7 @@ int RunVerify(const TCliArgs& args, TCliSession& session) {
     PrintJson(out);
     return status;
   }
-  PrintLine(Summary("verify", r.Sections.size(),
-                    {{r.Same, "same"},
-                     {r.Differ, "differ"},
-                     {r.NowEmpty, "now empty"},
-                     {r.Unreadable, "unreadable"},
-                     {r.NotInBackup, "not in the backup"}}) +
-            observer.Took());
+  PrintLine(VerifySummary(r) + observer.Took());
   return status;
 }
 
@@ -301,12 +279,7 @@ int RunRestore(const TCliArgs& args, TCliSession& session) {
       PrintJson(out);
       return status;
     }
-    PrintLine(Summary("restore --dry-run", plan.Sections.size(),
-                      {{plan.Same, "same"},
-                       {write, "to write"},
-                       {erase, "to erase"},
-                       {plan.NotInBackup, "not in the backup"}}) +
-              observer.Took());
+    PrintLine(PlanSummary(plan, "restore --dry-run") + observer.Took());
     return status;
   }
   if (write + erase > 0) {
@@ -337,13 +310,7 @@ int RunRestore(const TCliArgs& args, TCliSession& session) {
     PrintJson(out);
     return status;
   }
-  PrintLine(Summary("restore", done.Sections.size(),
-                    {{done.Same, "same"},
-                     {done.Written, "written"},
-                     {done.Erased, "erased"},
-                     {done.Failed, "failed"},
-                     {done.Skipped, "not in the backup"}}) +
-            observer.Took());
+  PrintLine(RestoreSummary(done) + observer.Took());
   return status;
 }
 

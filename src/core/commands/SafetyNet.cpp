@@ -122,13 +122,13 @@ std::string VerifySummary(const TCompareResult& r) {
                   {r.NotInBackup, "not in the backup"}});
 }
 
-std::string PlanSummary(const TCompareResult& plan) {
+std::string PlanSummary(const TCompareResult& plan, const char* verb) {
   std::size_t write = 0, erase = 0;
   for (const auto& c : plan.Sections) {
     write += ActionFor(c) == TRestoreAction::Write;
     erase += ActionFor(c) == TRestoreAction::Erase;
   }
-  return Summary("restore", plan.Sections.size(),
+  return Summary(verb, plan.Sections.size(),
                  {{plan.Same, "same"},
                   {write, "to write"},
                   {erase, "to erase"},

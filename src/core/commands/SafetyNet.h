@@ -25,7 +25,7 @@ void RestoreActionExecute(TCoreState& m);
 // "restore: 47 sections: 45 same, 1 written, 1 erased".
 std::string BackupSummary(const TBackupResult& r);
 std::string VerifySummary(const TCompareResult& r);
-std::string PlanSummary(const TCompareResult& plan);
+std::string PlanSummary(const TCompareResult& plan, const char* verb = "restore");
 std::string RestoreSummary(const TRestoreResult& r);
 
 }  // namespace zub

@@ -81,7 +81,7 @@ TEST_F(NVMSectionLinkTest, AHangingCallIsALostLinkAndTheNextCallStartsAnew) {
     TNVMSection nvm(owner, home_, &observer);
     ASSERT_TRUE(nvm.Hosted());
     if (!row.abort) nvm.SetCallTimeout(std::chrono::milliseconds(500));
-    ASSERT_TRUE(nvm.InitGBP());
+    ASSERT_TRUE(nvm.InitGBP()) << ::testing::PrintToString(owner.messages);
     const long host = nvm.HostProcessId();
     std::thread aborter([&] {
       if (row.abort && test::WaitUntil([&] { return ReadBegun(); })) TNVMSection::AbortCall();
