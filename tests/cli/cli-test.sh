@@ -580,10 +580,10 @@ same-as-linux)
     (cd "$twin" && "$bin/zub" --home . "$@" >"$twin/out.$n" 2>"$twin/err.$n") || rc2=$?
     [ "$rc1" = "$rc2" ] || fail "zub $* exited $rc1 on Windows, $rc2 on Linux"
     # Both name their own home folder where they name a file: it reads HOME in either. The
-    # speed and the time left depend on the machine's load, not on the system.
+    # speed, the time left and the time taken depend on the machine's load, not on the system.
     posix_paths "$home/out.$n" "$home/err.$n"
     for h in "$home" "$twin"; do
-      H="$h" perl -pi -e 's/\Q$ENV{H}\E/HOME/g; s/, [^,()]+\/s(, [^,()]+ left)?\)/)/' \
+      H="$h" perl -pi -e 's/\Q$ENV{H}\E/HOME/g; s/, [^,()]+\/s(, [^,()]+ left)?\)/)/; s/; took .* on average$//' \
         "$h/out.$n" "$h/err.$n"
     done
     cmp -s "$home/out.$n" "$twin/out.$n" ||

@@ -465,8 +465,12 @@ int Run(const TScript& script, const fs::path& homeArg, std::ostream& out) {
       }
       case TVerb::Copy: {
         out << "copy: " << line.Name << " " << line.Value << "\n";
+        // The new file takes the old one's place, as a user's copy does (MinGW's copy_file
+        // refuses to overwrite, whatever the options say).
         std::error_code failed;
-        fs::copy_file(line.Name, line.Value, fs::copy_options::overwrite_existing, failed);
+        fs::remove(line.Value, failed);
+        failed.clear();
+        fs::copy_file(line.Name, line.Value, failed);
         if (failed) out << "  failed: " << failed.message() << "\n";
         break;
       }
