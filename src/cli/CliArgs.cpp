@@ -139,9 +139,9 @@ struct TOptionName {
   TCommandOption Bit;
 };
 constexpr TOptionName kCommandOptions[] = {
-    {"--json", kJson}, {"--no-verify", kNoVerify}, {"--all", kAll},     {"--dry-run", kDryRun},
-    {"--only", kOnly}, {"--force", kForce},        {"--yes", kYes},     {"--restore", kRestore},
-    {"--prune", kPrune},
+    {"--json", kJson},      {"--no-verify", kNoVerify}, {"--all", kAll},
+    {"--dry-run", kDryRun}, {"--only", kOnly},          {"--force", kForce},
+    {"--yes", kYes},        {"--restore", kRestore},    {"--prune", kPrune},
 };
 
 std::optional<int> ParseNumber(std::string_view text, int lo, int hi) {
@@ -200,9 +200,8 @@ TParseResult ParseCliArgs(const std::vector<std::string>& argv) {
       if (i + 1 < argv.size()) return argv[++i];
       return std::nullopt;
     };
-    const bool takesValue =
-        name == "--home" || name == "--port" || name == "--only" || name == "--log" ||
-        name == "--restore";
+    const bool takesValue = name == "--home" || name == "--port" || name == "--only" ||
+                            name == "--log" || name == "--restore";
     if (!takesValue && inlineValue) return Fail("option " + name + " takes no value");
 
     if (name == "--help" || name == "-h") {

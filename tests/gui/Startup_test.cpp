@@ -28,7 +28,7 @@ TEST(Startup, CreatesTheTenFormsInOrderWithTheirCaptions) {
       {"PrefForm", "ZUB Mod Parameters"}, {"ExpertsForm", "Manager options"},
       {"StatusForm", "Status"},           {"OKBottomDlg", "Dialog"},
       {"BadAddrForm", "BadAddrForm"},     {"IconForm", "Icon"},
-      {"SaveSlotForm", "Save Slot"},     {"HistoryForm", "History"},
+      {"SaveSlotForm", "Save Slot"},      {"HistoryForm", "History"},
   };
   ASSERT_EQ(app.Forms().size(), std::size(expected));
   for (std::size_t i = 0; i < std::size(expected); ++i) {

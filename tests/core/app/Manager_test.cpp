@@ -316,7 +316,6 @@ class TFolderWatch {
 };
 #endif
 
-
 std::set<std::string> Names(const fs::path& dir) {
   std::set<std::string> out;
   for (const auto& e : fs::directory_iterator(dir)) out.insert(e.path().filename().string());
